@@ -1,0 +1,5 @@
+#include "driver/run.h"
+
+int main() {
+    return lattice_bubble::run();
+}

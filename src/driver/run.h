@@ -1,0 +1,18 @@
+#pragma once
+// The program's run: the working grids, the stages in their fixed order, the
+// exit status.
+
+#include <string_view>
+
+namespace lattice_bubble {
+
+inline constexpr int exit_complete = 0;
+inline constexpr int exit_output_lost = 2;  // standard output could not be written
+
+inline constexpr std::string_view stdout_failure_message =
+    "lattice_bubble: error: standard output could not be written; the reports are lost";
+
+// Runs the whole program on the process's standard streams and returns its exit status.
+int run();
+
+}  // namespace lattice_bubble

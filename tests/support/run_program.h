@@ -1,0 +1,54 @@
+#pragma once
+// Running the built program as a user would: in a directory of its own, with
+// standard input at end of file, its output and exit status captured.
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace lattice_bubble::testing {
+
+// A fresh directory under the system's temporary directory, removed with its
+// contents when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    [[nodiscard]] const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+struct ProgramRun {
+    explicit ProgramRun(std::filesystem::path dir) : directory(std::move(dir)) {}
+
+    std::filesystem::path directory;           // working directory of the run
+    std::map<std::string, std::string> env;    // variables set (or replaced) for the run
+    std::string shell_prefix;                  // shell commands run first, e.g. "ulimit -n 4;"
+    std::string stdout_target;                 // empty: captured; else a file such as /dev/full
+};
+
+struct ProgramResult {
+    int exit_status = -1;    // 0 … 255, or -1 when the program did not exit normally
+    std::string out;         // standard output (empty when redirected elsewhere)
+    std::string err;         // standard error
+};
+
+// Starts the built lattice_bubble with standard input from /dev/null.
+ProgramResult run_program(const ProgramRun& run);
+
+[[nodiscard]] std::string read_file(const std::filesystem::path& file);
+void write_executable(const std::filesystem::path& file, const std::string& text);
+
+// Lines of a text without their line ends; a text ending in "\n" has no extra empty line.
+[[nodiscard]] std::vector<std::string> split_lines(const std::string& text);
+
+// Single-quotes a word for /bin/sh.
+[[nodiscard]] std::string shell_quote(const std::string& word);
+
+}  // namespace lattice_bubble::testing
