@@ -1,0 +1,96 @@
+#include "alloc/work_arrays.h"
+
+#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <initializer_list>
+
+namespace lattice_bubble {
+namespace {
+
+[[noreturn]] void allocation_failure() {
+    std::fwrite(allocation_failure_message.data(), 1, allocation_failure_message.size(), stderr);
+    std::exit(allocation_failure_status);
+}
+
+// count1·count2·count3 elements of `size` bytes. Sizes are computed in size_t
+// with every product checked: a size that does not fit, or a negative count,
+// takes the same fatal path as a refused allocation instead of wrapping round
+// to a small block that later writes would overrun.
+template <typename T>
+T* obtain(long long count1, long long count2 = 1, long long count3 = 1) {
+    if (count1 < 0 || count2 < 0 || count3 < 0) {
+        allocation_failure();
+    }
+    std::size_t bytes = sizeof(T);
+    for (const long long count : {count1, count2, count3}) {
+        if (__builtin_mul_overflow(bytes, static_cast<std::size_t>(count), &bytes)) {
+            allocation_failure();
+        }
+    }
+    void* block = std::malloc(bytes == 0 ? 1 : bytes);
+    if (block == nullptr) {
+        allocation_failure();
+    }
+    return static_cast<T*>(block);
+}
+
+template <typename T>
+T** matrix(int ni, int nj) {
+    T** rows = obtain<T*>(ni);
+    T* elements = obtain<T>(ni, nj);
+    rows[0] = elements;
+    for (int i = 1; i < ni; ++i) {
+        rows[i] = rows[i - 1] + nj;
+    }
+    return rows;
+}
+
+template <typename T>
+T*** tensor3(int ni, int nj, int nk) {
+    T*** planes = obtain<T**>(ni);
+    T** row_pointers = obtain<T*>(ni, nj);
+    planes[0] = row_pointers;
+    for (int i = 1; i < ni; ++i) {
+        planes[i] = planes[i - 1] + nj;
+    }
+    T* elements = obtain<T>(ni, nj, nk);
+    row_pointers[0] = elements;
+    const long long row_count = static_cast<long long>(ni) * nj;
+    for (long long r = 1; r < row_count; ++r) {
+        row_pointers[r] = row_pointers[r - 1] + nk;
+    }
+    return planes;
+}
+
+template <typename T>
+void release_matrix(T** rows) {
+    std::free(rows[0]);
+    std::free(rows);
+}
+
+template <typename T>
+void release_tensor3(T*** planes) {
+    std::free(planes[0][0]);
+    std::free(planes[0]);
+    std::free(planes);
+}
+
+}  // namespace
+
+int* allocate_int_vector(int n) { return obtain<int>(n); }
+void free_int_vector(int* v) { std::free(v); }
+double* allocate_double_vector(int n) { return obtain<double>(n); }
+void free_double_vector(double* v) { std::free(v); }
+
+int** allocate_int_matrix(int ni, int nj) { return matrix<int>(ni, nj); }
+void free_int_matrix(int** m) { release_matrix(m); }
+double** allocate_double_matrix(int ni, int nj) { return matrix<double>(ni, nj); }
+void free_double_matrix(double** m) { release_matrix(m); }
+
+int*** allocate_int_tensor3(int ni, int nj, int nk) { return tensor3<int>(ni, nj, nk); }
+void free_int_tensor3(int*** t) { release_tensor3(t); }
+double*** allocate_double_tensor3(int ni, int nj, int nk) { return tensor3<double>(ni, nj, nk); }
+void free_double_tensor3(double*** t) { release_tensor3(t); }
+
+}  // namespace lattice_bubble

@@ -1,0 +1,22 @@
+#pragma once
+// One-dimensional complex FFT, radix 4, in place, on interleaved doubles.
+
+#include "fft/fft_abi.h"
+
+namespace lattice_bubble {
+inline namespace LATTICE_BUBBLE_FFT_ABI {
+
+// a holds N = n/2 complex values (n a power of two, counted in doubles); on
+// return it holds, in natural order and unscaled,
+//   A_k = Σ_j a_j·exp(+2πi·jk/N)   when sign ≥ 0 (zero included),
+//   A_k = Σ_j a_j·exp(−2πi·jk/N)   when sign < 0.
+// So +1 followed by −1 gives N times the input.
+//
+// The table in twiddle is rebuilt (with nt = n/4) only when n > 4·index_work[0];
+// set index_work[0] = 0 before the first call. A table built for a longer
+// transform serves every shorter one with bit-identical results. twiddle needs
+// n/4 doubles, index_work 2 + 2^floor((log2 n − 1)/2) ints. Nothing is checked.
+void complex_fft(int n, int sign, double* a, int* index_work, double* twiddle);
+
+}  // namespace LATTICE_BUBBLE_FFT_ABI
+}  // namespace lattice_bubble
