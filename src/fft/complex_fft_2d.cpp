@@ -21,7 +21,9 @@ using fft_detail::store;
 using fft_detail::Twiddle;
 
 // Every row into bit-reversed column order (positions counted in doubles).
-void bit_reverse_columns(int n1, int n2, int* scratch, double** rows) {
+// With move_data false only the scratch index list is made: a pass that reads
+// its inputs in bit-reversed order does the moves itself.
+void bit_reverse_columns(int n1, int n2, int* scratch, double** rows, bool move_data) {
     using fft_detail::exchange;
     scratch[0] = 0;
     int l = n2;
@@ -32,6 +34,9 @@ void bit_reverse_columns(int n1, int n2, int* scratch, double** rows) {
             scratch[m + j] = scratch[j] + l;
         }
         m <<= 1;
+    }
+    if (!move_data) {
+        return;
     }
     if ((m << 2) > l) {
         for (int i = 0; i < n1; ++i) {
@@ -68,7 +73,8 @@ void exchange_rows(int n2, double* r, double* s) {
 }
 
 // The rows into bit-reversed order; their contents move, the pointers stay.
-void bit_reverse_rows(int n1, int n2, int* scratch, double** rows) {
+// With move_data false only the scratch index list is made.
+void bit_reverse_rows(int n1, int n2, int* scratch, double** rows, bool move_data) {
     scratch[0] = 0;
     int l = n1;
     int m = 1;
@@ -78,6 +84,9 @@ void bit_reverse_rows(int n1, int n2, int* scratch, double** rows) {
             scratch[m + j] = scratch[j] + l;
         }
         m <<= 1;
+    }
+    if (!move_data) {
+        return;
     }
     const bool odd = (m << 1) == l;
     for (int k = 1; k < m; ++k) {
@@ -200,15 +209,64 @@ void radix4_pass(const Access& x, int count, int columns, const double* twiddle)
     }
 }
 
+// Eight points are the lattice's size and get a kernel of their own: the
+// inputs are read in bit-reversed order (the moves of the bit reversal), and
+// the radix-4 stage (untwiddled block, eighth-turn block) and the radix-2
+// stage run in registers, with the same operations as the general pass.
+inline constexpr int eight = 8;
+inline constexpr int reversed_eight[eight] = {0, 4, 2, 6, 1, 5, 3, 7};
+
+template <typename Exponent, typename Access>
+inline void eight_points(const Access& x, int column, Cx h) {
+    Cx u[eight];
+    for (int p = 0; p < eight; ++p) {
+        u[p] = load(x.at(reversed_eight[p], column));
+    }
+    const Quad a = Exponent::plain(fft_detail::open_butterfly(u[0], u[1], u[2], u[3]));
+    const Quad b = Exponent::eighth(fft_detail::open_butterfly(u[4], u[5], u[6], u[7]), h);
+    store(x.at(0, column), a.y0 + b.y0);
+    store(x.at(1, column), a.y1 + b.y1);
+    store(x.at(2, column), a.y2 + b.y2);
+    store(x.at(3, column), a.y3 + b.y3);
+    store(x.at(4, column), a.y0 - b.y0);
+    store(x.at(5, column), a.y1 - b.y1);
+    store(x.at(6, column), a.y2 - b.y2);
+    store(x.at(7, column), a.y3 - b.y3);
+}
+
+// Whether a direction of `count` points reads its inputs in bit-reversed order
+// itself, so that the driver's bit reversal only makes the index list.
+#if defined(LATTICE_BUBBLE_FFT_REFERENCE)
+constexpr bool reverses_on_load(int /*count*/) { return false; }
+#else
+constexpr bool reverses_on_load(int count) { return count == eight; }
+#endif
+
 template <typename Exponent>
 void column_pass(int n1, int n2, double** rows, const double* twiddle) {
+    const int count = n2 / 2;
+    if (reverses_on_load(count)) {
+        const Cx h = fft_detail::splat(twiddle[2]);
+        for (int i = 0; i < n1; ++i) {
+            eight_points<Exponent>(AlongRow{rows[i]}, 0, h);
+        }
+        return;
+    }
     for (int i = 0; i < n1; ++i) {
-        radix4_pass<Exponent>(AlongRow{rows[i]}, n2 / 2, 1, twiddle);
+        radix4_pass<Exponent>(AlongRow{rows[i]}, count, 1, twiddle);
     }
 }
 
 template <typename Exponent>
 void row_pass(int n1, int n2, double** rows, const double* twiddle) {
+    if (reverses_on_load(n1)) {
+        const Cx h = fft_detail::splat(twiddle[2]);
+        const AlongColumns x{rows};
+        for (int c = 0; c < n2; c += 2) {
+            eight_points<Exponent>(x, c, h);
+        }
+        return;
+    }
     radix4_pass<Exponent>(AlongColumns{rows}, n1, n2 / 2, twiddle);
 }
 
@@ -235,11 +293,13 @@ void complex_fft_2d(int n1, int n2, int sign, double** rows, int* index_work, do
     if (n > (index_work[0] << 2)) {
         build_twiddle_table(n >> 2, index_work, twiddle);
     }
+    // The row reversal and the column pass commute (the column pass treats
+    // every row alike), so a row pass may take over the row moves.
     if (n2 > 4) {
-        bit_reverse_columns(n1, n2, index_work + 2, rows);
+        bit_reverse_columns(n1, n2, index_work + 2, rows, !reverses_on_load(n2 / 2));
     }
     if (n1 > 2) {
-        bit_reverse_rows(n1, n2, index_work + 2, rows);
+        bit_reverse_rows(n1, n2, index_work + 2, rows, !reverses_on_load(n1));
     }
     if (sign < 0) {
         fft2d_column_pass_negative(n1, n2, rows, twiddle);

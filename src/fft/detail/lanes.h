@@ -1,16 +1,22 @@
 #pragma once
-// Private to the FFT engine: one complex value (real, imaginary) held in a pair
-// of double lanes, with exactly the lane operations the butterflies need.
+// Private to the FFT engine: complex values (real, imaginary) held in double
+// lanes, with exactly the lane operations the butterflies need. A Cx holds one
+// complex value (SSE2, or two scalars in the reference build) or, in the
+// translation unit built for AVX, two neighbouring complex values, so that two
+// independent butterflies run side by side.
 //
-// Every operation is one IEEE double operation per lane, so SSE2 code computes
-// each part exactly as scalar code does; the scalar fallback is the reference.
+// Every operation is one IEEE double operation per lane, so vector code
+// computes each part exactly as scalar code does; the scalar lanes are the
+// reference.
 // Subtraction is written where the butterflies subtract; where a butterfly
 // adds a negated value, x + (−y) and x − y are the same IEEE operation, so the
 // negation is done with a sign flip and the two forms give identical bits.
 
 #include "fft/fft_abi.h"
 
-#if defined(__SSE2__) && !defined(LATTICE_BUBBLE_FFT_SCALAR_LANES)
+#if defined(LATTICE_BUBBLE_FFT_AVX)
+#include <immintrin.h>
+#elif defined(__SSE2__) && !defined(LATTICE_BUBBLE_FFT_REFERENCE)
 #define LATTICE_BUBBLE_FFT_SSE2 1
 #include <emmintrin.h>
 #endif
@@ -19,7 +25,33 @@ namespace lattice_bubble {
 inline namespace LATTICE_BUBBLE_FFT_ABI {
 namespace fft_detail {
 
-#if defined(LATTICE_BUBBLE_FFT_SSE2)
+#if defined(LATTICE_BUBBLE_FFT_AVX)
+
+inline constexpr int lane_doubles = 4;  // two complex values
+
+struct Cx {
+    __m256d v;
+};
+
+inline Cx load(const double* p) { return {_mm256_loadu_pd(p)}; }
+inline void store(double* p, Cx a) { _mm256_storeu_pd(p, a.v); }
+inline Cx make(double re, double im) { return {_mm256_set_pd(im, re, im, re)}; }
+inline Cx splat(double x) { return {_mm256_set1_pd(x)}; }
+inline Cx operator+(Cx a, Cx b) { return {_mm256_add_pd(a.v, b.v)}; }
+inline Cx operator-(Cx a, Cx b) { return {_mm256_sub_pd(a.v, b.v)}; }
+inline Cx operator*(Cx a, Cx b) { return {_mm256_mul_pd(a.v, b.v)}; }
+inline Cx swap(Cx a) { return {_mm256_permute_pd(a.v, 0b0101)}; }
+inline Cx neg_re(Cx a) { return {_mm256_xor_pd(a.v, _mm256_set_pd(0.0, -0.0, 0.0, -0.0))}; }
+inline Cx neg_im(Cx a) { return {_mm256_xor_pd(a.v, _mm256_set_pd(-0.0, 0.0, -0.0, 0.0))}; }
+inline Cx dup_re(Cx a) { return {_mm256_unpacklo_pd(a.v, a.v)}; }
+inline Cx dup_im(Cx a) { return {_mm256_unpackhi_pd(a.v, a.v)}; }
+inline Cx im_re(Cx a, Cx b) { return {_mm256_shuffle_pd(a.v, b.v, 0b0101)}; }
+// The second complex value negated, the first unchanged.
+inline Cx neg_upper(Cx a) { return {_mm256_xor_pd(a.v, _mm256_set_pd(-0.0, -0.0, 0.0, 0.0))}; }
+
+#elif defined(LATTICE_BUBBLE_FFT_SSE2)
+
+inline constexpr int lane_doubles = 2;  // one complex value
 
 struct Cx {
     __m128d v;
@@ -45,6 +77,8 @@ inline Cx dup_im(Cx a) { return {_mm_unpackhi_pd(a.v, a.v)}; }
 inline Cx im_re(Cx a, Cx b) { return {_mm_shuffle_pd(a.v, b.v, 1)}; }
 
 #else
+
+inline constexpr int lane_doubles = 2;  // one complex value
 
 struct Cx {
     double re;

@@ -1,0 +1,26 @@
+// The 1-D stages built for AVX. This translation unit alone is compiled with
+// -mavx (never with FMA): its lanes do the same IEEE operations as the SSE2
+// ones, two butterflies at a time. Nothing here may run before the caller has
+// checked that the processor has AVX.
+
+#define LATTICE_BUBBLE_FFT_AVX 1
+
+#include "fft/detail/avx_stages.h"
+
+#include "fft/detail/stages.h"
+
+namespace lattice_bubble::fft_avx {
+
+void radix4_stage(int n, int l, double* a, const double* twiddle) {
+    fast_build_avx::fft_detail::radix4_stage(n, l, a, twiddle);
+}
+
+void first_stage_twiddled_blocks(int n, double* a, const double* twiddle) {
+    fast_build_avx::fft_detail::first_stage_twiddled_blocks(n, a, twiddle);
+}
+
+void final_stage_forward(int n, int l, double* a) { fast_build_avx::fft_detail::final_stage_forward(n, l, a); }
+
+void final_stage_backward(int n, int l, double* a) { fast_build_avx::fft_detail::final_stage_backward(n, l, a); }
+
+}  // namespace lattice_bubble::fft_avx

@@ -1,0 +1,158 @@
+#pragma once
+// Private to the FFT engine: the radix-4 stages of the 1-D transform, over the
+// lanes of detail/lanes.h. Included by the SSE2 (or reference) translation
+// unit and by the AVX one; in the latter every loop over the butterflies of a
+// block takes two of them at a time, which needs a span l of at least 4 doubles.
+
+#include "fft/detail/lanes.h"
+
+namespace lattice_bubble {
+inline namespace LATTICE_BUBBLE_FFT_ABI {
+namespace fft_detail {
+
+inline Opening butterfly_load(const double* a, int j, int l) {
+    return open_butterfly(load(a + j), load(a + j + l), load(a + j + 2 * l), load(a + j + 3 * l));
+}
+
+// Writes the outputs to j, j + 2l, j + l and j + 3l.
+inline void butterfly_store(double* a, int j, int l, const Quad& y) {
+    store(a + j, y.y0);
+    store(a + j + 2 * l, y.y2);
+    store(a + j + l, y.y1);
+    store(a + j + 3 * l, y.y3);
+}
+
+// One radix-4 stage of span l doubles: blocks of m = 4l doubles; block 0
+// untwiddled, block 1 by the eighth turn, then for t = 1, 2, … block 2t with
+// q2 = W[t], q1 = W[2t] and block 2t + 1 with i·q2, q1 = W[2t + 1]; q3 = q1³
+// comes from q1 and q2 by the cube formula.
+inline void radix4_stage(int n, int l, double* a, const double* twiddle) {
+    const int m = l << 2;
+    const int m2 = m << 1;
+    for (int j = 0; j < l; j += lane_doubles) {
+        butterfly_store(a, j, l, plain_positive(butterfly_load(a, j, l)));
+    }
+    const Cx s = splat(twiddle[2]);
+    for (int j = m; j < l + m; j += lane_doubles) {
+        butterfly_store(a, j, l, eighth_positive(butterfly_load(a, j, l), s));
+    }
+    int k1 = 0;
+    for (int k = m2; k < n; k += m2) {
+        k1 += 2;
+        const int k2 = 2 * k1;
+        const double q2_re = twiddle[k1];
+        const double q2_im = twiddle[k1 + 1];
+        {
+            const double q1_re = twiddle[k2];
+            const double q1_im = twiddle[k2 + 1];
+            const ScalarPair q3 = cube_from(q1_re, q1_im, q2_im);
+            const Twiddle t1 = twiddle_of(q1_re, q1_im);
+            const Twiddle t2 = twiddle_of(q2_re, q2_im);
+            const Twiddle t3 = twiddle_of(q3.re, q3.im);
+            for (int j = k; j < l + k; j += lane_doubles) {
+                butterfly_store(a, j, l, twiddled_positive(butterfly_load(a, j, l), t1, t2, t3));
+            }
+        }
+        {
+            const double q1_re = twiddle[k2 + 2];
+            const double q1_im = twiddle[k2 + 3];
+            const ScalarPair q3 = cube_from(q1_re, q1_im, q2_re);
+            const Twiddle t1 = twiddle_of(q1_re, q1_im);
+            const Twiddle t2 = twiddle_of(-q2_im, q2_re);  // i·q2
+            const Twiddle t3 = twiddle_of(q3.re, q3.im);
+            for (int j = k + m; j < l + k + m; j += lane_doubles) {
+                butterfly_store(a, j, l, twiddled_positive(butterfly_load(a, j, l), t1, t2, t3));
+            }
+        }
+    }
+}
+
+// The first stage (span 2 doubles, one butterfly per block) is split in two so
+// that its twiddled blocks can run on their own in AVX: blocks 0 and 1 first.
+inline void first_stage_leading_blocks(double* a, const double* twiddle) {
+    constexpr int l = 2;
+    butterfly_store(a, 0, l, plain_positive(butterfly_load(a, 0, l)));
+    butterfly_store(a, 8, l, eighth_positive(butterfly_load(a, 8, l), splat(twiddle[2])));
+}
+
+#if defined(LATTICE_BUBBLE_FFT_AVX)
+// The twiddled blocks of the first stage, the butterfly of block 2t (q1 = W[2t],
+// q2 = W[t]) and that of block 2t + 1 (q1 = W[2t + 1], i·q2) side by side.
+inline void first_stage_twiddled_blocks(int n, double* a, const double* twiddle) {
+    const auto pair = [](const double* lo, const double* hi) { return Cx{_mm256_loadu2_m128d(hi, lo)}; };
+    const Cx two = splat(2.0);
+    int k1 = 0;
+    for (int j = 16; j < n; j += 16) {
+        k1 += 2;
+        const int k2 = 2 * k1;
+        // W[2t] and W[2t + 1] are neighbours in the table: (g.re, g.im, h.re, h.im).
+        const Cx q1 = load(twiddle + k2);
+        const Cx q2 = Cx{_mm256_broadcast_pd(reinterpret_cast<const __m128d*>(twiddle + k1))};
+        const Twiddle t1{dup_re(q1), dup_im(q1)};
+        // q2 for block 2t, i·q2 = (−q2.im, q2.re) for block 2t + 1.
+        const Twiddle t2{neg_upper(Cx{_mm256_permute_pd(q2.v, 0b1100)}), Cx{_mm256_permute_pd(q2.v, 0b0011)}};
+        // The cube formula lane by lane: 2·q2.im for block 2t, 2·q2.re for 2t + 1.
+        const Cx twice = two * t2.im;
+        const Twiddle t3{t1.re - twice * t1.im, twice * t1.re - t1.im};
+        double* lo = a + j;
+        double* hi = a + j + 8;
+        const Quad y = twiddled_positive(open_butterfly(pair(lo, hi), pair(lo + 2, hi + 2), pair(lo + 4, hi + 4),
+                                                        pair(lo + 6, hi + 6)),
+                                         t1, t2, t3);
+        _mm256_storeu2_m128d(hi, lo, y.y0.v);
+        _mm256_storeu2_m128d(hi + 4, lo + 4, y.y2.v);
+        _mm256_storeu2_m128d(hi + 2, lo + 2, y.y1.v);
+        _mm256_storeu2_m128d(hi + 6, lo + 6, y.y3.v);
+    }
+}
+#endif
+
+// The last stage without twiddles, radix 4 (4l = n) or radix 2 (2l = n).
+inline void final_stage_forward(int n, int l, double* a) {
+    if ((l << 2) == n) {
+        for (int j = 0; j < l; j += lane_doubles) {
+            butterfly_store(a, j, l, plain_positive(butterfly_load(a, j, l)));
+        }
+    } else {
+        for (int j = 0; j < l; j += lane_doubles) {
+            const Cx x0 = load(a + j);
+            const Cx x1 = load(a + j + l);
+            store(a + j, x0 + x1);
+            store(a + j + l, x0 - x1);
+        }
+    }
+}
+
+// As final_stage_forward on conjugated inputs (−im), delivering the conjugates
+// of its results: the backward transform's data was conjugated on the way in.
+inline void final_stage_backward(int n, int l, double* a) {
+    if ((l << 2) == n) {
+        for (int j = 0; j < l; j += lane_doubles) {
+            const Cx x0 = neg_im(load(a + j));
+            const Cx x1 = neg_im(load(a + j + l));
+            const Cx x2 = load(a + j + 2 * l);
+            const Cx x3 = load(a + j + 3 * l);
+            const Cx e0 = x0 + x1;  // (a0.re + a1.re, −a0.im − a1.im)
+            const Cx e1 = x0 - x1;  // (a0.re − a1.re, −a0.im + a1.im)
+            const Cx e2 = x2 + x3;
+            const Cx e3 = x2 - x3;
+            const Cx c2 = neg_im(e2);
+            const Cx s3 = swap(e3);
+            store(a + j, e0 + c2);
+            store(a + j + 2 * l, e0 - c2);
+            store(a + j + l, e1 - s3);
+            store(a + j + 3 * l, e1 + s3);
+        }
+    } else {
+        for (int j = 0; j < l; j += lane_doubles) {
+            const Cx x0 = neg_im(load(a + j));
+            const Cx x1 = neg_im(load(a + j + l));
+            store(a + j, x0 + x1);
+            store(a + j + l, x0 - x1);
+        }
+    }
+}
+
+}  // namespace fft_detail
+}  // namespace LATTICE_BUBBLE_FFT_ABI
+}  // namespace lattice_bubble
