@@ -3,6 +3,7 @@
 #include <iostream>
 #include <memory>
 
+#include "driver/pipeline.h"
 #include "driver/reference_stage.h"
 #include "driver/run_grids.h"
 
@@ -12,8 +13,10 @@ int run() {
     // About 115 KiB of grids: on the heap, zero-initialised, alive until return.
     const auto grids = std::make_unique<RunGrids>();
 
-    // Stage 1, the Fourier route, and stage 2, the map file and the plot,
-    // run here, before the reference stage, once they exist.
+    // Stage 1: the Fourier route, and its report.
+    run_transform_pipeline(grids->green_freq, grids->green_time, grids->chi_time, grids->chi_freq, std::cout);
+
+    // Stage 2, the map file and the plot, runs here once it exists.
 
     // Stage 3: the reference route.
     run_reference_stage(grids->chi_reference, std::cout);

@@ -142,12 +142,51 @@ void fft_backward_pass(int n, double* a, const double* twiddle) {
     fft_detail::final_stage_backward(n, l, a);
 }
 
+#if !defined(LATTICE_BUBBLE_FFT_REFERENCE)
+// Eight points in registers: the (conjugating) bit reversal done by the loads,
+// the first stage's two blocks and the radix-2 last stage, with the same
+// operations as the general path, which costs several times the arithmetic
+// at this size. The scratch entries are left as the permutations leave them.
+inline constexpr int eight_point_doubles = 16;
+
+void eight_point_fft(int sign, double* a, int* scratch, const double* twiddle) {
+    using namespace fft_detail;
+    constexpr int reversed[8] = {0, 4, 2, 6, 1, 5, 3, 7};
+    scratch[0] = 0;
+    scratch[1] = 8;
+    const bool backward = sign < 0;
+    Cx u[8];
+    for (int p = 0; p < 8; ++p) {
+        u[p] = load(a + 2 * reversed[p]);
+        if (backward) {
+            u[p] = neg_im(u[p]);
+        }
+    }
+    const Quad lo = plain_positive(open_butterfly(u[0], u[1], u[2], u[3]));
+    const Quad hi = eighth_positive(open_butterfly(u[4], u[5], u[6], u[7]), splat(twiddle[2]));
+    const Cx first[4] = {lo.y0, lo.y1, lo.y2, lo.y3};
+    const Cx second[4] = {hi.y0, hi.y1, hi.y2, hi.y3};
+    for (int k = 0; k < 4; ++k) {
+        const Cx x = backward ? neg_im(first[k]) : first[k];
+        const Cx y = backward ? neg_im(second[k]) : second[k];
+        store(a + 2 * k, x + y);
+        store(a + 2 * k + 8, x - y);
+    }
+}
+#endif
+
 }  // namespace
 
 void complex_fft(int n, int sign, double* a, int* index_work, double* twiddle) {
     if (n > (index_work[0] << 2)) {
         build_twiddle_table(n >> 2, index_work, twiddle);
     }
+#if !defined(LATTICE_BUBBLE_FFT_REFERENCE)
+    if (n == eight_point_doubles) {
+        eight_point_fft(sign, a, index_work + 2, twiddle);
+        return;
+    }
+#endif
     if (n > 4) {
         if (sign >= 0) {
             bit_reverse_permute(n, index_work + 2, a);

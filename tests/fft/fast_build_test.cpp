@@ -36,6 +36,8 @@ TEST(FftBuilds, OneDimensionalTransformsAgreeBitForBit) {
             complex_fft(n, sign, paired.data(), index_work.data(), twiddle.data());
             reference_build::complex_fft(n, sign, scalar.data(), index_work_scalar.data(), twiddle_scalar.data());
             EXPECT_TRUE(same_bits(paired.data(), scalar.data(), n)) << "N = " << points << " sign " << sign;
+            EXPECT_EQ(index_work, index_work_scalar) << "N = " << points << " sign " << sign;
+            EXPECT_TRUE(same_bits(twiddle.data(), twiddle_scalar.data(), 1 << 13));
         }
     }
 }
@@ -62,6 +64,7 @@ TEST(FftBuilds, TwoDimensionalTransformsAgreeBitForBit) {
                                              twiddle_scalar.data());
                 EXPECT_TRUE(same_bits(paired.data(), scalar.data(), n1 * n2))
                     << n1 << " x " << columns << " sign " << sign;
+                EXPECT_EQ(index_work, index_work_scalar) << n1 << " x " << columns << " sign " << sign;
             }
         }
     }

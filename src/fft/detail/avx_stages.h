@@ -1,7 +1,9 @@
 #pragma once
-// Private to the FFT engine: the 1-D stages compiled for AVX (fft/avx_stages.cpp),
-// two butterflies per instruction. Call them only where the processor has AVX
-// and only with spans l ≥ 4 doubles.
+// Private to the FFT engine: the 1-D stages and the 2-D passes compiled for AVX
+// (fft/avx_stages.cpp), two butterflies per instruction. Call them only where
+// the processor has AVX, the 1-D stages only with spans l ≥ 4 doubles, the row
+// passes only with an even number of columns (n2 a multiple of 4) and the
+// column passes only with an even number of rows.
 
 namespace lattice_bubble::fft_avx {
 
@@ -9,5 +11,9 @@ void radix4_stage(int n, int l, double* a, const double* twiddle);
 void first_stage_twiddled_blocks(int n, double* a, const double* twiddle);
 void final_stage_forward(int n, int l, double* a);
 void final_stage_backward(int n, int l, double* a);
+void row_pass_positive(int n1, int n2, double** rows, const double* twiddle);
+void row_pass_negative(int n1, int n2, double** rows, const double* twiddle);
+void column_pass_positive(int n1, int n2, double** rows, const double* twiddle);
+void column_pass_negative(int n1, int n2, double** rows, const double* twiddle);
 
 }  // namespace lattice_bubble::fft_avx

@@ -21,6 +21,15 @@
 #include <emmintrin.h>
 #endif
 
+// Butterfly kernels must be inlined into their loops: a call boundary costs
+// more than the butterfly, and in the AVX translation unit it would move
+// 256-bit values through memory.
+#if defined(__GNUC__)
+#define LATTICE_BUBBLE_FFT_INLINE inline __attribute__((always_inline))
+#else
+#define LATTICE_BUBBLE_FFT_INLINE inline
+#endif
+
 namespace lattice_bubble {
 inline namespace LATTICE_BUBBLE_FFT_ABI {
 namespace fft_detail {
@@ -135,7 +144,7 @@ struct Opening {
     Cx e2;  // x2 + x3
     Cx e3;  // x2 − x3
 };
-inline Opening open_butterfly(Cx x0, Cx x1, Cx x2, Cx x3) { return {x0 + x1, x0 - x1, x2 + x3, x2 - x3}; }
+LATTICE_BUBBLE_FFT_INLINE Opening open_butterfly(Cx x0, Cx x1, Cx x2, Cx x3) { return {x0 + x1, x0 - x1, x2 + x3, x2 - x3}; }
 
 // Outputs of a butterfly, in element order: positions p, p + L, p + 2L, p + 3L.
 struct Quad {
@@ -146,13 +155,13 @@ struct Quad {
 };
 
 // Exponent +i, no twiddle: e0 + e2, e1 + i·e3, e0 − e2, e1 − i·e3.
-inline Quad plain_positive(const Opening& e) {
+LATTICE_BUBBLE_FFT_INLINE Quad plain_positive(const Opening& e) {
     const Cx ie3 = times_i(e.e3);
     return {e.e0 + e.e2, e.e1 + ie3, e.e0 - e.e2, e.e1 - ie3};
 }
 
 // Exponent −i, no twiddle: e0 + e2, e1 − i·e3, e0 − e2, e1 + i·e3.
-inline Quad plain_negative(const Opening& e) {
+LATTICE_BUBBLE_FFT_INLINE Quad plain_negative(const Opening& e) {
     const Cx ie3 = times_i(e.e3);
     return {e.e0 + e.e2, e.e1 - ie3, e.e0 - e.e2, e.e1 + ie3};
 }
@@ -161,7 +170,7 @@ inline Quad plain_negative(const Opening& e) {
 //   p + 2L: (e2.im − e0.im, e0.re − e2.re)
 //   p + L:  ((y.re − y.im)·h, (y.re + y.im)·h), y = e1 + i·e3
 //   p + 3L: ((v.im − v.re)·h, (v.im + v.re)·h), v = (e3.im + e1.re, e3.re − e1.im)
-inline Quad eighth_positive(const Opening& e, Cx h) {
+LATTICE_BUBBLE_FFT_INLINE Quad eighth_positive(const Opening& e, Cx h) {
     const Cx y = e.e1 + times_i(e.e3);
     const Cx v = swap(e.e3) + neg_im(e.e1);
     return {e.e0 + e.e2, (dup_re(y) + neg_re(dup_im(y))) * h, im_re(e.e2, e.e0) - im_re(e.e0, e.e2),
@@ -172,7 +181,7 @@ inline Quad eighth_positive(const Opening& e, Cx h) {
 //   p + 2L: (e0.im − e2.im, e2.re − e0.re)
 //   p + L:  ((y.im + y.re)·h, (y.im − y.re)·h), y = e1 − i·e3
 //   p + 3L: ((z.re + z.im)·h, (z.re − z.im)·h), z = (e3.im − e1.re, e3.re + e1.im)
-inline Quad eighth_negative(const Opening& e, Cx h) {
+LATTICE_BUBBLE_FFT_INLINE Quad eighth_negative(const Opening& e, Cx h) {
     const Cx y = e.e1 - times_i(e.e3);
     const Cx z = swap(e.e3) + neg_re(e.e1);
     return {e.e0 + e.e2, (dup_im(y) + neg_im(dup_re(y))) * h, im_re(e.e0, e.e2) - im_re(e.e2, e.e0),
@@ -180,13 +189,13 @@ inline Quad eighth_negative(const Opening& e, Cx h) {
 }
 
 // Exponent +i with twiddles t1, t2, t3 on p + L, p + 2L, p + 3L.
-inline Quad twiddled_positive(const Opening& e, Twiddle t1, Twiddle t2, Twiddle t3) {
+LATTICE_BUBBLE_FFT_INLINE Quad twiddled_positive(const Opening& e, Twiddle t1, Twiddle t2, Twiddle t3) {
     const Cx ie3 = times_i(e.e3);
     return {e.e0 + e.e2, mul(t1, e.e1 + ie3), mul(t2, e.e0 - e.e2), mul(t3, e.e1 - ie3)};
 }
 
 // Exponent −i: the same with every twiddle conjugated.
-inline Quad twiddled_negative(const Opening& e, Twiddle t1, Twiddle t2, Twiddle t3) {
+LATTICE_BUBBLE_FFT_INLINE Quad twiddled_negative(const Opening& e, Twiddle t1, Twiddle t2, Twiddle t3) {
     const Cx ie3 = times_i(e.e3);
     return {e.e0 + e.e2, mul_conj(t1, e.e1 - ie3), mul_conj(t2, e.e0 - e.e2), mul_conj(t3, e.e1 + ie3)};
 }

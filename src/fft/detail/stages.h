@@ -10,12 +10,12 @@ namespace lattice_bubble {
 inline namespace LATTICE_BUBBLE_FFT_ABI {
 namespace fft_detail {
 
-inline Opening butterfly_load(const double* a, int j, int l) {
+LATTICE_BUBBLE_FFT_INLINE Opening butterfly_load(const double* a, int j, int l) {
     return open_butterfly(load(a + j), load(a + j + l), load(a + j + 2 * l), load(a + j + 3 * l));
 }
 
 // Writes the outputs to j, j + 2l, j + l and j + 3l.
-inline void butterfly_store(double* a, int j, int l, const Quad& y) {
+LATTICE_BUBBLE_FFT_INLINE void butterfly_store(double* a, int j, int l, const Quad& y) {
     store(a + j, y.y0);
     store(a + j + 2 * l, y.y2);
     store(a + j + l, y.y1);

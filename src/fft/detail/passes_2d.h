@@ -1,0 +1,242 @@
+#pragma once
+// Private to the FFT engine: the butterfly passes of the 2-D transform, over
+// the lanes of detail/lanes.h. Included by the SSE2 (or reference) translation
+// unit and by the AVX one.
+//
+// Both passes run the same stages over `count` elements; every butterfly is
+// applied to a whole set of independent lines, innermost, so that its twiddles
+// are formed once per block. A row pass transforms the row index, and its
+// lines are the columns (one lane group of columns at a time); a column pass
+// transforms the column index, and its lines are the rows (two rows per
+// register in AVX). Independent butterflies may run in any order: the values
+// are those of the written loop nest.
+
+#include "fft/detail/lanes.h"
+
+namespace lattice_bubble {
+inline namespace LATTICE_BUBBLE_FFT_ABI {
+namespace fft_detail {
+
+// Twiddles of block g ≥ 2: T1 = W[g]; T2 = T1², read from the table as
+// (s·twiddle[g], twiddle[g + s]) with s = +1 for even g and −1 for odd g;
+// T3 = T1³ by the cube formula.
+struct BlockTwiddles {
+    Twiddle t1;
+    Twiddle t2;
+    Twiddle t3;
+};
+
+LATTICE_BUBBLE_FFT_INLINE BlockTwiddles block_twiddles(int g, const double* twiddle) {
+    const double t1_re = twiddle[2 * g];
+    const double t1_im = twiddle[2 * g + 1];
+    const int s = (g % 2 == 0) ? 1 : -1;
+    const double t2_re = s * twiddle[g];
+    const double t2_im = twiddle[g + s];
+    const fft_detail::ScalarPair t3 = fft_detail::cube_from(t1_re, t1_im, t2_im);
+    return {fft_detail::twiddle_of(t1_re, t1_im), fft_detail::twiddle_of(t2_re, t2_im),
+            fft_detail::twiddle_of(t3.re, t3.im)};
+}
+
+// The butterflies of one direction of the exponent.
+struct Positive {
+    LATTICE_BUBBLE_FFT_INLINE static Quad plain(const Opening& e) { return fft_detail::plain_positive(e); }
+    LATTICE_BUBBLE_FFT_INLINE static Quad eighth(const Opening& e, Cx h) { return fft_detail::eighth_positive(e, h); }
+    LATTICE_BUBBLE_FFT_INLINE static Quad twiddled(const Opening& e, const BlockTwiddles& t) {
+        return fft_detail::twiddled_positive(e, t.t1, t.t2, t.t3);
+    }
+};
+
+struct Negative {
+    LATTICE_BUBBLE_FFT_INLINE static Quad plain(const Opening& e) { return fft_detail::plain_negative(e); }
+    LATTICE_BUBBLE_FFT_INLINE static Quad eighth(const Opening& e, Cx h) { return fft_detail::eighth_negative(e, h); }
+    LATTICE_BUBBLE_FFT_INLINE static Quad twiddled(const Opening& e, const BlockTwiddles& t) {
+        return fft_detail::twiddled_negative(e, t.t1, t.t2, t.t3);
+    }
+};
+
+// How a pass reaches element p of line `line`.
+struct RowsOfColumns {  // row pass: element p is row p; a line is a group of columns
+    double** rows;
+    [[nodiscard]] Cx get(int p, int line) const { return load(rows[p] + line * lane_doubles); }
+    void put(int p, int line, Cx v) const { store(rows[p] + line * lane_doubles, v); }
+};
+
+#if defined(LATTICE_BUBBLE_FFT_AVX)
+struct ColumnsOfRows {  // column pass: element p is column p; a line is a pair of rows
+    double** rows;
+    [[nodiscard]] Cx get(int p, int line) const {
+        return {_mm256_loadu2_m128d(rows[2 * line + 1] + 2 * p, rows[2 * line] + 2 * p)};
+    }
+    void put(int p, int line, Cx v) const { _mm256_storeu2_m128d(rows[2 * line + 1] + 2 * p, rows[2 * line] + 2 * p, v.v); }
+};
+inline constexpr int rows_per_line = 2;
+#else
+struct ColumnsOfRows {  // column pass: element p is column p; a line is one row
+    double** rows;
+    [[nodiscard]] Cx get(int p, int line) const { return load(rows[line] + 2 * p); }
+    void put(int p, int line, Cx v) const { store(rows[line] + 2 * p, v); }
+};
+inline constexpr int rows_per_line = 1;
+#endif
+
+template <typename Access>
+LATTICE_BUBBLE_FFT_INLINE void butterfly(const Access& x, int p, int span, int lines, const auto& kernel) {
+    for (int line = 0; line < lines; ++line) {
+        const Opening e = open_butterfly(x.get(p, line), x.get(p + span, line), x.get(p + 2 * span, line),
+                                         x.get(p + 3 * span, line));
+        const Quad y = kernel(e);
+        x.put(p, line, y.y0);
+        x.put(p + 2 * span, line, y.y2);
+        x.put(p + span, line, y.y1);
+        x.put(p + 3 * span, line, y.y3);
+    }
+}
+
+// The pass scheme over `count` elements of every line.
+template <typename Exponent, typename Access>
+void radix4_pass(const Access& x, int count, int lines, const double* twiddle) {
+    int span = 1;
+    while (2 * span < count) {
+        const int block = 4 * span;
+        for (int p = 0; p < span; ++p) {
+            butterfly(x, p, span, lines, [](const Opening& e) { return Exponent::plain(e); });
+        }
+        if (block < count) {
+            const Cx h = splat(twiddle[2]);
+            for (int p = block; p < block + span; ++p) {
+                butterfly(x, p, span, lines, [h](const Opening& e) { return Exponent::eighth(e, h); });
+            }
+            for (int g = 2; g * block <= count - block; ++g) {
+                const int start = g * block;
+                const BlockTwiddles t = block_twiddles(g, twiddle);
+                for (int p = start; p < start + span; ++p) {
+                    butterfly(x, p, span, lines, [&t](const Opening& e) { return Exponent::twiddled(e, t); });
+                }
+            }
+        }
+        span = block;
+    }
+    if (span < count) {
+        for (int p = 0; p < span; ++p) {
+            for (int line = 0; line < lines; ++line) {
+                const Cx a = x.get(p, line);
+                const Cx b = x.get(p + span, line);
+                const Cx d = a - b;
+                x.put(p, line, a + b);
+                x.put(p + span, line, d);
+            }
+        }
+    }
+}
+
+// Eight and sixteen points get kernels of their own: the inputs are read in
+// bit-reversed order (the moves of the bit reversal), and all stages run in
+// registers, with the same operations as the general pass. Eight is the
+// lattice's size: one radix-4 stage (untwiddled block, eighth-turn block) and
+// the radix-2 stage. Sixteen: a radix-4 stage with all four kinds of block,
+// then one untwiddled radix-4 stage of span 4.
+inline constexpr int eight = 8;
+inline constexpr int sixteen = 16;
+inline constexpr int reversed_eight[eight] = {0, 4, 2, 6, 1, 5, 3, 7};
+inline constexpr int reversed_sixteen[sixteen] = {0, 8, 4, 12, 2, 10, 6, 14, 1, 9, 5, 13, 3, 11, 7, 15};
+
+template <typename Exponent, typename Access>
+LATTICE_BUBBLE_FFT_INLINE void eight_points(const Access& x, int line, Cx h) {
+    Cx u[eight];
+    for (int p = 0; p < eight; ++p) {
+        u[p] = x.get(reversed_eight[p], line);
+    }
+    const Quad a = Exponent::plain(open_butterfly(u[0], u[1], u[2], u[3]));
+    const Quad b = Exponent::eighth(open_butterfly(u[4], u[5], u[6], u[7]), h);
+    x.put(0, line, a.y0 + b.y0);
+    x.put(1, line, a.y1 + b.y1);
+    x.put(2, line, a.y2 + b.y2);
+    x.put(3, line, a.y3 + b.y3);
+    x.put(4, line, a.y0 - b.y0);
+    x.put(5, line, a.y1 - b.y1);
+    x.put(6, line, a.y2 - b.y2);
+    x.put(7, line, a.y3 - b.y3);
+}
+
+// The twiddles of the sixteen-point kernel: the eighth turn and blocks 2 and 3.
+struct SixteenTwiddles {
+    Cx h;
+    BlockTwiddles g2;
+    BlockTwiddles g3;
+};
+
+inline SixteenTwiddles sixteen_twiddles(const double* twiddle) {
+    return {splat(twiddle[2]), block_twiddles(2, twiddle), block_twiddles(3, twiddle)};
+}
+
+template <typename Exponent, typename Access>
+LATTICE_BUBBLE_FFT_INLINE void sixteen_points(const Access& x, int line, const SixteenTwiddles& t) {
+    Cx u[sixteen];
+    for (int p = 0; p < sixteen; ++p) {
+        u[p] = x.get(reversed_sixteen[p], line);
+    }
+    const Quad b0 = Exponent::plain(open_butterfly(u[0], u[1], u[2], u[3]));
+    const Quad b1 = Exponent::eighth(open_butterfly(u[4], u[5], u[6], u[7]), t.h);
+    const Quad b2 = Exponent::twiddled(open_butterfly(u[8], u[9], u[10], u[11]), t.g2);
+    const Quad b3 = Exponent::twiddled(open_butterfly(u[12], u[13], u[14], u[15]), t.g3);
+    const Quad c0 = Exponent::plain(open_butterfly(b0.y0, b1.y0, b2.y0, b3.y0));
+    const Quad c1 = Exponent::plain(open_butterfly(b0.y1, b1.y1, b2.y1, b3.y1));
+    const Quad c2 = Exponent::plain(open_butterfly(b0.y2, b1.y2, b2.y2, b3.y2));
+    const Quad c3 = Exponent::plain(open_butterfly(b0.y3, b1.y3, b2.y3, b3.y3));
+    const Quad* c[4] = {&c0, &c1, &c2, &c3};
+    for (int p = 0; p < 4; ++p) {
+        x.put(p, line, c[p]->y0);
+        x.put(p + 4, line, c[p]->y1);
+        x.put(p + 8, line, c[p]->y2);
+        x.put(p + 12, line, c[p]->y3);
+    }
+}
+
+// Whether a direction of `count` points reads its inputs in bit-reversed order
+// itself, so that the driver's bit reversal only makes the index list.
+#if defined(LATTICE_BUBBLE_FFT_REFERENCE)
+constexpr bool reverses_on_load(int /*count*/) { return false; }
+#else
+constexpr bool reverses_on_load(int count) { return count == eight || count == sixteen; }
+#endif
+
+// One pass over `count` elements of `lines` lines.
+template <typename Exponent, typename Access>
+void fft2d_pass(const Access& x, int count, int lines, const double* twiddle) {
+    if (reverses_on_load(count) && count == eight) {
+        const Cx h = splat(twiddle[2]);
+        for (int line = 0; line < lines; ++line) {
+            eight_points<Exponent>(x, line, h);
+        }
+    } else if (reverses_on_load(count) && count == sixteen) {
+        const SixteenTwiddles t = sixteen_twiddles(twiddle);
+        for (int line = 0; line < lines; ++line) {
+            sixteen_points<Exponent>(x, line, t);
+        }
+    } else {
+        radix4_pass<Exponent>(x, count, lines, twiddle);
+    }
+}
+
+// The column index of every row; n1 a multiple of rows_per_line. The rows go
+// in bands of about 16 KiB, each band through all stages while it is in cache.
+inline constexpr int band_doubles = 2048;
+
+template <typename Exponent>
+void column_pass(int n1, int n2, double** rows, const double* twiddle) {
+    int band = band_doubles / n2;
+    band = band < rows_per_line ? rows_per_line : (band > n1 ? n1 : band);
+    for (int first = 0; first < n1; first += band) {
+        fft2d_pass<Exponent>(ColumnsOfRows{rows + first}, n2 / 2, band / rows_per_line, twiddle);
+    }
+}
+
+// The row index of every column; n2 a multiple of lane_doubles.
+template <typename Exponent>
+void row_pass(int n1, int n2, double** rows, const double* twiddle) {
+    fft2d_pass<Exponent>(RowsOfColumns{rows}, n1, n2 / lane_doubles, twiddle);
+}
+
+}  // namespace fft_detail
+}  // namespace LATTICE_BUBBLE_FFT_ABI
+}  // namespace lattice_bubble

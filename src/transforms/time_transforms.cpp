@@ -1,0 +1,115 @@
+#include "transforms/time_transforms.h"
+
+#include <iostream>
+
+#include "fft/complex_fft.h"
+#include "model/lattice_model.h"
+
+namespace lattice_bubble {
+namespace {
+
+// Scratch of one wrapper call, sized for the longest transform the engine's
+// callers here could ask for (8192 points); only its head is used.
+inline constexpr int scratch_doubles = 8193;
+inline constexpr int scratch_index_work = 66;
+inline constexpr int scratch_twiddle = 10240;
+inline constexpr double one_over_64 = 0.015625;
+
+// Interleaves `points` values, transforms them with a fresh table, and, when
+// `divide` is set, scales by 1/64, then writes the values back.
+template <std::size_t Points>
+void wrapped_fft(std::array<Complex, Points>& data, int sign, bool divide) {
+    std::array<double, scratch_doubles> work{};
+    std::array<int, scratch_index_work> index_work{};
+    std::array<double, scratch_twiddle> twiddle{};
+    for (std::size_t i = 0; i < Points; ++i) {
+        work[2 * i] = data[i].re;
+        work[2 * i + 1] = data[i].im;
+    }
+    index_work[0] = 0;  // no table yet: built afresh in this call
+    complex_fft(static_cast<int>(2 * Points), sign, work.data(), index_work.data(), twiddle.data());
+    if (divide) {
+        for (std::size_t i = 0; i < 2 * Points; ++i) {
+            work[i] = work[i] * one_over_64;
+        }
+    }
+    for (std::size_t i = 0; i < Points; ++i) {
+        data[i] = Complex{work[2 * i], work[2 * i + 1]};
+    }
+}
+
+}  // namespace
+
+// Two comparisons rather than sign·sign ≠ 1, which overflows for large |sign|.
+void check_fft_sign(int sign) {
+    if (sign != 1 && sign != -1) {
+        std::cout << flag_error_message << std::endl;
+    }
+}
+
+void time_fft(FftBuffer& data, int sign, int scale) {
+    check_fft_sign(sign);
+    wrapped_fft(data, sign, scale == 1);
+}
+
+void short_fft(ShortFftBuffer& data, int sign) {
+    check_fft_sign(sign);
+    wrapped_fft(data, sign, false);
+}
+
+void fermion_freq_to_time(const FermionSeries& freq, TimeSeries& time) {
+    FftBuffer b{};
+    for (int n = 0; n < fermion_count; ++n) {
+        b[2 * n + 1] = freq[n];
+    }
+    for (int i = 16; i < 32; ++i) {
+        b[2 * i + 1] = conj(freq[31 - i]);  // slot 63 − 2n holds −ω_n
+    }
+    time_fft(b, -1, 0);
+    for (int l = 0; l < time_count; ++l) {
+        time[l] = b[l] / beta;  // slots 32 … 63 hold −b[0 … 31] and are not needed
+    }
+}
+
+void fermion_time_to_freq(const TimeSeries& time, FermionSeries& freq) {
+    FftBuffer b{};
+    for (int l = 0; l < time_count; ++l) {
+        b[l] = time[l];
+        b[l + time_count] = -time[l];
+    }
+    time_fft(b, 1, 1);
+    for (int n = 0; n < fermion_count; ++n) {
+        freq[n] = b[2 * n + 1] * beta;
+    }
+}
+
+void boson_time_to_freq(const TimeSeries& time, BosonSeries& freq) {
+    FftBuffer b{};
+    for (int l = 0; l < time_count; ++l) {
+        b[l] = time[l];
+        b[l + time_count] = time[l];
+    }
+    time_fft(b, 1, 1);
+    for (int m = 0; m < boson_count; ++m) {
+        freq[m] = b[2 * m] * beta;
+    }
+}
+
+void boson_freq_to_time(const BosonSeries& freq, TimeSeries& time) {
+    FftBuffer b{};  // the odd (fermionic) slots stay zero
+    for (int m = 0; m < 16; ++m) {
+        b[2 * m] = freq[m];
+    }
+    for (int i = 16; i < 32; ++i) {
+        b[2 * i] = conj(freq[32 - i]);  // slot 32 gets conj(ν_16), slot 64 − 2m gets −ν_m
+    }
+    // ν_0 and ν_16 are their own partners: only their real parts belong to a real χ(τ).
+    b[32] = Complex{b[32].re, 0.0};
+    b[0] = Complex{b[0].re, 0.0};
+    time_fft(b, -1, 0);
+    for (int l = 0; l < time_count; ++l) {
+        time[l] = b[l] / beta;
+    }
+}
+
+}  // namespace lattice_bubble

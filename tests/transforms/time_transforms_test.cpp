@@ -1,0 +1,227 @@
+#include "transforms/time_transforms.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <complex>
+#include <numbers>
+#include <random>
+#include <string>
+
+#include "model/lattice_model.h"
+
+namespace lattice_bubble {
+namespace {
+
+using LongComplex = std::complex<long double>;
+constexpr long double pi_l = std::numbers::pi_v<long double>;
+
+LongComplex phase(long double angle) { return {std::cos(angle), std::sin(angle)}; }
+LongComplex wide(const Complex& z) { return {z.re, z.im}; }
+
+template <std::size_t N>
+std::array<Complex, N> random_series(std::uint64_t seed) {
+    std::mt19937_64 rng(seed);
+    std::uniform_real_distribution<double> u(-1.0, 1.0);
+    std::array<Complex, N> values{};
+    for (auto& v : values) {
+        const double re = u(rng);
+        v = Complex{re, u(rng)};
+    }
+    return values;
+}
+
+template <std::size_t N>
+double largest_difference(const std::array<Complex, N>& got, const std::array<LongComplex, N>& expected) {
+    long double worst = 0;
+    for (std::size_t i = 0; i < N; ++i) {
+        worst = std::max(worst, std::abs(wide(got[i]) - expected[i]));
+    }
+    return static_cast<double>(worst);
+}
+
+std::string captured_stdout_of(const std::function<void()>& action) {
+    ::testing::internal::CaptureStdout();
+    action();
+    return ::testing::internal::GetCapturedStdout();
+}
+
+// The Matsubara sums, straight from their definitions, in long double.
+TEST(OneSiteTransforms, FermionFrequencyToTimeIsTheMatsubaraSum) {
+    const auto freq = random_series<16>(1);
+    TimeSeries time{};
+    fermion_freq_to_time(freq, time);
+    std::array<LongComplex, 32> expected{};
+    for (int l = 0; l < 32; ++l) {
+        const long double tau = l * beta / 32.0L;
+        for (int n = 0; n < 16; ++n) {
+            const long double omega = (2 * n + 1) * pi_l / beta;
+            expected[l] += phase(-omega * tau) * wide(freq[n]) + phase(omega * tau) * std::conj(wide(freq[n]));
+        }
+        expected[l] /= beta;
+    }
+    EXPECT_LT(largest_difference(time, expected), 1e-14);
+}
+
+TEST(OneSiteTransforms, FermionTimeToFrequencyIsTheLeftPointRule) {
+    const auto time = random_series<32>(2);
+    FermionSeries freq{};
+    fermion_time_to_freq(time, freq);
+    std::array<LongComplex, 16> expected{};
+    for (int n = 0; n < 16; ++n) {
+        const long double omega = (2 * n + 1) * pi_l / beta;
+        for (int l = 0; l < 32; ++l) {
+            expected[n] += phase(omega * l * beta / 32.0L) * wide(time[l]);
+        }
+        expected[n] *= beta / 32.0L;
+    }
+    EXPECT_LT(largest_difference(freq, expected), 1e-15);
+}
+
+TEST(OneSiteTransforms, BosonTimeToFrequencyIsTheLeftPointRule) {
+    const auto time = random_series<32>(3);
+    BosonSeries freq{};
+    boson_time_to_freq(time, freq);
+    std::array<LongComplex, 17> expected{};
+    for (int m = 0; m < 17; ++m) {
+        const long double nu = 2 * m * pi_l / beta;
+        for (int l = 0; l < 32; ++l) {
+            expected[m] += phase(nu * l * beta / 32.0L) * wide(time[l]);
+        }
+        expected[m] *= beta / 32.0L;
+    }
+    EXPECT_LT(largest_difference(freq, expected), 1e-15);
+}
+
+TEST(OneSiteTransforms, BosonFrequencyToTimeIsTheRealMatsubaraSum) {
+    const auto freq = random_series<17>(4);
+    TimeSeries time{};
+    boson_freq_to_time(freq, time);
+    std::array<LongComplex, 32> expected{};
+    for (int l = 0; l < 32; ++l) {
+        const long double tau = l * beta / 32.0L;
+        expected[l] = freq[0].re + ((l % 2 == 0) ? 1.0L : -1.0L) * freq[16].re;
+        for (int m = 1; m < 16; ++m) {
+            const long double nu = 2 * m * pi_l / beta;
+            expected[l] += phase(-nu * tau) * wide(freq[m]) + phase(nu * tau) * std::conj(wide(freq[m]));
+        }
+        expected[l] /= beta;
+    }
+    EXPECT_LT(largest_difference(time, expected), 1e-14);
+}
+
+TEST(OneSiteTransforms, LowestFermionFrequencyAloneGivesACosine) {
+    FermionSeries freq{};
+    freq[0] = Complex{1.0, 0.0};
+    TimeSeries time{};
+    fermion_freq_to_time(freq, time);
+    EXPECT_EQ(time[0].re, 2.0);
+    for (int l = 0; l < 32; ++l) {
+        EXPECT_NEAR(time[l].re, 2.0 / beta * std::cos(pi * l / 32.0), 1e-15) << "l = " << l;
+        EXPECT_EQ(time[l].im, 0.0) << "l = " << l;
+    }
+    EXPECT_NEAR(time[1].re, 1.99037, 1e-5);
+}
+
+TEST(OneSiteTransforms, ConstantTimeSeriesHasOnlyTheStaticComponent) {
+    TimeSeries time{};
+    time.fill(Complex{0.3, -0.2});
+    BosonSeries freq{};
+    boson_time_to_freq(time, freq);
+    EXPECT_NEAR(freq[0].re, beta * 0.3, 1e-16);
+    EXPECT_NEAR(freq[0].im, beta * -0.2, 1e-16);
+    for (int m = 1; m < 17; ++m) {
+        EXPECT_LT(std::hypot(freq[m].re, freq[m].im), 1e-16) << "m = " << m;
+    }
+}
+
+TEST(OneSiteTransforms, HighestBosonFrequencyAloneAlternatesAndItsImaginaryPartIsDropped) {
+    BosonSeries freq{};
+    freq[16] = Complex{1.0, 5.0};
+    TimeSeries time{};
+    boson_freq_to_time(freq, time);
+    BosonSeries with_static_imaginary = freq;
+    with_static_imaginary[0] = Complex{0.0, 3.0};
+    TimeSeries same{};
+    boson_freq_to_time(with_static_imaginary, same);
+    for (int l = 0; l < 32; ++l) {
+        EXPECT_EQ(time[l].re, ((l % 2 == 0) ? 1.0 : -1.0) / beta) << "l = " << l;
+        EXPECT_EQ(time[l].im, 0.0) << "l = " << l;
+        EXPECT_EQ(same[l], time[l]) << "l = " << l;
+    }
+}
+
+TEST(OneSiteTransforms, RoundTripsReturnTheirInputs) {
+    const auto freq = random_series<16>(5);
+    TimeSeries time{};
+    fermion_freq_to_time(freq, time);
+    FermionSeries back{};
+    fermion_time_to_freq(time, back);
+    for (int n = 0; n < 16; ++n) {
+        EXPECT_NEAR(back[n].re, freq[n].re, 2e-15);
+        EXPECT_NEAR(back[n].im, freq[n].im, 2e-15);
+    }
+
+    auto real_time = random_series<32>(6);
+    for (auto& v : real_time) {
+        v.im = 0.0;
+    }
+    BosonSeries boson{};
+    boson_time_to_freq(real_time, boson);
+    TimeSeries time_back{};
+    boson_freq_to_time(boson, time_back);
+    for (int l = 0; l < 32; ++l) {
+        EXPECT_NEAR(time_back[l].re, real_time[l].re, 2e-15);
+        EXPECT_NEAR(time_back[l].im, 0.0, 2e-15);
+    }
+}
+
+TEST(TimeFftWrapper, OtherSignsReportOnceAndStillTransformByTheirSign) {
+    const auto data = random_series<64>(7);
+    FftBuffer plus = data;
+    FftBuffer minus = data;
+    time_fft(plus, 1, 0);
+    time_fft(minus, -1, 0);
+    for (const auto& [sign, expected] : {std::pair{0, plus}, {2, plus}, {-3, minus}, {INT_MIN, minus}}) {
+        FftBuffer got = data;
+        EXPECT_EQ(captured_stdout_of([&] { time_fft(got, sign, 0); }), std::string(flag_error_message) + "\n");
+        EXPECT_EQ(got, expected) << "sign " << sign;
+    }
+    FftBuffer quiet = data;
+    EXPECT_EQ(captured_stdout_of([&] { time_fft(quiet, -1, 1); }), "");
+}
+
+TEST(TimeFftWrapper, OnlyScaleOneDivides) {
+    const auto data = random_series<64>(8);
+    FftBuffer unscaled = data;
+    time_fft(unscaled, 1, 0);
+    for (const int scale : {2, -1, 64}) {
+        FftBuffer got = data;
+        time_fft(got, 1, scale);
+        EXPECT_EQ(got, unscaled) << "scale " << scale;
+    }
+    FftBuffer scaled = data;
+    time_fft(scaled, 1, 1);
+    for (int i = 0; i < 64; ++i) {
+        EXPECT_EQ(scaled[i], unscaled[i] * 0.015625);
+    }
+    time_fft(scaled, -1, 0);  // +1 with 1/64, then −1: back to the input
+    for (int i = 0; i < 64; ++i) {
+        EXPECT_NEAR(scaled[i].re, data[i].re, 1e-15);
+        EXPECT_NEAR(scaled[i].im, data[i].im, 1e-15);
+    }
+}
+
+TEST(ShortFftWrapper, SixteenPointsUnscaled) {
+    ShortFftBuffer data{};
+    data[1] = Complex{1.0, 0.0};
+    EXPECT_EQ(captured_stdout_of([&] { short_fft(data, 1); }), "");
+    for (int k = 0; k < 16; ++k) {
+        EXPECT_NEAR(data[k].re, std::cos(2 * pi * k / 16), 1e-16);
+        EXPECT_NEAR(data[k].im, std::sin(2 * pi * k / 16), 1e-16);
+    }
+    EXPECT_EQ(captured_stdout_of([&] { short_fft(data, 5); }), std::string(flag_error_message) + "\n");
+}
+
+}  // namespace
+}  // namespace lattice_bubble
