@@ -13,21 +13,24 @@ namespace {
     std::exit(allocation_failure_status);
 }
 
-// count1·count2·count3 elements of `size` bytes. Sizes are computed in size_t
+// The size in bytes of count1·count2·count3 elements of T, computed in size_t
 // with every product checked: a size that does not fit, or a negative count,
 // takes the same fatal path as a refused allocation instead of wrapping round
-// to a small block that later writes would overrun.
+// to a small block that later writes would overrun. Every size of a request is
+// checked before its first block is obtained.
 template <typename T>
-T* obtain(long long count1, long long count2 = 1, long long count3 = 1) {
-    if (count1 < 0 || count2 < 0 || count3 < 0) {
-        allocation_failure();
-    }
+std::size_t checked_bytes(long long count1, long long count2 = 1, long long count3 = 1) {
     std::size_t bytes = sizeof(T);
     for (const long long count : {count1, count2, count3}) {
-        if (__builtin_mul_overflow(bytes, static_cast<std::size_t>(count), &bytes)) {
+        if (count < 0 || __builtin_mul_overflow(bytes, static_cast<std::size_t>(count), &bytes)) {
             allocation_failure();
         }
     }
+    return bytes;
+}
+
+template <typename T>
+T* obtain(std::size_t bytes) {
     void* block = std::malloc(bytes == 0 ? 1 : bytes);
     if (block == nullptr) {
         allocation_failure();
@@ -36,9 +39,16 @@ T* obtain(long long count1, long long count2 = 1, long long count3 = 1) {
 }
 
 template <typename T>
+T* vector(int n) {
+    return obtain<T>(checked_bytes<T>(n));
+}
+
+template <typename T>
 T** matrix(int ni, int nj) {
-    T** rows = obtain<T*>(ni);
-    T* elements = obtain<T>(ni, nj);
+    const std::size_t row_bytes = checked_bytes<T*>(ni);
+    const std::size_t element_bytes = checked_bytes<T>(ni, nj);
+    T** rows = obtain<T*>(row_bytes);
+    T* elements = obtain<T>(element_bytes);
     rows[0] = elements;
     for (int i = 1; i < ni; ++i) {
         rows[i] = rows[i - 1] + nj;
@@ -48,13 +58,16 @@ T** matrix(int ni, int nj) {
 
 template <typename T>
 T*** tensor3(int ni, int nj, int nk) {
-    T*** planes = obtain<T**>(ni);
-    T** row_pointers = obtain<T*>(ni, nj);
+    const std::size_t plane_bytes = checked_bytes<T**>(ni);
+    const std::size_t row_bytes = checked_bytes<T*>(ni, nj);
+    const std::size_t element_bytes = checked_bytes<T>(ni, nj, nk);
+    T*** planes = obtain<T**>(plane_bytes);
+    T** row_pointers = obtain<T*>(row_bytes);
     planes[0] = row_pointers;
     for (int i = 1; i < ni; ++i) {
         planes[i] = planes[i - 1] + nj;
     }
-    T* elements = obtain<T>(ni, nj, nk);
+    T* elements = obtain<T>(element_bytes);
     row_pointers[0] = elements;
     const long long row_count = static_cast<long long>(ni) * nj;
     for (long long r = 1; r < row_count; ++r) {
@@ -78,9 +91,9 @@ void release_tensor3(T*** planes) {
 
 }  // namespace
 
-int* allocate_int_vector(int n) { return obtain<int>(n); }
+int* allocate_int_vector(int n) { return vector<int>(n); }
 void free_int_vector(int* v) { std::free(v); }
-double* allocate_double_vector(int n) { return obtain<double>(n); }
+double* allocate_double_vector(int n) { return vector<double>(n); }
 void free_double_vector(double* v) { std::free(v); }
 
 int** allocate_int_matrix(int ni, int nj) { return matrix<int>(ni, nj); }

@@ -3,11 +3,12 @@
 //
 // A matrix is a row-pointer array into one contiguous element block
 // (rows[i][j] is element i·nj + j); a tensor adds a plane-pointer array into
-// the row pointers (t[i][j][k] is element (i·nj + j)·nk + k). Each block is
-// checked as soon as it is obtained; a refused allocation, or a count whose
-// size in bytes does not fit in size_t, writes "Allocation Failure!\n" to
-// standard error and ends the process with status 1, so no caller ever sees a
-// null pointer. Elements are not initialised. Counts are at least 1.
+// the row pointers (t[i][j][k] is element (i·nj + j)·nk + k). The byte sizes
+// of a request are checked before its first block is obtained, and each block
+// as soon as it is obtained: a size that does not fit in size_t, or a refused
+// allocation, writes "Allocation Failure!\n" to standard error and ends the
+// process with status 1, so no caller ever sees a null pointer. Elements are
+// not initialised. Counts are at least 1.
 //
 // Release frees the inner block first: the element block through rows[0] (or
 // t[0][0]), then the pointer arrays; those first pointers must be unchanged.

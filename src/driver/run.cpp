@@ -1,34 +1,50 @@
 #include "driver/run.h"
 
+#include <fstream>
 #include <iostream>
 #include <memory>
 
+#include "driver/map_stage.h"
 #include "driver/pipeline.h"
 #include "driver/reference_stage.h"
 #include "driver/run_grids.h"
 
 namespace lattice_bubble {
 
+namespace {
+
+// The stages write with std::endl and never look at the stream; a report that
+// could not be written must not end in a status that says success.
+int checked_exit(int status) {
+    std::cout.flush();
+    if (!std::cout) {
+        std::cerr << stdout_failure_message << std::endl;
+        return status == exit_complete ? exit_output_lost : status;
+    }
+    return status;
+}
+
+}  // namespace
+
 int run() {
     // About 115 KiB of grids: on the heap, zero-initialised, alive until return.
     const auto grids = std::make_unique<RunGrids>();
+    // The map file belongs to the run: opened by the map stage, closed on return.
+    std::ofstream map_file;
 
     // Stage 1: the Fourier route, and its report.
     run_transform_pipeline(grids->green_freq, grids->green_time, grids->chi_time, grids->chi_freq, std::cout);
 
-    // Stage 2, the map file and the plot, runs here once it exists.
+    // Stage 2: the map file, the plot, the key press.
+    const MapStageOutcome map = run_map_stage(grids->chi_freq, map_file, std::cin, std::cerr);
+    if (!map.pipe_opened) {
+        return checked_exit(exit_no_pipe);
+    }
 
     // Stage 3: the reference route.
     run_reference_stage(grids->chi_reference, std::cout);
 
-    // The stages write with std::endl and never look at the stream; a report
-    // that could not be written must not end in a status that says success.
-    std::cout.flush();
-    if (!std::cout) {
-        std::cerr << stdout_failure_message << std::endl;
-        return exit_output_lost;
-    }
-    return exit_complete;
+    return checked_exit(map.map_saved ? exit_complete : exit_output_lost);
 }
 
 }  // namespace lattice_bubble

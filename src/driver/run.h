@@ -7,7 +7,8 @@
 namespace lattice_bubble {
 
 inline constexpr int exit_complete = 0;
-inline constexpr int exit_output_lost = 2;  // standard output could not be written
+inline constexpr int exit_output_lost = 2;  // a report or the map could not be written
+inline constexpr int exit_no_pipe = -1;     // no pipe to the plotting program (255 to a shell)
 
 inline constexpr std::string_view stdout_failure_message =
     "lattice_bubble: error: standard output could not be written; the reports are lost";

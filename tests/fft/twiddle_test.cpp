@@ -23,7 +23,7 @@ int reverse_bits(int value, int bits) {
 }
 
 std::vector<double> table(int nt) {
-    std::vector<int> index_work(2 + 64, -1);
+    std::vector<int> index_work(2 + 256, -1);
     std::vector<double> twiddle(static_cast<std::size_t>(std::max(nt, 1)), -7.0);
     build_twiddle_table(nt, index_work.data(), twiddle.data());
     EXPECT_EQ(index_work[0], nt);

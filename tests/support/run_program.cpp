@@ -1,8 +1,12 @@
 #include "support/run_program.h"
 
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -24,18 +28,6 @@ TempDir::~TempDir() {
     std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
                                  std::filesystem::perm_options::add, ignored);
     std::filesystem::remove_all(path_, ignored);
-}
-
-std::string shell_quote(const std::string& word) {
-    std::string quoted = "'";
-    for (const char c : word) {
-        if (c == '\'') {
-            quoted += "'\\''";
-        } else {
-            quoted += c;
-        }
-    }
-    return quoted + "'";
 }
 
 std::string read_file(const std::filesystem::path& file) {
@@ -70,22 +62,44 @@ std::vector<std::string> split_lines(const std::string& text) {
 }
 
 ProgramResult run_program(const ProgramRun& run) {
-    // Capture files live outside the run's directory, which a test may make read-only.
+    // Capture files live outside the run's directory, which a test may fill.
     const TempDir capture;
-    const auto out_file = capture.path() / "stdout";
-    const auto err_file = capture.path() / "stderr";
+    const std::string out_file = (capture.path() / "stdout").string();
+    const std::string err_file = (capture.path() / "stderr").string();
+    const std::string out_target = run.stdout_target.empty() ? out_file : run.stdout_target;
 
-    std::string command = "cd " + shell_quote(run.directory.string()) + " && " + run.shell_prefix + " ";
-    for (const auto& [name, value] : run.env) {
-        command += "export " + name + "=" + shell_quote(value) + "; ";
+    std::fflush(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        const auto redirect = [](const char* path, int flags, int target) {
+            const int fd = open(path, flags, 0644);
+            if (fd < 0 || dup2(fd, target) < 0) {
+                _exit(126);
+            }
+            close(fd);
+        };
+        if (chdir(run.directory.c_str()) != 0) {
+            _exit(126);
+        }
+        redirect("/dev/null", O_RDONLY, 0);
+        redirect(out_target.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 1);
+        redirect(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 2);
+        for (int fd = 3; fd < 1024; ++fd) {
+            close(fd);
+        }
+        for (const auto& [name, value] : run.env) {
+            setenv(name.c_str(), value.c_str(), 1);
+        }
+        if (run.open_file_limit > 0) {
+            const rlimit limit{static_cast<rlim_t>(run.open_file_limit), static_cast<rlim_t>(run.open_file_limit)};
+            setrlimit(RLIMIT_NOFILE, &limit);
+        }
+        execl(LATTICE_BUBBLE_EXECUTABLE, LATTICE_BUBBLE_EXECUTABLE, static_cast<char*>(nullptr));
+        _exit(127);
     }
-    command += "exec " + shell_quote(LATTICE_BUBBLE_EXECUTABLE) + " </dev/null";
-    command += " >" + shell_quote(run.stdout_target.empty() ? out_file.string() : run.stdout_target);
-    command += " 2>" + shell_quote(err_file.string());
-
-    const int status = std::system(command.c_str());
+    int status = 0;
     ProgramResult result;
-    if (status != -1 && WIFEXITED(status)) {
+    if (child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status)) {
         result.exit_status = WEXITSTATUS(status);
     }
     if (run.stdout_target.empty()) {

@@ -29,7 +29,7 @@ struct ProgramRun {
 
     std::filesystem::path directory;           // working directory of the run
     std::map<std::string, std::string> env;    // variables set (or replaced) for the run
-    std::string shell_prefix;                  // shell commands run first, e.g. "ulimit -n 4;"
+    int open_file_limit = 0;                   // > 0: the run may hold no descriptor numbered this or above
     std::string stdout_target;                 // empty: captured; else a file such as /dev/full
 };
 
@@ -39,7 +39,8 @@ struct ProgramResult {
     std::string err;         // standard error
 };
 
-// Starts the built lattice_bubble with standard input from /dev/null.
+// Starts the built lattice_bubble with standard input from /dev/null and no
+// other descriptor of the test process inherited.
 ProgramResult run_program(const ProgramRun& run);
 
 [[nodiscard]] std::string read_file(const std::filesystem::path& file);
@@ -47,8 +48,5 @@ void write_executable(const std::filesystem::path& file, const std::string& text
 
 // Lines of a text without their line ends; a text ending in "\n" has no extra empty line.
 [[nodiscard]] std::vector<std::string> split_lines(const std::string& text);
-
-// Single-quotes a word for /bin/sh.
-[[nodiscard]] std::string shell_quote(const std::string& word);
 
 }  // namespace lattice_bubble::testing

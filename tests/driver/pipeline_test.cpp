@@ -1,0 +1,118 @@
+#include "driver/pipeline.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <sstream>
+
+#include "driver/run_grids.h"
+#include "model/bubble.h"
+#include "model/lattice_model.h"
+#include "transforms/grid_transforms.h"
+
+namespace lattice_bubble {
+namespace {
+
+// The route's steps one by one, on heap grids, as the entry runs them.
+struct Route {
+    std::unique_ptr<RunGrids> grids = std::make_unique<RunGrids>();
+
+    void to_green_time() {
+        fill_free_green(grids->green_freq);
+        transform_space_fermion(grids->green_freq, -1);
+        transform_time_fermion(grids->green_time, grids->green_freq, -1);
+    }
+    void to_chi_freq(bool corrected) {
+        multiply_green_functions(grids->green_time, grids->chi_time);
+        if (corrected) {
+            add_equal_time_correction(grids->chi_time);
+        }
+        transform_time_boson(grids->chi_time, grids->chi_freq, 1);
+        transform_space_boson(grids->chi_freq, 1);
+    }
+};
+
+TEST(Pipeline, FreeGreenFunctionAtTheBandTop) {
+    Route route;
+    fill_free_green(route.grids->green_freq);
+    EXPECT_EQ(route.grids->green_freq[0][0][0], (Complex{-0.07798811238066096, -0.020417240076868303}));
+    EXPECT_EQ(route.grids->green_freq[2][5][7], free_green(2 * dk, 5 * dk, fermion_frequency(7)));
+}
+
+TEST(Pipeline, EqualTimeLocalGreenFunctionIsReal) {
+    Route route;
+    route.to_green_time();
+    const Complex g = route.grids->green_time[0][0][0];
+    EXPECT_LT(std::fabs(g.im), 1e-16);
+    EXPECT_NEAR(g.re, -0.2918, 5e-4);
+}
+
+TEST(Pipeline, ProductPairsEachTimeWithItsMirrorAtTheSameSite) {
+    Route route;
+    route.to_green_time();
+    multiply_green_functions(route.grids->green_time, route.grids->chi_time);
+    const auto& g = route.grids->green_time;
+    const auto& chi = route.grids->chi_time;
+    for (int x = 0; x < 8; ++x) {
+        for (int y = 0; y < 8; ++y) {
+            EXPECT_EQ(chi[x][y][16], g[x][y][16] * g[x][y][16]);
+            EXPECT_EQ(chi[x][y][0], (-g[x][y][0]) * g[x][y][0]);
+            EXPECT_EQ(chi[x][y][5], g[x][y][5] * g[x][y][27]);
+        }
+    }
+    EXPECT_NEAR(chi[0][0][0].re, -0.0851, 5e-4);
+}
+
+TEST(Pipeline, EqualTimeCorrectionShiftsEveryRealPartByOneTwoHundredFiftySixth) {
+    Route corrected;
+    corrected.to_green_time();
+    corrected.to_chi_freq(true);
+    Route plain;
+    plain.to_green_time();
+    plain.to_chi_freq(false);
+    for (int x = 0; x < 8; ++x) {
+        for (int y = 0; y < 8; ++y) {
+            for (int m = 0; m < 17; ++m) {
+                const Complex a = corrected.grids->chi_freq[x][y][m];
+                const Complex b = plain.grids->chi_freq[x][y][m];
+                EXPECT_NEAR(a.re - b.re, 0.00390625, 1e-15) << x << "," << y << "," << m;
+                EXPECT_NEAR(a.im, b.im, 1e-17) << x << "," << y << "," << m;
+            }
+        }
+    }
+}
+
+TEST(Pipeline, SusceptibilityHasTheSymmetryOfTheBand) {
+    Route route;
+    route.to_green_time();
+    route.to_chi_freq(true);
+    const auto& chi = route.grids->chi_freq;
+    for (int x = 0; x < 8; ++x) {
+        for (int y = 0; y < 8; ++y) {
+            for (int m = 0; m < 17; ++m) {
+                EXPECT_NEAR(chi[x][y][m].re, chi[y][x][m].re, 1e-15);
+                EXPECT_NEAR(chi[x][y][m].im, chi[y][x][m].im, 1e-15);
+                if (x >= 1) {
+                    EXPECT_NEAR(chi[x][y][m].re, chi[8 - x][y][m].re, 1e-15);
+                    EXPECT_NEAR(chi[x][y][m].im, chi[8 - x][y][m].im, 1e-15);
+                }
+            }
+        }
+    }
+}
+
+TEST(Pipeline, LowFrequenciesAgreeWithTheDirectSum) {
+    const auto grids = std::make_unique<RunGrids>();
+    std::ostringstream report;
+    run_transform_pipeline(grids->green_freq, grids->green_time, grids->chi_time, grids->chi_freq, report);
+    for (int m = 0; m <= 2; ++m) {
+        const double fourier = grids->chi_freq[4][4][m].re;
+        const double direct = bubble_reference(4 * dk, 4 * dk, boson_frequency(m)).re;
+        EXPECT_NEAR(fourier, direct, 0.05 * direct) << "m = " << m;
+    }
+    EXPECT_TRUE(report.str().starts_with("k=(4,4)\n(0.045")) << report.str();
+}
+
+}  // namespace
+}  // namespace lattice_bubble
