@@ -24,7 +24,7 @@ reports 21 37 > "$work/direct.dat"
 gnuplot <<GNUPLOT
 set terminal png size 800,600
 set output '$here/chiw_surface.png'
-set title 'Re {/Symbol c}(q, i{/Symbol n}_2) on the 8 x 8 momentum grid'
+set title 'Re chi(q, i nu_2) on the 8 x 8 momentum grid'
 set xlabel 'q_x'
 set ylabel 'q_y'
 set ticslevel 0
@@ -32,9 +32,9 @@ set hidden3d
 splot '$work/chiw.dat' with lines title 'chiw.dat'
 
 set output '$here/routes_pi_pi.png'
-set title 'Re {/Symbol c}(q = ({/Symbol p}, {/Symbol p}), i{/Symbol n}_m)'
+set title 'Re chi(q = (pi, pi), i nu_m)'
 set xlabel 'm'
-set ylabel 'Re {/Symbol c}'
+set ylabel 'Re chi'
 set grid
 set xzeroaxis
 plot '$work/fourier.dat' with linespoints title 'Fourier route', \
