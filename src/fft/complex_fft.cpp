@@ -20,16 +20,8 @@ namespace {
 void bit_reverse_permute_conj(int n, int* scratch, double* a) {
     using fft_detail::cross_conj;
     using fft_detail::negate_imag;
-    scratch[0] = 0;
     int l = n;
-    int m = 1;
-    while ((m << 3) < l) {
-        l >>= 1;
-        for (int j = 0; j < m; ++j) {
-            scratch[m + j] = scratch[j] + l;
-        }
-        m <<= 1;
-    }
+    const int m = fft_detail::reversal_offsets(scratch, l, 3);
     const int m2 = 2 * m;
     if ((m << 3) == l) {
         for (int k = 0; k < m; ++k) {
@@ -75,18 +67,13 @@ void bit_reverse_permute_conj(int n, int* scratch, double* a) {
 // AVX runs two butterflies per instruction; whether the processor has it is
 // asked once. The AVX stages need spans of at least two complex values.
 #if defined(LATTICE_BUBBLE_FFT_HAVE_AVX)
-bool avx_available() {
-    static const bool available = __builtin_cpu_supports("avx");
-    return available;
-}
-
 inline constexpr int avx_min_span = 4;
 #endif
 
 // The stage of span 2 doubles: one butterfly per block. Touches doubles 0 … 15.
 void fft_first_stage(int n, double* a, const double* twiddle) {
 #if defined(LATTICE_BUBBLE_FFT_HAVE_AVX)
-    if (avx_available()) {
+    if (fft_detail::avx_available()) {
         fft_detail::first_stage_leading_blocks(a, twiddle);
         fft_avx::first_stage_twiddled_blocks(n, a, twiddle);
         return;
@@ -97,7 +84,7 @@ void fft_first_stage(int n, double* a, const double* twiddle) {
 
 void fft_middle_stage(int n, int l, double* a, const double* twiddle) {
 #if defined(LATTICE_BUBBLE_FFT_HAVE_AVX)
-    if (avx_available()) {
+    if (fft_detail::avx_available()) {
         fft_avx::radix4_stage(n, l, a, twiddle);
         return;
     }
@@ -122,7 +109,7 @@ int fft_twiddled_stages(int n, double* a, const double* twiddle) {
 void fft_forward_pass(int n, double* a, const double* twiddle) {
     const int l = fft_twiddled_stages(n, a, twiddle);
 #if defined(LATTICE_BUBBLE_FFT_HAVE_AVX)
-    if (l >= avx_min_span && avx_available()) {
+    if (l >= avx_min_span && fft_detail::avx_available()) {
         fft_avx::final_stage_forward(n, l, a);
         return;
     }
@@ -134,7 +121,7 @@ void fft_forward_pass(int n, double* a, const double* twiddle) {
 void fft_backward_pass(int n, double* a, const double* twiddle) {
     const int l = fft_twiddled_stages(n, a, twiddle);
 #if defined(LATTICE_BUBBLE_FFT_HAVE_AVX)
-    if (l >= avx_min_span && avx_available()) {
+    if (l >= avx_min_span && fft_detail::avx_available()) {
         fft_avx::final_stage_backward(n, l, a);
         return;
     }
@@ -176,6 +163,15 @@ void eight_point_fft(int sign, double* a, int* scratch, const double* twiddle) {
 #endif
 
 }  // namespace
+
+bool fft_detail::avx_available() {
+#if defined(LATTICE_BUBBLE_FFT_HAVE_AVX)
+    static const bool available = __builtin_cpu_supports("avx");
+    return available;
+#else
+    return false;
+#endif
+}
 
 void complex_fft(int n, int sign, double* a, int* index_work, double* twiddle) {
     if (n > (index_work[0] << 2)) {

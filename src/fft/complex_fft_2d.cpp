@@ -23,16 +23,8 @@ using fft_detail::store;
 // its inputs in bit-reversed order does the moves itself.
 void bit_reverse_columns(int n1, int n2, int* scratch, double** rows, bool move_data) {
     using fft_detail::exchange;
-    scratch[0] = 0;
     int l = n2;
-    int m = 1;
-    while ((m << 2) < l) {
-        l >>= 1;
-        for (int j = 0; j < m; ++j) {
-            scratch[m + j] = scratch[j] + l;
-        }
-        m <<= 1;
-    }
+    const int m = fft_detail::reversal_offsets(scratch, l, 2);
     if (!move_data) {
         return;
     }
@@ -73,16 +65,8 @@ void exchange_rows(int n2, double* r, double* s) {
 // The rows into bit-reversed order; their contents move, the pointers stay.
 // With move_data false only the scratch index list is made.
 void bit_reverse_rows(int n1, int n2, int* scratch, double** rows, bool move_data) {
-    scratch[0] = 0;
     int l = n1;
-    int m = 1;
-    while ((m << 1) < l) {
-        l >>= 1;
-        for (int j = 0; j < m; ++j) {
-            scratch[m + j] = scratch[j] + l;
-        }
-        m <<= 1;
-    }
+    const int m = fft_detail::reversal_offsets(scratch, l, 1);
     if (!move_data) {
         return;
     }
@@ -102,53 +86,41 @@ void bit_reverse_rows(int n1, int n2, int* scratch, double** rows, bool move_dat
 using fft_detail::Negative;
 using fft_detail::Positive;
 
-#if defined(LATTICE_BUBBLE_FFT_HAVE_AVX)
+using PassFunction = void (*)(int, int, double**, const double*);
+
 // Where the processor has AVX, a row pass takes two columns per instruction
-// (an even number of columns needed) and a column pass two rows (an even
-// number of rows needed).
-bool avx_available() {
-    static const bool available = __builtin_cpu_supports("avx");
-    return available;
+// (it needs an even number of columns) and a column pass two rows (an even
+// number of rows); `avx` is null where the build carries no AVX code.
+void run_pass(PassFunction avx, bool avx_shape, PassFunction portable, int n1, int n2, double** rows,
+              const double* twiddle) {
+    if (avx != nullptr && avx_shape && fft_detail::avx_available()) {
+        avx(n1, n2, rows, twiddle);
+    } else {
+        portable(n1, n2, rows, twiddle);
+    }
 }
-bool avx_row_pass(int n2) { return n2 % 4 == 0 && avx_available(); }
-bool avx_column_pass(int n1) { return n1 % 2 == 0 && avx_available(); }
+
+#if defined(LATTICE_BUBBLE_FFT_HAVE_AVX)
+#define LATTICE_BUBBLE_FFT_AVX_PASS(name) (&fft_avx::name)
+#else
+#define LATTICE_BUBBLE_FFT_AVX_PASS(name) nullptr
 #endif
 
 void fft2d_column_pass_positive(int n1, int n2, double** rows, const double* twiddle) {
-#if defined(LATTICE_BUBBLE_FFT_HAVE_AVX)
-    if (avx_column_pass(n1)) {
-        fft_avx::column_pass_positive(n1, n2, rows, twiddle);
-        return;
-    }
-#endif
-    fft_detail::column_pass<Positive>(n1, n2, rows, twiddle);
+    run_pass(LATTICE_BUBBLE_FFT_AVX_PASS(column_pass_positive), n1 % 2 == 0, fft_detail::column_pass<Positive>, n1,
+             n2, rows, twiddle);
 }
 void fft2d_row_pass_positive(int n1, int n2, double** rows, const double* twiddle) {
-#if defined(LATTICE_BUBBLE_FFT_HAVE_AVX)
-    if (avx_row_pass(n2)) {
-        fft_avx::row_pass_positive(n1, n2, rows, twiddle);
-        return;
-    }
-#endif
-    fft_detail::row_pass<Positive>(n1, n2, rows, twiddle);
+    run_pass(LATTICE_BUBBLE_FFT_AVX_PASS(row_pass_positive), n2 % 4 == 0, fft_detail::row_pass<Positive>, n1, n2,
+             rows, twiddle);
 }
 void fft2d_column_pass_negative(int n1, int n2, double** rows, const double* twiddle) {
-#if defined(LATTICE_BUBBLE_FFT_HAVE_AVX)
-    if (avx_column_pass(n1)) {
-        fft_avx::column_pass_negative(n1, n2, rows, twiddle);
-        return;
-    }
-#endif
-    fft_detail::column_pass<Negative>(n1, n2, rows, twiddle);
+    run_pass(LATTICE_BUBBLE_FFT_AVX_PASS(column_pass_negative), n1 % 2 == 0, fft_detail::column_pass<Negative>, n1,
+             n2, rows, twiddle);
 }
 void fft2d_row_pass_negative(int n1, int n2, double** rows, const double* twiddle) {
-#if defined(LATTICE_BUBBLE_FFT_HAVE_AVX)
-    if (avx_row_pass(n2)) {
-        fft_avx::row_pass_negative(n1, n2, rows, twiddle);
-        return;
-    }
-#endif
-    fft_detail::row_pass<Negative>(n1, n2, rows, twiddle);
+    run_pass(LATTICE_BUBBLE_FFT_AVX_PASS(row_pass_negative), n2 % 4 == 0, fft_detail::row_pass<Negative>, n1, n2,
+             rows, twiddle);
 }
 
 }  // namespace

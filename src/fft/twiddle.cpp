@@ -35,16 +35,8 @@ void build_twiddle_table(int nt, int* index_work, double* twiddle) {
 
 void bit_reverse_permute(int n, int* scratch, double* a) {
     using fft_detail::exchange;
-    scratch[0] = 0;
     int l = n;
-    int m = 1;
-    while ((m << 2) < l) {
-        l >>= 1;
-        for (int j = 0; j < m; ++j) {
-            scratch[m + j] = scratch[j] + l;
-        }
-        m <<= 1;
-    }
+    const int m = fft_detail::reversal_offsets(scratch, l, 2);
     if ((m << 2) > l) {
         for (int k = 1; k < m; ++k) {
             for (int j = 0; j < k; ++j) {

@@ -5,6 +5,18 @@
 // passes only with an even number of columns (n2 a multiple of 4) and the
 // column passes only with an even number of rows.
 
+#include "fft/fft_abi.h"
+
+namespace lattice_bubble {
+inline namespace LATTICE_BUBBLE_FFT_ABI {
+namespace fft_detail {
+// Whether the AVX functions below may run: the processor has AVX and this
+// build carries them (asked once; defined in an SSE2 translation unit).
+bool avx_available();
+}  // namespace fft_detail
+}  // namespace LATTICE_BUBBLE_FFT_ABI
+}  // namespace lattice_bubble
+
 namespace lattice_bubble::fft_avx {
 
 void radix4_stage(int n, int l, double* a, const double* twiddle);

@@ -7,6 +7,24 @@ namespace lattice_bubble {
 inline namespace LATTICE_BUBBLE_FFT_ABI {
 namespace fft_detail {
 
+// The index list of the bit-reversal permutations: starting from l = length
+// and m = 1, while (m << shift) < l, l is halved and scratch[m … 2m − 1] =
+// scratch[0 … m − 1] + l, then m doubles; so scratch[j] is the position of the
+// bit reverse of j, in the permutation's own units. Returns m; l is left at its
+// last value, which tells the permutation which of its two cases applies.
+inline int reversal_offsets(int* scratch, int& l, int shift) {
+    scratch[0] = 0;
+    int m = 1;
+    while ((m << shift) < l) {
+        l >>= 1;
+        for (int j = 0; j < m; ++j) {
+            scratch[m + j] = scratch[j] + l;
+        }
+        m <<= 1;
+    }
+    return m;
+}
+
 // Exchanges the complex values that start at doubles p and q.
 inline void exchange(double* a, int p, int q) {
     const Cx x = load(a + p);
