@@ -9,6 +9,7 @@
 #include <random>
 #include <string>
 
+#include "support/capture.h"
 #include "transforms/time_transforms.h"
 
 namespace lattice_bubble {
@@ -54,12 +55,6 @@ int count_lines(const std::string& text, std::string_view line) {
         at += wanted.size();
     }
     return count;
-}
-
-std::string captured_stdout_of(const std::function<void()>& action) {
-    ::testing::internal::CaptureStdout();
-    action();
-    return ::testing::internal::GetCapturedStdout();
 }
 
 TEST(LatticeFft, MatchesTheDefiningSumForBothSigns) {
@@ -136,9 +131,9 @@ TEST(SpaceTransforms, EachDirectionUndoesTheOther) {
 TEST(SpaceTransforms, FlagZeroReportsEverySliceAndSkipsTheDivision) {
     const auto original = random_grid<FermionGrid>(12);
     FermionGrid towards_space = original;
-    EXPECT_EQ(captured_stdout_of([&] { transform_space_fermion(towards_space, -1); }), "");
+    EXPECT_EQ(testing::captured_stdout_of([&] { transform_space_fermion(towards_space, -1); }), "");
     FermionGrid zero = original;
-    const std::string out = captured_stdout_of([&] { transform_space_fermion(zero, 0); });
+    const std::string out = testing::captured_stdout_of([&] { transform_space_fermion(zero, 0); });
     EXPECT_EQ(count_lines(out, flag_error_message), 16);
     EXPECT_EQ(out.size(), 16 * (flag_error_message.size() + 1));
     for (int x = 0; x < 8; ++x) {
@@ -156,12 +151,12 @@ TEST(SpaceTransforms, FlagTwoReportsEverySliceAndActsAsPlusOne) {
     BosonGrid plus = original;
     transform_space_boson(plus, 1);
     BosonGrid two = original;
-    const std::string out = captured_stdout_of([&] { transform_space_boson(two, 2); });
+    const std::string out = testing::captured_stdout_of([&] { transform_space_boson(two, 2); });
     EXPECT_EQ(count_lines(out, flag_error_message), 17);
     EXPECT_EQ(two, plus);
 
     TimeGrid time = random_grid<TimeGrid>(14);
-    EXPECT_EQ(count_lines(captured_stdout_of([&] { transform_space_time(time, 7); }), flag_error_message), 32);
+    EXPECT_EQ(count_lines(testing::captured_stdout_of([&] { transform_space_time(time, 7); }), flag_error_message), 32);
 }
 
 TEST(TimeTransforms, EachDirectionWritesOnlyItsTarget) {
@@ -193,7 +188,7 @@ TEST(TimeTransforms, OtherFlagsChangeNothingAndSayNothing) {
         BosonGrid freq = freq_original;
         FermionGrid fermions = random_grid<FermionGrid>(19);
         const FermionGrid fermions_before = fermions;
-        EXPECT_EQ(captured_stdout_of([&] {
+        EXPECT_EQ(testing::captured_stdout_of([&] {
                       transform_time_boson(time, freq, flag);
                       transform_time_fermion(time, fermions, flag);
                   }),

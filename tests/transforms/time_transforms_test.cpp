@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <complex>
 #include <numbers>
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "model/lattice_model.h"
+#include "support/capture.h"
 
 namespace lattice_bubble {
 namespace {
@@ -38,12 +40,6 @@ double largest_difference(const std::array<Complex, N>& got, const std::array<Lo
         worst = std::max(worst, std::abs(wide(got[i]) - expected[i]));
     }
     return static_cast<double>(worst);
-}
-
-std::string captured_stdout_of(const std::function<void()>& action) {
-    ::testing::internal::CaptureStdout();
-    action();
-    return ::testing::internal::GetCapturedStdout();
 }
 
 // The Matsubara sums, straight from their definitions, in long double.
@@ -184,11 +180,11 @@ TEST(TimeFftWrapper, OtherSignsReportOnceAndStillTransformByTheirSign) {
     time_fft(minus, -1, 0);
     for (const auto& [sign, expected] : {std::pair{0, plus}, {2, plus}, {-3, minus}, {INT_MIN, minus}}) {
         FftBuffer got = data;
-        EXPECT_EQ(captured_stdout_of([&] { time_fft(got, sign, 0); }), std::string(flag_error_message) + "\n");
+        EXPECT_EQ(testing::captured_stdout_of([&] { time_fft(got, sign, 0); }), std::string(flag_error_message) + "\n");
         EXPECT_EQ(got, expected) << "sign " << sign;
     }
     FftBuffer quiet = data;
-    EXPECT_EQ(captured_stdout_of([&] { time_fft(quiet, -1, 1); }), "");
+    EXPECT_EQ(testing::captured_stdout_of([&] { time_fft(quiet, -1, 1); }), "");
 }
 
 TEST(TimeFftWrapper, OnlyScaleOneDivides) {
@@ -215,12 +211,12 @@ TEST(TimeFftWrapper, OnlyScaleOneDivides) {
 TEST(ShortFftWrapper, SixteenPointsUnscaled) {
     ShortFftBuffer data{};
     data[1] = Complex{1.0, 0.0};
-    EXPECT_EQ(captured_stdout_of([&] { short_fft(data, 1); }), "");
+    EXPECT_EQ(testing::captured_stdout_of([&] { short_fft(data, 1); }), "");
     for (int k = 0; k < 16; ++k) {
         EXPECT_NEAR(data[k].re, static_cast<double>(std::cos(2 * pi_l * k / 16)), 2e-16);
         EXPECT_NEAR(data[k].im, static_cast<double>(std::sin(2 * pi_l * k / 16)), 2e-16);
     }
-    EXPECT_EQ(captured_stdout_of([&] { short_fft(data, 5); }), std::string(flag_error_message) + "\n");
+    EXPECT_EQ(testing::captured_stdout_of([&] { short_fft(data, 5); }), std::string(flag_error_message) + "\n");
 }
 
 }  // namespace
