@@ -40,7 +40,8 @@ void fill_random(double* data, std::size_t count) {
 
 void set_rate(benchmark::State& state, double points) {
     const double flops = 5.0 * points * std::log2(points);
-    state.counters["GFLOPS"] = benchmark::Counter(flops * 1e-9, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["GFLOPS"] =
+        benchmark::Counter(flops * 1e-9, benchmark::Counter::kIsIterationInvariantRate);
 }
 
 int index_work_size(int largest) {
@@ -129,7 +130,8 @@ void register_all() {
     }
     for (int side = 8; side <= 1024; side *= 2) {
         for (const int sign : {1, -1}) {
-            const std::string size = std::to_string(side) + "x" + std::to_string(side) + "/sign:" + sign_name(sign);
+            const std::string size =
+                std::to_string(side) + "x" + std::to_string(side) + "/sign:" + sign_name(sign);
             benchmark::RegisterBenchmark(("engine_2d/" + size).c_str(), engine_2d, side, sign);
 #if defined(LATTICE_BUBBLE_HAVE_FFTW3)
             benchmark::RegisterBenchmark(("fftw_2d/" + size).c_str(), fftw_2d, side, sign);

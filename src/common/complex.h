@@ -18,17 +18,37 @@ struct Complex {
     [[nodiscard]] constexpr double real() const { return re; }
     [[nodiscard]] constexpr double imag() const { return im; }
 
-    constexpr Complex& operator+=(const Complex& o) { re = re + o.re; im = im + o.im; return *this; }
-    constexpr Complex& operator-=(const Complex& o) { re = re - o.re; im = im - o.im; return *this; }
-    constexpr Complex& operator*=(double s) { re = re * s; im = im * s; return *this; }
-    constexpr Complex& operator/=(double s) { re = re / s; im = im / s; return *this; }
+    constexpr Complex& operator+=(const Complex& o) {
+        re = re + o.re;
+        im = im + o.im;
+        return *this;
+    }
+    constexpr Complex& operator-=(const Complex& o) {
+        re = re - o.re;
+        im = im - o.im;
+        return *this;
+    }
+    constexpr Complex& operator*=(double s) {
+        re = re * s;
+        im = im * s;
+        return *this;
+    }
+    constexpr Complex& operator/=(double s) {
+        re = re / s;
+        im = im / s;
+        return *this;
+    }
 };
 
 [[nodiscard]] constexpr Complex operator-(const Complex& a) { return {-a.re, -a.im}; }
 [[nodiscard]] constexpr Complex conj(const Complex& a) { return {a.re, -a.im}; }
 
-[[nodiscard]] constexpr Complex operator+(const Complex& a, const Complex& b) { return {a.re + b.re, a.im + b.im}; }
-[[nodiscard]] constexpr Complex operator-(const Complex& a, const Complex& b) { return {a.re - b.re, a.im - b.im}; }
+[[nodiscard]] constexpr Complex operator+(const Complex& a, const Complex& b) {
+    return {a.re + b.re, a.im + b.im};
+}
+[[nodiscard]] constexpr Complex operator-(const Complex& a, const Complex& b) {
+    return {a.re - b.re, a.im - b.im};
+}
 
 // (a.re·b.re − a.im·b.im, a.re·b.im + a.im·b.re), each product rounded on its own.
 [[nodiscard]] constexpr Complex operator*(const Complex& a, const Complex& b) {
@@ -37,7 +57,9 @@ struct Complex {
     return {re, im};
 }
 
-// A Complex and a double: the double acts on both parts.
+// A Complex and a double: the double is the complex number (s, 0), so a sum
+// or difference changes the real part only, while a product or quotient scales
+// both parts.
 [[nodiscard]] constexpr Complex operator+(const Complex& a, double s) { return {a.re + s, a.im}; }
 [[nodiscard]] constexpr Complex operator-(const Complex& a, double s) { return {a.re - s, a.im}; }
 [[nodiscard]] constexpr Complex operator*(const Complex& a, double s) { return {a.re * s, a.im * s}; }
@@ -53,7 +75,9 @@ struct Complex {
 //                     ((a.re·r + a.im)/d, (a.im·r − a.re)/d)
 [[nodiscard]] Complex operator/(const Complex& a, const Complex& b);
 
-[[nodiscard]] constexpr bool operator==(const Complex& a, const Complex& b) { return a.re == b.re && a.im == b.im; }
+[[nodiscard]] constexpr bool operator==(const Complex& a, const Complex& b) {
+    return a.re == b.re && a.im == b.im;
+}
 [[nodiscard]] constexpr bool operator!=(const Complex& a, const Complex& b) { return !(a == b); }
 
 // Writes "(" re "," im ")" with the stream's own double formatting.

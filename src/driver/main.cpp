@@ -1,5 +1,3 @@
 #include "driver/run.h"
 
-int main() {
-    return lattice_bubble::run();
-}
+int main() { return lattice_bubble::run(); }

@@ -31,9 +31,11 @@ MapStageOutcome run_map_stage(const BosonGrid& chi_freq, std::ofstream& map_file
     outcome.map_saved = map_file.is_open() && map_file.good();
     if (!map_file.is_open()) {
         err << "lattice_bubble: error: cannot create " << map_file_name << ": "
-            << (open_error != 0 ? std::strerror(open_error) : "unknown reason") << "; the map is lost" << std::endl;
+            << (open_error != 0 ? std::strerror(open_error) : "unknown reason") << "; the map is lost"
+            << std::endl;
     } else if (!outcome.map_saved) {
-        err << "lattice_bubble: error: cannot write " << map_file_name << "; the map is incomplete" << std::endl;
+        err << "lattice_bubble: error: cannot write " << map_file_name << "; the map is incomplete"
+            << std::endl;
     }
 
     const char* search_path = std::getenv("PATH");

@@ -14,9 +14,7 @@ namespace lattice_bubble {
 
 #if defined(_WIN32)
 
-std::FILE* open_plot_pipe(std::string_view command) {
-    return _popen(std::string(command).c_str(), "w");
-}
+std::FILE* open_plot_pipe(std::string_view command) { return _popen(std::string(command).c_str(), "w"); }
 
 void write_plot_pipe(std::FILE* pipe, std::string_view text) {
     std::fputs(std::string(text).c_str(), pipe);

@@ -20,9 +20,13 @@ void first_stage_twiddled_blocks(int n, double* a, const double* twiddle) {
     fast_build_avx::fft_detail::first_stage_twiddled_blocks(n, a, twiddle);
 }
 
-void final_stage_forward(int n, int l, double* a) { fast_build_avx::fft_detail::final_stage_forward(n, l, a); }
+void final_stage_forward(int n, int l, double* a) {
+    fast_build_avx::fft_detail::final_stage_forward(n, l, a);
+}
 
-void final_stage_backward(int n, int l, double* a) { fast_build_avx::fft_detail::final_stage_backward(n, l, a); }
+void final_stage_backward(int n, int l, double* a) {
+    fast_build_avx::fft_detail::final_stage_backward(n, l, a);
+}
 
 void row_pass_positive(int n1, int n2, double** rows, const double* twiddle) {
     fast_build_avx::fft_detail::row_pass<fast_build_avx::fft_detail::Positive>(n1, n2, rows, twiddle);

@@ -107,20 +107,20 @@ void run_pass(PassFunction avx, bool avx_shape, PassFunction portable, int n1, i
 #endif
 
 void fft2d_column_pass_positive(int n1, int n2, double** rows, const double* twiddle) {
-    run_pass(LATTICE_BUBBLE_FFT_AVX_PASS(column_pass_positive), n1 % 2 == 0, fft_detail::column_pass<Positive>, n1,
-             n2, rows, twiddle);
+    run_pass(LATTICE_BUBBLE_FFT_AVX_PASS(column_pass_positive), n1 % 2 == 0,
+             fft_detail::column_pass<Positive>, n1, n2, rows, twiddle);
 }
 void fft2d_row_pass_positive(int n1, int n2, double** rows, const double* twiddle) {
-    run_pass(LATTICE_BUBBLE_FFT_AVX_PASS(row_pass_positive), n2 % 4 == 0, fft_detail::row_pass<Positive>, n1, n2,
-             rows, twiddle);
-}
-void fft2d_column_pass_negative(int n1, int n2, double** rows, const double* twiddle) {
-    run_pass(LATTICE_BUBBLE_FFT_AVX_PASS(column_pass_negative), n1 % 2 == 0, fft_detail::column_pass<Negative>, n1,
+    run_pass(LATTICE_BUBBLE_FFT_AVX_PASS(row_pass_positive), n2 % 4 == 0, fft_detail::row_pass<Positive>, n1,
              n2, rows, twiddle);
 }
+void fft2d_column_pass_negative(int n1, int n2, double** rows, const double* twiddle) {
+    run_pass(LATTICE_BUBBLE_FFT_AVX_PASS(column_pass_negative), n1 % 2 == 0,
+             fft_detail::column_pass<Negative>, n1, n2, rows, twiddle);
+}
 void fft2d_row_pass_negative(int n1, int n2, double** rows, const double* twiddle) {
-    run_pass(LATTICE_BUBBLE_FFT_AVX_PASS(row_pass_negative), n2 % 4 == 0, fft_detail::row_pass<Negative>, n1, n2,
-             rows, twiddle);
+    run_pass(LATTICE_BUBBLE_FFT_AVX_PASS(row_pass_negative), n2 % 4 == 0, fft_detail::row_pass<Negative>, n1,
+             n2, rows, twiddle);
 }
 
 }  // namespace

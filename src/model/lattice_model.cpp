@@ -10,9 +10,7 @@ double dispersion(double kx, double ky) {
     return shifted - chemical_potential;
 }
 
-double fermi(double e) {
-    return 1.0 / (std::exp(beta * e) + 1.0);
-}
+double fermi(double e) { return 1.0 / (std::exp(beta * e) + 1.0); }
 
 Complex free_green(double kx, double ky, Complex z) {
     const double e = dispersion(kx, ky);

@@ -9,14 +9,14 @@ namespace lattice_bubble {
 
 inline constexpr double pi = 3.141592653589793;  // the double nearest to π
 
-inline constexpr double site_count = 64.0;        // 8 × 8 sites; divisor of the direct sum
+inline constexpr double site_count = 64.0;  // 8 × 8 sites; divisor of the direct sum
 inline constexpr double lattice_spacing = 1.0;
-inline constexpr double hopping = 2.0;            // band: 2·hopping·(cos kx + cos ky)
+inline constexpr double hopping = 2.0;  // band: 2·hopping·(cos kx + cos ky)
 inline constexpr double band_offset = 5.0;
 inline constexpr double chemical_potential = 1.0;
 inline constexpr double temperature = 1.0;
 inline constexpr double boltzmann_constant = 1.0;
-inline constexpr double coupling = 2.0;           // interaction of the enhanced bubbles
+inline constexpr double coupling = 2.0;  // interaction of the enhanced bubbles
 
 // The program constants, each from its own definition and none from another.
 inline constexpr Complex I{0.0, 1.0};

@@ -43,7 +43,8 @@ void transform_space(Grid<Third>& grid, int flag) {
 // Carries every site between the time grid and a frequency grid with the
 // one-site transforms to_freq (flag +1) and to_time (flag −1).
 template <std::size_t Frequencies, typename ToFreq, typename ToTime>
-void transform_time(TimeGrid& time_grid, Grid<Frequencies>& freq_grid, int flag, ToFreq to_freq, ToTime to_time) {
+void transform_time(TimeGrid& time_grid, Grid<Frequencies>& freq_grid, int flag, ToFreq to_freq,
+                    ToTime to_time) {
     if (flag != 1 && flag != -1) {
         return;
     }

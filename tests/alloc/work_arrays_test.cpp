@@ -63,7 +63,8 @@ TEST(WorkArrays, VectorsHoldTheirCount) {
 // Standard error must hold the message alone. Under AddressSanitizer a refused
 // allocation is first announced by the sanitizer itself, on a line of its own.
 #if defined(__SANITIZE_ADDRESS__)
-const std::string sanitizer_note = "(==[0-9]+==WARNING: AddressSanitizer failed to allocate 0x[0-9a-f]+ bytes\n)?";
+const std::string sanitizer_note =
+    "(==[0-9]+==WARNING: AddressSanitizer failed to allocate 0x[0-9a-f]+ bytes\n)?";
 #else
 const std::string sanitizer_note;
 #endif
@@ -82,8 +83,8 @@ TEST(WorkArraysDeathTest, RefusedAllocationEndsTheProcess) {
 TEST(WorkArraysDeathTest, SizeThatOverflowsEndsTheProcessInsteadOfWrapping) {
     // (2^31 − 1)² · 8 bytes does not fit in 64 bits; 32-bit arithmetic would
     // have wrapped to a small block.
-    EXPECT_EXIT(allocate_double_matrix(INT_MAX, INT_MAX), ::testing::ExitedWithCode(allocation_failure_status),
-                failure_message);
+    EXPECT_EXIT(allocate_double_matrix(INT_MAX, INT_MAX),
+                ::testing::ExitedWithCode(allocation_failure_status), failure_message);
     EXPECT_EXIT(allocate_int_tensor3(INT_MAX, INT_MAX, INT_MAX), ::testing::ExitedWithCode(1),
                 failure_message);
     EXPECT_EXIT(allocate_int_vector(-1), ::testing::ExitedWithCode(1), failure_message);

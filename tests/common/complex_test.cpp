@@ -23,6 +23,8 @@ TEST(ComplexArithmetic, ProductAndQuotientByDouble) {
     EXPECT_EQ(-Complex(1.0, 0.0), (Complex{-1.0, -0.0}));
     EXPECT_NE((Complex{1.0, 2.0}), (Complex{1.0, -2.0}));
     EXPECT_EQ(Complex(2.5), (Complex{2.5, 0.0}));
+    EXPECT_EQ((Complex{1.0, 2.0} + 0.5), (Complex{1.5, 2.0}));
+    EXPECT_EQ((Complex{1.0, 2.0} - 0.5), (Complex{0.5, 2.0}));
 }
 
 TEST(ComplexDivision, ExactQuotientsInBothBranches) {

@@ -47,9 +47,7 @@ TEST(PlotProgram, FoundUnderItsOwnNameThenAsGnuplotElseReportedMissing) {
     write_executable(both.path() / "pgnuplot.exe", "#!/bin/sh\n");
     write_executable(both.path() / "gnuplot", "#!/bin/sh\n");
     write_executable(only_gnuplot.path() / "gnuplot", "#!/bin/sh\n");
-    {
-        std::ofstream not_executable(neither.path() / "gnuplot");
-    }
+    { std::ofstream not_executable(neither.path() / "gnuplot"); }
     const std::string prefix = "/nonexistent:";
     auto program = resolve_plot_program(plot_program, prefix + both.path().string());
     EXPECT_EQ(program.command, plot_program);

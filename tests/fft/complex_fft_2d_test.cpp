@@ -82,7 +82,8 @@ TEST(ComplexFft2d, EightByEightBuildsTheShortTableAndLeavesTheRowScratch) {
     EXPECT_EQ(index_work[2], 0);
     EXPECT_EQ(index_work[3], 4);
     const double r = std::cos(std::atan(1.0));
-    EXPECT_EQ(std::vector<double>(twiddle.begin(), twiddle.begin() + 5), (std::vector<double>{1, 0, r, r, -1}));
+    EXPECT_EQ(std::vector<double>(twiddle.begin(), twiddle.begin() + 5),
+              (std::vector<double>{1, 0, r, r, -1}));
 }
 
 TEST(ComplexFft2d, SmallShapesSetTheHeaderWithoutATable) {
@@ -160,7 +161,8 @@ TEST_P(ComplexFft2dShapes, MatchesTheLongDoubleDft) {
     const auto [n1, n2] = GetParam();
     const auto x = random_values(n1 * n2, 7 * n1 + n2);
     for (const int sign : {1, -1}) {
-        const double error = relative_rms_error(transformed(n1, n2, x, sign).values(), naive_dft_2d(x, n1, n2, sign));
+        const double error =
+            relative_rms_error(transformed(n1, n2, x, sign).values(), naive_dft_2d(x, n1, n2, sign));
         EXPECT_LT(error, error_bound(n1, n2)) << n1 << " x " << n2 << " sign " << sign;
     }
 }

@@ -28,7 +28,8 @@ struct Work {
 
 std::vector<double> transform(std::vector<double> data, int sign) {
     Work work;
-    complex_fft(static_cast<int>(data.size()), sign, data.data(), work.index_work.data(), work.twiddle.data());
+    complex_fft(static_cast<int>(data.size()), sign, data.data(), work.index_work.data(),
+                work.twiddle.data());
     return data;
 }
 
@@ -117,7 +118,8 @@ TEST_P(ComplexFftSizes, ImpulseGivesTheExponentialAndConstantGivesAnImpulse) {
         const auto got = transform(impulse, sign);
         double worst = 0.0;
         for (int k = 0; k < points; ++k) {
-            const long double angle = sign * 2.0L * std::numbers::pi_v<long double> * ((1LL * at * k) % points) / points;
+            const long double angle =
+                sign * 2.0L * std::numbers::pi_v<long double> * ((1LL * at * k) % points) / points;
             worst = std::max(worst, static_cast<double>(std::fabs(got[2 * k] - std::cos(angle))));
             worst = std::max(worst, static_cast<double>(std::fabs(got[2 * k + 1] - std::sin(angle))));
         }

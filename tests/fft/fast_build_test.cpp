@@ -34,7 +34,8 @@ TEST(FftBuilds, OneDimensionalTransformsAgreeBitForBit) {
             std::vector<double> twiddle_scalar = twiddle;
             const int n = 2 * points;
             complex_fft(n, sign, paired.data(), index_work.data(), twiddle.data());
-            reference_build::complex_fft(n, sign, scalar.data(), index_work_scalar.data(), twiddle_scalar.data());
+            reference_build::complex_fft(n, sign, scalar.data(), index_work_scalar.data(),
+                                         twiddle_scalar.data());
             EXPECT_TRUE(same_bits(paired.data(), scalar.data(), n)) << "N = " << points << " sign " << sign;
             EXPECT_EQ(index_work, index_work_scalar) << "N = " << points << " sign " << sign;
             EXPECT_TRUE(same_bits(twiddle.data(), twiddle_scalar.data(), 1 << 13));
@@ -61,7 +62,7 @@ TEST(FftBuilds, TwoDimensionalTransformsAgreeBitForBit) {
                 std::vector<double> twiddle_scalar = twiddle;
                 complex_fft_2d(n1, n2, sign, rows_paired.data(), index_work.data(), twiddle.data());
                 reference_build::complex_fft_2d(n1, n2, sign, rows_scalar.data(), index_work_scalar.data(),
-                                             twiddle_scalar.data());
+                                                twiddle_scalar.data());
                 EXPECT_TRUE(same_bits(paired.data(), scalar.data(), n1 * n2))
                     << n1 << " x " << columns << " sign " << sign;
                 EXPECT_EQ(index_work, index_work_scalar) << n1 << " x " << columns << " sign " << sign;

@@ -25,8 +25,8 @@ TempDir::TempDir() {
 TempDir::~TempDir() {
     std::error_code ignored;
     // A test may have removed write permission to provoke a failure.
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                 std::filesystem::perm_options::add, ignored);
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
+                                 ignored);
     std::filesystem::remove_all(path_, ignored);
 }
 
@@ -42,7 +42,8 @@ void write_executable(const std::filesystem::path& file, const std::string& text
         std::ofstream out(file, std::ios::binary | std::ios::trunc);
         out << text;
     }
-    std::filesystem::permissions(file, std::filesystem::perms::owner_all | std::filesystem::perms::group_exec |
+    std::filesystem::permissions(file, std::filesystem::perms::owner_all |
+                                           std::filesystem::perms::group_exec |
                                            std::filesystem::perms::others_exec);
 }
 
@@ -91,7 +92,8 @@ ProgramResult run_program(const ProgramRun& run) {
             setenv(name.c_str(), value.c_str(), 1);
         }
         if (run.open_file_limit > 0) {
-            const rlimit limit{static_cast<rlim_t>(run.open_file_limit), static_cast<rlim_t>(run.open_file_limit)};
+            const rlimit limit{static_cast<rlim_t>(run.open_file_limit),
+                               static_cast<rlim_t>(run.open_file_limit)};
             setrlimit(RLIMIT_NOFILE, &limit);
         }
         execl(LATTICE_BUBBLE_EXECUTABLE, LATTICE_BUBBLE_EXECUTABLE, static_cast<char*>(nullptr));

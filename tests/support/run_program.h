@@ -27,16 +27,16 @@ private:
 struct ProgramRun {
     explicit ProgramRun(std::filesystem::path dir) : directory(std::move(dir)) {}
 
-    std::filesystem::path directory;           // working directory of the run
-    std::map<std::string, std::string> env;    // variables set (or replaced) for the run
-    int open_file_limit = 0;                   // > 0: the run may hold no descriptor numbered this or above
-    std::string stdout_target;                 // empty: captured; else a file such as /dev/full
+    std::filesystem::path directory;         // working directory of the run
+    std::map<std::string, std::string> env;  // variables set (or replaced) for the run
+    int open_file_limit = 0;                 // > 0: the run may hold no descriptor numbered this or above
+    std::string stdout_target;               // empty: captured; else a file such as /dev/full
 };
 
 struct ProgramResult {
-    int exit_status = -1;    // 0 … 255, or -1 when the program did not exit normally
-    std::string out;         // standard output (empty when redirected elsewhere)
-    std::string err;         // standard error
+    int exit_status = -1;  // 0 … 255, or -1 when the program did not exit normally
+    std::string out;       // standard output (empty when redirected elsewhere)
+    std::string err;       // standard error
 };
 
 // Starts the built lattice_bubble with standard input from /dev/null and no

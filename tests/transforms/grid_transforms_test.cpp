@@ -39,7 +39,8 @@ double largest_difference(const GridType& a, const GridType& b) {
     for (int x = 0; x < 8; ++x) {
         for (int y = 0; y < 8; ++y) {
             for (std::size_t k = 0; k < a[x][y].size(); ++k) {
-                worst = std::max(worst, std::hypot(a[x][y][k].re - b[x][y][k].re, a[x][y][k].im - b[x][y][k].im));
+                worst =
+                    std::max(worst, std::hypot(a[x][y][k].re - b[x][y][k].re, a[x][y][k].im - b[x][y][k].im));
             }
         }
     }
@@ -73,13 +74,15 @@ TEST(LatticeFft, MatchesTheDefiningSumForBothSigns) {
                 LongComplex sum = 0;
                 for (int x = 0; x < 8; ++x) {
                     for (int y = 0; y < 8; ++y) {
-                        const long double angle = sign * 2 * std::numbers::pi_v<long double> * (k1 * x + k2 * y) / 8;
+                        const long double angle =
+                            sign * 2 * std::numbers::pi_v<long double> * (k1 * x + k2 * y) / 8;
                         sum += LongComplex(field[x * 8 + y].re, field[x * 8 + y].im) *
                                LongComplex(std::cos(angle), std::sin(angle));
                     }
                 }
                 const Complex v = got[k1 * 8 + k2];
-                EXPECT_LT(std::abs(LongComplex(v.re, v.im) - sum), 1e-14L) << k1 << "," << k2 << " sign " << sign;
+                EXPECT_LT(std::abs(LongComplex(v.re, v.im) - sum), 1e-14L)
+                    << k1 << "," << k2 << " sign " << sign;
             }
         }
     }
@@ -156,7 +159,9 @@ TEST(SpaceTransforms, FlagTwoReportsEverySliceAndActsAsPlusOne) {
     EXPECT_EQ(two, plus);
 
     TimeGrid time = random_grid<TimeGrid>(14);
-    EXPECT_EQ(count_lines(testing::captured_stdout_of([&] { transform_space_time(time, 7); }), flag_error_message), 32);
+    EXPECT_EQ(
+        count_lines(testing::captured_stdout_of([&] { transform_space_time(time, 7); }), flag_error_message),
+        32);
 }
 
 TEST(TimeTransforms, EachDirectionWritesOnlyItsTarget) {

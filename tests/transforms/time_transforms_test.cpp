@@ -52,7 +52,8 @@ TEST(OneSiteTransforms, FermionFrequencyToTimeIsTheMatsubaraSum) {
         const long double tau = l * beta / 32.0L;
         for (int n = 0; n < 16; ++n) {
             const long double omega = (2 * n + 1) * pi_l / beta;
-            expected[l] += phase(-omega * tau) * wide(freq[n]) + phase(omega * tau) * std::conj(wide(freq[n]));
+            expected[l] +=
+                phase(-omega * tau) * wide(freq[n]) + phase(omega * tau) * std::conj(wide(freq[n]));
         }
         expected[l] /= beta;
     }
@@ -180,7 +181,8 @@ TEST(TimeFftWrapper, OtherSignsReportOnceAndStillTransformByTheirSign) {
     time_fft(minus, -1, 0);
     for (const auto& [sign, expected] : {std::pair{0, plus}, {2, plus}, {-3, minus}, {INT_MIN, minus}}) {
         FftBuffer got = data;
-        EXPECT_EQ(testing::captured_stdout_of([&] { time_fft(got, sign, 0); }), std::string(flag_error_message) + "\n");
+        EXPECT_EQ(testing::captured_stdout_of([&] { time_fft(got, sign, 0); }),
+                  std::string(flag_error_message) + "\n");
         EXPECT_EQ(got, expected) << "sign " << sign;
     }
     FftBuffer quiet = data;
@@ -216,7 +218,8 @@ TEST(ShortFftWrapper, SixteenPointsUnscaled) {
         EXPECT_NEAR(data[k].re, static_cast<double>(std::cos(2 * pi_l * k / 16)), 2e-16);
         EXPECT_NEAR(data[k].im, static_cast<double>(std::sin(2 * pi_l * k / 16)), 2e-16);
     }
-    EXPECT_EQ(testing::captured_stdout_of([&] { short_fft(data, 5); }), std::string(flag_error_message) + "\n");
+    EXPECT_EQ(testing::captured_stdout_of([&] { short_fft(data, 5); }),
+              std::string(flag_error_message) + "\n");
 }
 
 }  // namespace

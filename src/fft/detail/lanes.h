@@ -95,7 +95,10 @@ struct Cx {
 };
 
 inline Cx load(const double* p) { return {p[0], p[1]}; }
-inline void store(double* p, Cx a) { p[0] = a.re; p[1] = a.im; }
+inline void store(double* p, Cx a) {
+    p[0] = a.re;
+    p[1] = a.im;
+}
 inline Cx make(double re, double im) { return {re, im}; }
 inline Cx splat(double x) { return {x, x}; }
 inline Cx operator+(Cx a, Cx b) { return {a.re + b.re, a.im + b.im}; }
@@ -144,7 +147,9 @@ struct Opening {
     Cx e2;  // x2 + x3
     Cx e3;  // x2 − x3
 };
-LATTICE_BUBBLE_FFT_INLINE Opening open_butterfly(Cx x0, Cx x1, Cx x2, Cx x3) { return {x0 + x1, x0 - x1, x2 + x3, x2 - x3}; }
+LATTICE_BUBBLE_FFT_INLINE Opening open_butterfly(Cx x0, Cx x1, Cx x2, Cx x3) {
+    return {x0 + x1, x0 - x1, x2 + x3, x2 - x3};
+}
 
 // Outputs of a butterfly, in element order: positions p, p + L, p + 2L, p + 3L.
 struct Quad {

@@ -40,7 +40,9 @@ LATTICE_BUBBLE_FFT_INLINE BlockTwiddles block_twiddles(int g, const double* twid
 // The butterflies of one direction of the exponent.
 struct Positive {
     LATTICE_BUBBLE_FFT_INLINE static Quad plain(const Opening& e) { return fft_detail::plain_positive(e); }
-    LATTICE_BUBBLE_FFT_INLINE static Quad eighth(const Opening& e, Cx h) { return fft_detail::eighth_positive(e, h); }
+    LATTICE_BUBBLE_FFT_INLINE static Quad eighth(const Opening& e, Cx h) {
+        return fft_detail::eighth_positive(e, h);
+    }
     LATTICE_BUBBLE_FFT_INLINE static Quad twiddled(const Opening& e, const BlockTwiddles& t) {
         return fft_detail::twiddled_positive(e, t.t1, t.t2, t.t3);
     }
@@ -48,7 +50,9 @@ struct Positive {
 
 struct Negative {
     LATTICE_BUBBLE_FFT_INLINE static Quad plain(const Opening& e) { return fft_detail::plain_negative(e); }
-    LATTICE_BUBBLE_FFT_INLINE static Quad eighth(const Opening& e, Cx h) { return fft_detail::eighth_negative(e, h); }
+    LATTICE_BUBBLE_FFT_INLINE static Quad eighth(const Opening& e, Cx h) {
+        return fft_detail::eighth_negative(e, h);
+    }
     LATTICE_BUBBLE_FFT_INLINE static Quad twiddled(const Opening& e, const BlockTwiddles& t) {
         return fft_detail::twiddled_negative(e, t.t1, t.t2, t.t3);
     }
@@ -67,7 +71,9 @@ struct ColumnsOfRows {  // column pass: element p is column p; a line is a pair 
     [[nodiscard]] Cx get(int p, int line) const {
         return {_mm256_loadu2_m128d(rows[2 * line + 1] + 2 * p, rows[2 * line] + 2 * p)};
     }
-    void put(int p, int line, Cx v) const { _mm256_storeu2_m128d(rows[2 * line + 1] + 2 * p, rows[2 * line] + 2 * p, v.v); }
+    void put(int p, int line, Cx v) const {
+        _mm256_storeu2_m128d(rows[2 * line + 1] + 2 * p, rows[2 * line] + 2 * p, v.v);
+    }
 };
 inline constexpr int rows_per_line = 2;
 #else

@@ -96,9 +96,9 @@ inline void first_stage_twiddled_blocks(int n, double* a, const double* twiddle)
         const Twiddle t3{t1.re - twice * t1.im, twice * t1.re - t1.im};
         double* lo = a + j;
         double* hi = a + j + 8;
-        const Quad y = twiddled_positive(open_butterfly(pair(lo, hi), pair(lo + 2, hi + 2), pair(lo + 4, hi + 4),
-                                                        pair(lo + 6, hi + 6)),
-                                         t1, t2, t3);
+        const Quad y = twiddled_positive(
+            open_butterfly(pair(lo, hi), pair(lo + 2, hi + 2), pair(lo + 4, hi + 4), pair(lo + 6, hi + 6)),
+            t1, t2, t3);
         _mm256_storeu2_m128d(hi, lo, y.y0.v);
         _mm256_storeu2_m128d(hi + 4, lo + 4, y.y2.v);
         _mm256_storeu2_m128d(hi + 2, lo + 2, y.y1.v);
