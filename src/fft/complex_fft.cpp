@@ -132,8 +132,9 @@ void fft_backward_pass(int n, double* a, const double* twiddle) {
 #if !defined(LATTICE_BUBBLE_FFT_REFERENCE)
 // Eight points in registers: the (conjugating) bit reversal done by the loads,
 // the first stage's two blocks and the radix-2 last stage, with the same
-// operations as the general path, which costs several times the arithmetic
-// at this size. The scratch entries are left as the permutations leave them.
+// operations as the general path, whose loops and calls cost several times
+// the arithmetic at this size. The scratch entries are left as the
+// permutations leave them.
 inline constexpr int eight_point_doubles = 16;
 
 void eight_point_fft(int sign, double* a, int* scratch, const double* twiddle) {
