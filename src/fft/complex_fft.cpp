@@ -64,11 +64,9 @@ void bit_reverse_permute_conj(int n, int* scratch, double* a) {
     }
 }
 
-// AVX runs two butterflies per instruction; whether the processor has it is
-// asked once. The AVX stages need spans of at least two complex values.
-#if defined(LATTICE_BUBBLE_FFT_HAVE_AVX)
+// AVX runs two butterflies per instruction, so its stages need spans of at
+// least two complex values (4 doubles).
 inline constexpr int avx_min_span = 4;
-#endif
 
 // The stage of span 2 doubles: one butterfly per block. Touches doubles 0 … 15.
 void fft_first_stage(int n, double* a, const double* twiddle) {
@@ -106,27 +104,34 @@ int fft_twiddled_stages(int n, double* a, const double* twiddle) {
     return l;
 }
 
-void fft_forward_pass(int n, double* a, const double* twiddle) {
+using FinalStage = void (*)(int, int, double*);
+
+// The twiddled stages, then the last stage: `avx` where the processor has AVX
+// and the span allows it (null where the build carries no AVX code), else `portable`.
+void run_pass(int n, double* a, const double* twiddle, FinalStage avx, FinalStage portable) {
     const int l = fft_twiddled_stages(n, a, twiddle);
-#if defined(LATTICE_BUBBLE_FFT_HAVE_AVX)
-    if (l >= avx_min_span && fft_detail::avx_available()) {
-        fft_avx::final_stage_forward(n, l, a);
-        return;
+    if (avx != nullptr && l >= avx_min_span && fft_detail::avx_available()) {
+        avx(n, l, a);
+    } else {
+        portable(n, l, a);
     }
+}
+
+#if defined(LATTICE_BUBBLE_FFT_HAVE_AVX)
+#define LATTICE_BUBBLE_FFT_AVX_STAGE(name) (&fft_avx::name)
+#else
+#define LATTICE_BUBBLE_FFT_AVX_STAGE(name) nullptr
 #endif
-    fft_detail::final_stage_forward(n, l, a);
+
+void fft_forward_pass(int n, double* a, const double* twiddle) {
+    run_pass(n, a, twiddle, LATTICE_BUBBLE_FFT_AVX_STAGE(final_stage_forward),
+             fft_detail::final_stage_forward);
 }
 
 // The same stages; the last one conjugates its inputs and its results.
 void fft_backward_pass(int n, double* a, const double* twiddle) {
-    const int l = fft_twiddled_stages(n, a, twiddle);
-#if defined(LATTICE_BUBBLE_FFT_HAVE_AVX)
-    if (l >= avx_min_span && fft_detail::avx_available()) {
-        fft_avx::final_stage_backward(n, l, a);
-        return;
-    }
-#endif
-    fft_detail::final_stage_backward(n, l, a);
+    run_pass(n, a, twiddle, LATTICE_BUBBLE_FFT_AVX_STAGE(final_stage_backward),
+             fft_detail::final_stage_backward);
 }
 
 #if !defined(LATTICE_BUBBLE_FFT_REFERENCE)

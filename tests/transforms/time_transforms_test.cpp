@@ -42,67 +42,68 @@ double largest_difference(const std::array<Complex, N>& got, const std::array<Lo
     return static_cast<double>(worst);
 }
 
-// The Matsubara sums, straight from their definitions, in long double.
+// The Matsubara sums, straight from their definitions, in long double, for the
+// frequencies w_k = (2k + odd)π/β (odd = 1: fermionic, 0: bosonic) and the
+// times τ_l = l·β/32.
+long double frequency(int k, int odd) { return (2 * k + odd) * pi_l / beta; }
+long double time_point(int l) { return l * beta / 32.0L; }
+
+// (β/32)·Σ_l e^{+iw_k τ_l}·x(τ_l), k = 0 … N − 1: the left-point rule.
+template <std::size_t N>
+std::array<LongComplex, N> left_point_rule(const TimeSeries& time, int odd) {
+    std::array<LongComplex, N> expected{};
+    for (std::size_t k = 0; k < N; ++k) {
+        for (int l = 0; l < 32; ++l) {
+            expected[k] += phase(frequency(static_cast<int>(k), odd) * time_point(l)) * wide(time[l]);
+        }
+        expected[k] *= beta / 32.0L;
+    }
+    return expected;
+}
+
+// (1/β)·Σ_{k=first}^{last} [e^{−iw_k τ_l}·x_k + e^{+iw_k τ_l}·conj x_k], l = 0 … 31.
+template <std::size_t N>
+std::array<LongComplex, 32> conjugate_pair_sum(const std::array<Complex, N>& freq, int odd, int first,
+                                               int last) {
+    std::array<LongComplex, 32> expected{};
+    for (int l = 0; l < 32; ++l) {
+        for (int k = first; k <= last; ++k) {
+            const long double angle = frequency(k, odd) * time_point(l);
+            expected[l] += phase(-angle) * wide(freq[k]) + phase(angle) * std::conj(wide(freq[k]));
+        }
+        expected[l] /= beta;
+    }
+    return expected;
+}
+
 TEST(OneSiteTransforms, FermionFrequencyToTimeIsTheMatsubaraSum) {
     const auto freq = random_series<16>(1);
     TimeSeries time{};
     fermion_freq_to_time(freq, time);
-    std::array<LongComplex, 32> expected{};
-    for (int l = 0; l < 32; ++l) {
-        const long double tau = l * beta / 32.0L;
-        for (int n = 0; n < 16; ++n) {
-            const long double omega = (2 * n + 1) * pi_l / beta;
-            expected[l] +=
-                phase(-omega * tau) * wide(freq[n]) + phase(omega * tau) * std::conj(wide(freq[n]));
-        }
-        expected[l] /= beta;
-    }
-    EXPECT_LT(largest_difference(time, expected), 1e-14);
+    EXPECT_LT(largest_difference(time, conjugate_pair_sum(freq, 1, 0, 15)), 1e-14);
 }
 
 TEST(OneSiteTransforms, FermionTimeToFrequencyIsTheLeftPointRule) {
     const auto time = random_series<32>(2);
     FermionSeries freq{};
     fermion_time_to_freq(time, freq);
-    std::array<LongComplex, 16> expected{};
-    for (int n = 0; n < 16; ++n) {
-        const long double omega = (2 * n + 1) * pi_l / beta;
-        for (int l = 0; l < 32; ++l) {
-            expected[n] += phase(omega * l * beta / 32.0L) * wide(time[l]);
-        }
-        expected[n] *= beta / 32.0L;
-    }
-    EXPECT_LT(largest_difference(freq, expected), 1e-15);
+    EXPECT_LT(largest_difference(freq, left_point_rule<16>(time, 1)), 1e-15);
 }
 
 TEST(OneSiteTransforms, BosonTimeToFrequencyIsTheLeftPointRule) {
     const auto time = random_series<32>(3);
     BosonSeries freq{};
     boson_time_to_freq(time, freq);
-    std::array<LongComplex, 17> expected{};
-    for (int m = 0; m < 17; ++m) {
-        const long double nu = 2 * m * pi_l / beta;
-        for (int l = 0; l < 32; ++l) {
-            expected[m] += phase(nu * l * beta / 32.0L) * wide(time[l]);
-        }
-        expected[m] *= beta / 32.0L;
-    }
-    EXPECT_LT(largest_difference(freq, expected), 1e-15);
+    EXPECT_LT(largest_difference(freq, left_point_rule<17>(time, 0)), 1e-15);
 }
 
 TEST(OneSiteTransforms, BosonFrequencyToTimeIsTheRealMatsubaraSum) {
     const auto freq = random_series<17>(4);
     TimeSeries time{};
     boson_freq_to_time(freq, time);
-    std::array<LongComplex, 32> expected{};
-    for (int l = 0; l < 32; ++l) {
-        const long double tau = l * beta / 32.0L;
-        expected[l] = freq[0].re + ((l % 2 == 0) ? 1.0L : -1.0L) * freq[16].re;
-        for (int m = 1; m < 16; ++m) {
-            const long double nu = 2 * m * pi_l / beta;
-            expected[l] += phase(-nu * tau) * wide(freq[m]) + phase(nu * tau) * std::conj(wide(freq[m]));
-        }
-        expected[l] /= beta;
+    auto expected = conjugate_pair_sum(freq, 0, 1, 15);
+    for (int l = 0; l < 32; ++l) {  // ν_0 and ν_16 are their own partners: real parts only
+        expected[l] += (freq[0].re + ((l % 2 == 0) ? 1.0L : -1.0L) * freq[16].re) / beta;
     }
     EXPECT_LT(largest_difference(time, expected), 1e-14);
 }
