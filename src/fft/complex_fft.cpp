@@ -70,7 +70,7 @@ inline constexpr int avx_min_span = 4;
 
 // The stage of span 2 doubles: one butterfly per block. Touches doubles 0 … 15.
 void fft_first_stage(int n, double* a, const double* twiddle) {
-#if defined(LATTICE_BUBBLE_FFT_HAVE_AVX)
+#if defined(LATTICE_BUBBLE_FFT_BUILD_CARRIES_AVX)
     if (fft_detail::avx_available()) {
         fft_detail::first_stage_leading_blocks(a, twiddle);
         fft_avx::first_stage_twiddled_blocks(n, a, twiddle);
@@ -81,7 +81,7 @@ void fft_first_stage(int n, double* a, const double* twiddle) {
 }
 
 void fft_middle_stage(int n, int l, double* a, const double* twiddle) {
-#if defined(LATTICE_BUBBLE_FFT_HAVE_AVX)
+#if defined(LATTICE_BUBBLE_FFT_BUILD_CARRIES_AVX)
     if (fft_detail::avx_available()) {
         fft_avx::radix4_stage(n, l, a, twiddle);
         return;
@@ -117,7 +117,7 @@ void run_pass(int n, double* a, const double* twiddle, FinalStage avx, FinalStag
     }
 }
 
-#if defined(LATTICE_BUBBLE_FFT_HAVE_AVX)
+#if defined(LATTICE_BUBBLE_FFT_BUILD_CARRIES_AVX)
 #define LATTICE_BUBBLE_FFT_AVX_STAGE(name) (&fft_avx::name)
 #else
 #define LATTICE_BUBBLE_FFT_AVX_STAGE(name) nullptr
@@ -134,8 +134,7 @@ void fft_backward_pass(int n, double* a, const double* twiddle) {
              fft_detail::final_stage_backward);
 }
 
-#if !defined(LATTICE_BUBBLE_FFT_REFERENCE)
-// Eight points in registers: the (conjugating) bit reversal done by the loads,
+// The fused eight-point kernel, in registers: the (conjugating) bit reversal done by the loads,
 // the first stage's two blocks and the radix-2 last stage, with the same
 // operations as the general path, whose loops and calls cost several times
 // the arithmetic at this size. The scratch entries are left as the
@@ -166,12 +165,11 @@ void eight_point_fft(int sign, double* a, int* scratch, const double* twiddle) {
         store(a + 2 * k + 8, x - y);
     }
 }
-#endif
 
 }  // namespace
 
 bool fft_detail::avx_available() {
-#if defined(LATTICE_BUBBLE_FFT_HAVE_AVX)
+#if defined(LATTICE_BUBBLE_FFT_BUILD_CARRIES_AVX)
     static const bool available = __builtin_cpu_supports("avx");
     return available;
 #else
@@ -179,16 +177,23 @@ bool fft_detail::avx_available() {
 #endif
 }
 
+FftPath fft_path() {
+#if defined(LATTICE_BUBBLE_FFT_SSE2_LANES)
+    const FftLanes lanes = fft_detail::avx_available() ? FftLanes::avx : FftLanes::sse2;
+#else
+    const FftLanes lanes = fft_detail::avx_available() ? FftLanes::avx : FftLanes::scalar;
+#endif
+    return {lanes, fft_detail::fused_kernels};
+}
+
 void complex_fft(int n, int sign, double* a, int* index_work, double* twiddle) {
     if (n > (index_work[0] << 2)) {
         build_twiddle_table(n >> 2, index_work, twiddle);
     }
-#if !defined(LATTICE_BUBBLE_FFT_REFERENCE)
-    if (n == eight_point_doubles) {
+    if (fft_detail::fused_kernels && n == eight_point_doubles) {
         eight_point_fft(sign, a, index_work + 2, twiddle);
         return;
     }
-#endif
     if (n > 4) {
         if (sign >= 0) {
             bit_reverse_permute(n, index_work + 2, a);

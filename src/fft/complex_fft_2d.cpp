@@ -100,7 +100,7 @@ void run_pass(PassFunction avx, bool avx_shape, PassFunction portable, int n1, i
     }
 }
 
-#if defined(LATTICE_BUBBLE_FFT_HAVE_AVX)
+#if defined(LATTICE_BUBBLE_FFT_BUILD_CARRIES_AVX)
 #define LATTICE_BUBBLE_FFT_AVX_PASS(name) (&fft_avx::name)
 #else
 #define LATTICE_BUBBLE_FFT_AVX_PASS(name) nullptr

@@ -8,7 +8,9 @@
 
 #include "driver/run_grids.h"
 #include "model/bubble.h"
+#include "driver/reference_stage.h"
 #include "model/lattice_model.h"
+#include "support/golden.h"
 #include "transforms/grid_transforms.h"
 
 namespace lattice_bubble {
@@ -113,6 +115,50 @@ TEST(Pipeline, LowFrequenciesAgreeWithTheDirectSum) {
     }
     EXPECT_TRUE(report.str().starts_with("k=(4,4)\n(0.045")) << report.str();
 }
+
+// The grids a complete run leaves, bit for bit as route.golden holds them.
+class RouteGolden : public ::testing::TestWithParam<std::string> {};
+
+template <std::size_t N>
+void expect_golden_grid(const std::string& name, const Grid<N>& grid) {
+    static const auto golden = testing::read_golden(testing::golden_dir() / "route.golden", 4);
+    int differing = 0;
+    std::string first;
+    for (int x = 0; x < lattice_size; ++x) {
+        for (int y = 0; y < lattice_size; ++y) {
+            for (std::size_t k = 0; k < N; ++k) {
+                const std::string key =
+                    name + " " + std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(k);
+                const std::string mismatch = testing::golden_mismatch(golden, key, grid[x][y][k].re, grid[x][y][k].im);
+                if (!mismatch.empty() && differing++ == 0) {
+                    first = mismatch;
+                }
+            }
+        }
+    }
+    EXPECT_EQ(differing, 0) << "elements differ from the golden bits; the first: " << first;
+}
+
+TEST_P(RouteGolden, GridIsTheGoldenBits) {
+    static const auto grids = [] {
+        auto run = std::make_unique<RunGrids>();
+        std::ostringstream report;
+        run_transform_pipeline(run->green_freq, run->green_time, run->chi_time, run->chi_freq, report);
+        fill_reference(run->chi_reference);
+        return run;
+    }();
+    const std::string& name = GetParam();
+    if (name == "green_time") {
+        expect_golden_grid(name, grids->green_time);
+    } else if (name == "chi_freq") {
+        expect_golden_grid(name, grids->chi_freq);
+    } else {
+        expect_golden_grid(name, grids->chi_reference);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryPinnedGrid, RouteGolden, ::testing::Values("green_time", "chi_freq", "chi_reference"),
+                         [](const ::testing::TestParamInfo<std::string>& param_info) { return param_info.param; });
 
 }  // namespace
 }  // namespace lattice_bubble

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <complex>
 #include <functional>
@@ -131,37 +132,43 @@ TEST(SpaceTransforms, EachDirectionUndoesTheOther) {
     EXPECT_LT(largest_difference(time, time_original), 1e-15);
 }
 
-TEST(SpaceTransforms, FlagZeroReportsEverySliceAndSkipsTheDivision) {
+// A flag other than ±1 is reported once per slice and passed on negated, so
+// its sign picks the direction: 0, −2 and INT_MIN (negated to INT_MAX) go
+// towards real space without the 1/64 that only −1 applies; 2, 7 and INT_MAX
+// go towards momentum exactly as +1 does.
+TEST(SpaceTransforms, OtherFlagsReportEverySliceAndTransformByTheSignOfMinusTheFlag) {
     const auto original = random_grid<FermionGrid>(12);
     FermionGrid towards_space = original;
-    EXPECT_EQ(testing::captured_stdout_of([&] { transform_space_fermion(towards_space, -1); }), "");
-    FermionGrid zero = original;
-    const std::string out = testing::captured_stdout_of([&] { transform_space_fermion(zero, 0); });
-    EXPECT_EQ(count_lines(out, flag_error_message), 16);
-    EXPECT_EQ(out.size(), 16 * (flag_error_message.size() + 1));
-    for (int x = 0; x < 8; ++x) {
-        for (int y = 0; y < 8; ++y) {
-            for (int n = 0; n < 16; ++n) {
-                // Multiplying by 1/64 = 2^-6 is exact, so the results agree to the bit.
-                EXPECT_EQ(zero[x][y][n] * (1.0 / 64.0), towards_space[x][y][n]);
+    FermionGrid towards_momentum = original;
+    EXPECT_EQ(testing::captured_stdout_of([&] {
+                  transform_space_fermion(towards_space, -1);
+                  transform_space_fermion(towards_momentum, 1);
+              }),
+              "");
+    for (const int flag : {0, -2, INT_MIN, 2, 7, INT_MAX}) {
+        FermionGrid grid = original;
+        const std::string out = testing::captured_stdout_of([&] { transform_space_fermion(grid, flag); });
+        EXPECT_EQ(count_lines(out, flag_error_message), fermion_count) << "flag " << flag;
+        EXPECT_EQ(out.size(), fermion_count * (flag_error_message.size() + 1)) << "flag " << flag;
+        for (int x = 0; x < lattice_size; ++x) {
+            for (int y = 0; y < lattice_size; ++y) {
+                for (int n = 0; n < fermion_count; ++n) {
+                    // 1/64 = 2^-6 is exact, so the two agree to the bit.
+                    if (flag <= 0) {
+                        EXPECT_EQ(grid[x][y][n] * (1.0 / 64.0), towards_space[x][y][n]) << "flag " << flag;
+                    } else {
+                        EXPECT_EQ(grid[x][y][n], towards_momentum[x][y][n]) << "flag " << flag;
+                    }
+                }
             }
         }
     }
-}
-
-TEST(SpaceTransforms, FlagTwoReportsEverySliceAndActsAsPlusOne) {
-    const auto original = random_grid<BosonGrid>(13);
-    BosonGrid plus = original;
-    transform_space_boson(plus, 1);
-    BosonGrid two = original;
-    const std::string out = testing::captured_stdout_of([&] { transform_space_boson(two, 2); });
-    EXPECT_EQ(count_lines(out, flag_error_message), 17);
-    EXPECT_EQ(two, plus);
-
+    BosonGrid bosons = random_grid<BosonGrid>(13);
     TimeGrid time = random_grid<TimeGrid>(14);
-    EXPECT_EQ(
-        count_lines(testing::captured_stdout_of([&] { transform_space_time(time, 7); }), flag_error_message),
-        32);
+    EXPECT_EQ(count_lines(testing::captured_stdout_of([&] { transform_space_boson(bosons, -2); }), flag_error_message),
+              boson_count);
+    EXPECT_EQ(count_lines(testing::captured_stdout_of([&] { transform_space_time(time, 7); }), flag_error_message),
+              time_count);
 }
 
 TEST(TimeTransforms, EachDirectionWritesOnlyItsTarget) {
@@ -188,7 +195,7 @@ TEST(TimeTransforms, EachDirectionWritesOnlyItsTarget) {
 TEST(TimeTransforms, OtherFlagsChangeNothingAndSayNothing) {
     const auto time_original = random_grid<TimeGrid>(17);
     const auto freq_original = random_grid<BosonGrid>(18);
-    for (const int flag : {0, 2, -2}) {
+    for (const int flag : {0, 2, -2, INT_MIN, INT_MAX}) {
         TimeGrid time = time_original;
         BosonGrid freq = freq_original;
         FermionGrid fermions = random_grid<FermionGrid>(19);

@@ -11,6 +11,7 @@
 
 #include "model/lattice_model.h"
 #include "support/capture.h"
+#include "support/golden.h"
 
 namespace lattice_bubble {
 namespace {
@@ -173,6 +174,55 @@ TEST(OneSiteTransforms, RoundTripsReturnTheirInputs) {
         EXPECT_NEAR(time_back[l].im, 0.0, 2e-15);
     }
 }
+
+// The four transforms on the golden inputs of their lengths (seeds 1 … 4),
+// against the bits of one_site.golden.
+template <std::size_t N>
+std::array<Complex, N> golden_series(std::uint64_t seed) {
+    const auto parts = testing::golden_input(2 * N, seed);
+    std::array<Complex, N> values{};
+    for (std::size_t i = 0; i < N; ++i) {
+        values[i] = Complex{parts[2 * i], parts[2 * i + 1]};
+    }
+    return values;
+}
+
+template <typename Out, typename In, typename Transform>
+std::vector<Complex> run_one_site(Transform transform, const In& input) {
+    Out out{};
+    transform(input, out);
+    return {out.begin(), out.end()};
+}
+
+struct OneSiteCase {
+    std::string name;
+    std::vector<Complex> (*run)();
+};
+
+class OneSiteGolden : public ::testing::TestWithParam<OneSiteCase> {};
+
+TEST_P(OneSiteGolden, BitsAreTheGoldenBits) {
+    static const auto golden = testing::read_golden(testing::golden_dir() / "one_site.golden", 2);
+    const auto values = GetParam().run();
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        EXPECT_EQ(testing::golden_mismatch(golden, GetParam().name + " " + std::to_string(i), values[i].re,
+                                           values[i].im),
+                  "");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryTransform, OneSiteGolden,
+    ::testing::Values(
+        OneSiteCase{"fermion_freq_to_time",
+                    [] { return run_one_site<TimeSeries>(fermion_freq_to_time, golden_series<16>(1)); }},
+        OneSiteCase{"fermion_time_to_freq",
+                    [] { return run_one_site<FermionSeries>(fermion_time_to_freq, golden_series<32>(2)); }},
+        OneSiteCase{"boson_time_to_freq",
+                    [] { return run_one_site<BosonSeries>(boson_time_to_freq, golden_series<32>(3)); }},
+        OneSiteCase{"boson_freq_to_time",
+                    [] { return run_one_site<TimeSeries>(boson_freq_to_time, golden_series<17>(4)); }}),
+    [](const ::testing::TestParamInfo<OneSiteCase>& param_info) { return param_info.param.name; });
 
 TEST(TimeFftWrapper, OtherSignsReportOnceAndStillTransformByTheirSign) {
     const auto data = random_series<64>(7);

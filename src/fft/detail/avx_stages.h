@@ -1,8 +1,8 @@
 #pragma once
 // Private to the FFT engine: the 1-D stages and the 2-D passes compiled for AVX
 // (fft/avx_stages.cpp), two butterflies per instruction. Call them only where
-// the processor has AVX, the 1-D stages only with spans l ≥ 4 doubles, the row
-// passes only with an even number of columns (n2 a multiple of 4) and the
+// avx_available() says so, the 1-D stages only with spans l ≥ 4 doubles, the
+// row passes only with an even number of columns (n2 a multiple of 4) and the
 // column passes only with an even number of rows.
 
 #include "fft/fft_abi.h"
@@ -10,14 +10,15 @@
 namespace lattice_bubble {
 inline namespace LATTICE_BUBBLE_FFT_ABI {
 namespace fft_detail {
-// Whether the AVX functions below may run: the processor has AVX and this
-// build carries them (asked once; defined in an SSE2 translation unit).
+// Whether the AVX functions below may run: this build carries them and the
+// processor (and its operating system) has AVX. Asked once; defined in an
+// SSE2 translation unit.
 bool avx_available();
 }  // namespace fft_detail
 }  // namespace LATTICE_BUBBLE_FFT_ABI
 }  // namespace lattice_bubble
 
-namespace lattice_bubble::fft_avx {
+namespace lattice_bubble::LATTICE_BUBBLE_FFT_AVX_ENTRIES {
 
 void radix4_stage(int n, int l, double* a, const double* twiddle);
 void first_stage_twiddled_blocks(int n, double* a, const double* twiddle);
@@ -28,4 +29,10 @@ void row_pass_negative(int n1, int n2, double** rows, const double* twiddle);
 void column_pass_positive(int n1, int n2, double** rows, const double* twiddle);
 void column_pass_negative(int n1, int n2, double** rows, const double* twiddle);
 
-}  // namespace lattice_bubble::fft_avx
+}  // namespace lattice_bubble::LATTICE_BUBBLE_FFT_AVX_ENTRIES
+
+namespace lattice_bubble {
+inline namespace LATTICE_BUBBLE_FFT_ABI {
+namespace fft_avx = ::lattice_bubble::LATTICE_BUBBLE_FFT_AVX_ENTRIES;
+}  // namespace LATTICE_BUBBLE_FFT_ABI
+}  // namespace lattice_bubble

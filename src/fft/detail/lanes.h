@@ -1,23 +1,23 @@
 #pragma once
 // Private to the FFT engine: complex values (real, imaginary) held in double
 // lanes, with exactly the lane operations the butterflies need. A Cx holds one
-// complex value (SSE2, or two scalars in the reference build) or, in the
-// translation unit built for AVX, two neighbouring complex values, so that two
-// independent butterflies run side by side.
+// complex value (in an SSE2 register, or as two scalars in a build with scalar
+// lanes or without SSE2) or, in the translation unit built for AVX, two
+// neighbouring complex values, so that two independent butterflies run side
+// by side.
 //
 // Every operation is one IEEE double operation per lane, so vector code
-// computes each part exactly as scalar code does; the scalar lanes are the
-// reference.
+// computes each part exactly as scalar code does.
 // Subtraction is written where the butterflies subtract; where a butterfly
 // adds a negated value, x + (−y) and x − y are the same IEEE operation, so the
 // negation is done with a sign flip and the two forms give identical bits.
 
 #include "fft/fft_abi.h"
 
-#if defined(LATTICE_BUBBLE_FFT_AVX)
+#if defined(LATTICE_BUBBLE_FFT_COMPILING_AVX_UNIT)
 #include <immintrin.h>
-#elif defined(__SSE2__) && !defined(LATTICE_BUBBLE_FFT_REFERENCE)
-#define LATTICE_BUBBLE_FFT_SSE2 1
+#elif defined(__SSE2__) && !defined(LATTICE_BUBBLE_FFT_SCALAR_LANES)
+#define LATTICE_BUBBLE_FFT_SSE2_LANES 1
 #include <emmintrin.h>
 #endif
 
@@ -34,7 +34,7 @@ namespace lattice_bubble {
 inline namespace LATTICE_BUBBLE_FFT_ABI {
 namespace fft_detail {
 
-#if defined(LATTICE_BUBBLE_FFT_AVX)
+#if defined(LATTICE_BUBBLE_FFT_COMPILING_AVX_UNIT)
 
 inline constexpr int lane_doubles = 4;  // two complex values
 
@@ -58,7 +58,7 @@ inline Cx im_re(Cx a, Cx b) { return {_mm256_shuffle_pd(a.v, b.v, 0b0101)}; }
 // The second complex value negated, the first unchanged.
 inline Cx neg_upper(Cx a) { return {_mm256_xor_pd(a.v, _mm256_set_pd(-0.0, -0.0, 0.0, 0.0))}; }
 
-#elif defined(LATTICE_BUBBLE_FFT_SSE2)
+#elif defined(LATTICE_BUBBLE_FFT_SSE2_LANES)
 
 inline constexpr int lane_doubles = 2;  // one complex value
 

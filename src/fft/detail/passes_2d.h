@@ -1,7 +1,7 @@
 #pragma once
 // Private to the FFT engine: the butterfly passes of the 2-D transform, over
-// the lanes of detail/lanes.h. Included by the SSE2 (or reference) translation
-// unit and by the AVX one.
+// the lanes of detail/lanes.h. Included by complex_fft_2d.cpp (SSE2 or scalar
+// lanes) and by the AVX unit.
 //
 // Both passes run the same stages over `count` elements; every butterfly is
 // applied to a whole set of independent lines, innermost, so that its twiddles
@@ -65,7 +65,7 @@ struct RowsOfColumns {  // row pass: element p is row p; a line is a group of co
     void put(int p, int line, Cx v) const { store(rows[p] + line * lane_doubles, v); }
 };
 
-#if defined(LATTICE_BUBBLE_FFT_AVX)
+#if defined(LATTICE_BUBBLE_FFT_COMPILING_AVX_UNIT)
 struct ColumnsOfRows {  // column pass: element p is column p; a line is a pair of rows
     double** rows;
     [[nodiscard]] Cx get(int p, int line) const {
@@ -135,12 +135,12 @@ void radix4_pass(const Access& x, int count, int lines, const double* twiddle) {
     }
 }
 
-// Eight and sixteen points get kernels of their own: the inputs are read in
-// bit-reversed order (the moves of the bit reversal), and all stages run in
-// registers, with the same operations as the general pass. Eight is the
-// lattice's size: one radix-4 stage (untwiddled block, eighth-turn block) and
-// the radix-2 stage. Sixteen: a radix-4 stage with all four kinds of block,
-// then one untwiddled radix-4 stage of span 4.
+// Eight and sixteen points get fused kernels of their own: the inputs are read
+// in bit-reversed order (the moves of the bit reversal), and all stages run in
+// registers, with the same operations as the general pass. Eight: one radix-4
+// stage (untwiddled block, eighth-turn block) and the radix-2 stage. Sixteen:
+// a radix-4 stage with all four kinds of block, then one untwiddled radix-4
+// stage of span 4.
 inline constexpr int eight = 8;
 inline constexpr int sixteen = 16;
 inline constexpr int reversed_eight[eight] = {0, 4, 2, 6, 1, 5, 3, 7};
@@ -200,11 +200,7 @@ LATTICE_BUBBLE_FFT_INLINE void sixteen_points(const Access& x, int line, const S
 
 // Whether a direction of `count` points reads its inputs in bit-reversed order
 // itself, so that the driver's bit reversal only makes the index list.
-#if defined(LATTICE_BUBBLE_FFT_REFERENCE)
-constexpr bool reverses_on_load(int /*count*/) { return false; }
-#else
-constexpr bool reverses_on_load(int count) { return count == eight || count == sixteen; }
-#endif
+constexpr bool reverses_on_load(int count) { return fused_kernels && (count == eight || count == sixteen); }
 
 // One pass over `count` elements of `lines` lines.
 template <typename Exponent, typename Access>

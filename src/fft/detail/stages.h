@@ -1,7 +1,7 @@
 #pragma once
 // Private to the FFT engine: the radix-4 stages of the 1-D transform, over the
-// lanes of detail/lanes.h. Included by the SSE2 (or reference) translation
-// unit and by the AVX one; in the latter every loop over the butterflies of a
+// lanes of detail/lanes.h. Included by complex_fft.cpp (SSE2 or scalar lanes)
+// and by the AVX unit; in the latter every loop over the butterflies of a
 // block takes two of them at a time, which needs a span l of at least 4 doubles.
 
 #include "fft/detail/lanes.h"
@@ -75,7 +75,7 @@ inline void first_stage_leading_blocks(double* a, const double* twiddle) {
     butterfly_store(a, 8, l, eighth_positive(butterfly_load(a, 8, l), splat(twiddle[2])));
 }
 
-#if defined(LATTICE_BUBBLE_FFT_AVX)
+#if defined(LATTICE_BUBBLE_FFT_COMPILING_AVX_UNIT)
 // The twiddled blocks of the first stage, the butterfly of block 2t (q1 = W[2t],
 // q2 = W[t]) and that of block 2t + 1 (q1 = W[2t + 1], i·q2) side by side.
 inline void first_stage_twiddled_blocks(int n, double* a, const double* twiddle) {

@@ -1,0 +1,132 @@
+// Every build of the engine, each forcing one lane width and kernel family,
+// against the defined bits: the golden files up to 2^14 points and 64 × 64,
+// the plain transcription beyond them. Running butterflies side by side, in
+// wider lanes or in fused kernels must not change a single bit.
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "support/fft_builds.h"
+#include "support/golden.h"
+#include "support/naive_dft.h"
+#include "support/plain_fft.h"
+
+namespace lattice_bubble {
+namespace {
+
+using testing::EngineOutput;
+using testing::FftBuild;
+using testing::GoldenRecords;
+using testing::hex_bits;
+
+const GoldenRecords& golden_1d() {
+    static const GoldenRecords records = testing::read_golden(testing::golden_dir() / "fft_1d.golden", 3);
+    return records;
+}
+
+const GoldenRecords& golden_2d() {
+    static const GoldenRecords records = testing::read_golden(testing::golden_dir() / "fft_2d.golden", 3);
+    return records;
+}
+
+// Compares an output with its golden record: the hash, and where the file
+// keeps them, every double, so that a failure says where.
+void expect_golden(const GoldenRecords& golden, const std::string& key, const EngineOutput& got,
+                   const EngineOutput& plain) {
+    const auto hash = golden.find("hash " + key);
+    ASSERT_NE(hash, golden.end()) << "no golden record for " << key;
+    EXPECT_EQ(std::stoull(hash->second.at(0), nullptr, 16), testing::hash_bits(got.data.data(), got.data.size()))
+        << key;
+    const auto values = golden.find("values " + key);
+    if (values != golden.end()) {
+        ASSERT_EQ(values->second.size(), got.data.size()) << key;
+        for (std::size_t i = 0; i < got.data.size(); ++i) {
+            EXPECT_EQ(hex_bits(got.data[i]), values->second[i]) << key << ", double " << i;
+        }
+    }
+    // The table and the scratch are the caller's too: they must be as written.
+    EXPECT_EQ(got.index_work, plain.index_work) << key;
+    EXPECT_TRUE(testing::same_bits(got.twiddle.data(), plain.twiddle.data(), static_cast<int>(got.twiddle.size())))
+        << key;
+}
+
+void expect_plain(const std::string& key, const EngineOutput& got, const EngineOutput& plain) {
+    ASSERT_EQ(got.data.size(), plain.data.size());
+    for (std::size_t i = 0; i < got.data.size(); ++i) {
+        ASSERT_EQ(hex_bits(got.data[i]), hex_bits(plain.data[i])) << key << ", double " << i;
+    }
+    EXPECT_EQ(got.index_work, plain.index_work) << key;
+}
+
+class FftBuildBits : public ::testing::TestWithParam<FftBuild> {};
+
+TEST_P(FftBuildBits, OneDimensionalOutputsAreTheGoldenBits) {
+    for (int points = 1; points <= testing::golden_largest_1d; points <<= 1) {
+        for (const int sign : {1, -1}) {
+            expect_golden(golden_1d(), testing::case_key_1d(points, sign),
+                          testing::run_1d(GetParam().complex_fft, points, sign),
+                          testing::run_1d(&testing::plain::complex_fft, points, sign));
+        }
+    }
+}
+
+TEST_P(FftBuildBits, TwoDimensionalOutputsAreTheGoldenBits) {
+    for (int n1 = 1; n1 <= testing::golden_largest_side; n1 <<= 1) {
+        for (int columns = 1; columns <= testing::golden_largest_side; columns <<= 1) {
+            for (const int sign : {1, -1}) {
+                expect_golden(golden_2d(), testing::case_key_2d(n1, columns, sign),
+                              testing::run_2d(GetParam().complex_fft_2d, n1, columns, sign),
+                              testing::run_2d(&testing::plain::complex_fft_2d, n1, columns, sign));
+            }
+        }
+    }
+}
+
+TEST_P(FftBuildBits, BeyondTheGoldenSizesTheBitsAreThePlainTranscriptions) {
+    for (const int points : {1 << 15, 1 << 16, 1 << 17}) {
+        for (const int sign : {1, -1}) {
+            expect_plain(testing::case_key_1d(points, sign), testing::run_1d(GetParam().complex_fft, points, sign),
+                         testing::run_1d(&testing::plain::complex_fft, points, sign));
+        }
+    }
+    for (const auto& [n1, columns] : {std::pair{128, 128}, {256, 8}, {8, 256}, {1024, 1}, {1, 1024}, {2, 512}}) {
+        for (const int sign : {1, -1}) {
+            expect_plain(testing::case_key_2d(n1, columns, sign),
+                         testing::run_2d(GetParam().complex_fft_2d, n1, columns, sign),
+                         testing::run_2d(&testing::plain::complex_fft_2d, n1, columns, sign));
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryBuild, FftBuildBits, ::testing::ValuesIn(testing::fft_builds()),
+                         [](const ::testing::TestParamInfo<FftBuild>& param_info) { return param_info.param.name; });
+
+// The builds must together run every lane width this processor has, each
+// with the fused kernels on and off.
+TEST(FftBuilds, EveryPathTheProcessorCanRunIsForced) {
+    std::set<std::pair<std::string, bool>> paths;
+    for (const FftBuild& build : testing::fft_builds()) {
+        const FftPath path = build.path();
+        paths.emplace(lanes_name(path.lanes), path.fused_kernels);
+    }
+    std::vector<std::string> expected = {"scalar"};
+#if defined(__SSE2__)
+    expected.emplace_back("sse2");
+#endif
+    if (testing::processor_has_avx()) {
+        expected.emplace_back("avx");
+    }
+    for (const std::string& lanes : expected) {
+        for (const bool fused : {true, false}) {
+            EXPECT_TRUE(paths.contains({lanes, fused})) << lanes << (fused ? " with" : " without") << " fused kernels";
+        }
+    }
+    EXPECT_EQ(paths.size(), 2 * expected.size()) << "a build runs lanes this processor should not have";
+}
+
+}  // namespace
+}  // namespace lattice_bubble

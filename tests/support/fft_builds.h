@@ -1,0 +1,26 @@
+#pragma once
+// Every build of the FFT engine that the tests link (tests/CMakeLists.txt),
+// each forcing one lane width and kernel family, so that every path the
+// processor can run is compared with the defined bits on every machine.
+
+#include <string>
+#include <vector>
+
+#include "fft/fft_abi.h"
+
+namespace lattice_bubble::testing {
+
+struct FftBuild {
+    std::string name;  // the build's namespace
+    void (*complex_fft)(int n, int sign, double* a, int* index_work, double* twiddle);
+    void (*complex_fft_2d)(int n1, int n2, int sign, double** rows, int* index_work, double* twiddle);
+    FftPath (*path)();
+};
+
+// The program's own build first, then the forced ones.
+const std::vector<FftBuild>& fft_builds();
+
+// Whether this processor can run the AVX unit, asked without the engine.
+bool processor_has_avx();
+
+}  // namespace lattice_bubble::testing

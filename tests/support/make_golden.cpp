@@ -1,0 +1,447 @@
+// Writes the golden files of tests/golden: the defined bits of the FFT engine,
+// of the one-site transforms and of the run's result grids, as the program's
+// own build computes them. Before it writes anything it recomputes every value
+// a second way, with the plain transcription of the engine (support/plain_fft)
+// and a plain transcription of the transforms and the route below, which
+// share no code with src/fft, src/transforms or src/driver; on any difference
+// it names the first one and writes nothing.
+//
+// Usage: lattice_bubble_make_golden <directory>
+// (the build target regenerate_golden runs it on tests/golden of the source tree).
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "driver/pipeline.h"
+#include "driver/reference_stage.h"
+#include "driver/run_grids.h"
+#include "fft/complex_fft.h"
+#include "fft/complex_fft_2d.h"
+#include "model/lattice_model.h"
+#include "support/golden.h"
+#include "support/plain_fft.h"
+#include "transforms/time_transforms.h"
+
+namespace lattice_bubble::testing {
+namespace {
+
+const char* const regenerate_note =
+    "# Regenerate only together with a deliberate change of the defined order of\n"
+    "# operations, never to make a failing test pass:\n"
+    "#   cmake --build --preset default --target regenerate_golden\n";
+
+bool same(const std::vector<double>& a, const std::vector<double>& b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (bits_of(a[i]) != bits_of(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string hex_list(const std::vector<double>& values) {
+    std::string text;
+    for (const double v : values) {
+        text += ' ';
+        text += hex_bits(v);
+    }
+    return text;
+}
+
+// ------------------------------------------------------------------ engine
+
+bool engine_files(std::ostringstream& one, std::ostringstream& two) {
+    bool agreed = true;
+    for (int points = 1; points <= golden_largest_1d; points <<= 1) {
+        for (const int sign : {1, -1}) {
+            const auto ours = run_1d(&lattice_bubble::complex_fft, points, sign);
+            const auto plain = run_1d(&plain::complex_fft, points, sign);
+            if (!same(ours.data, plain.data)) {
+                std::fprintf(stderr, "1-D %s differs from the plain transcription\n",
+                             case_key_1d(points, sign).c_str());
+                agreed = false;
+            }
+            const std::string key = case_key_1d(points, sign);
+            one << "hash " << key << " " << std::hex << hash_bits(ours.data.data(), ours.data.size())
+                << std::dec << "\n";
+            if (points <= golden_full_values_up_to) {
+                one << "values " << key << hex_list(ours.data) << "\n";
+            }
+        }
+    }
+    for (int n1 = 1; n1 <= golden_largest_side; n1 <<= 1) {
+        for (int columns = 1; columns <= golden_largest_side; columns <<= 1) {
+            for (const int sign : {1, -1}) {
+                const auto ours = run_2d(&lattice_bubble::complex_fft_2d, n1, columns, sign);
+                const auto plain = run_2d(&plain::complex_fft_2d, n1, columns, sign);
+                const std::string key = case_key_2d(n1, columns, sign);
+                if (!same(ours.data, plain.data)) {
+                    std::fprintf(stderr, "2-D %s differs from the plain transcription\n", key.c_str());
+                    agreed = false;
+                }
+                two << "hash " << key << " " << std::hex << hash_bits(ours.data.data(), ours.data.size())
+                    << std::dec << "\n";
+                if (n1 * columns <= golden_full_values_up_to) {
+                    two << "values " << key << hex_list(ours.data) << "\n";
+                }
+            }
+        }
+    }
+    return agreed;
+}
+
+// ------------------------------------------------ plain one-site transforms
+
+struct Pair {
+    double re;
+    double im;
+};
+
+// The 64-point wrapper: interleave, a fresh table, the plain FFT, 1/64 when asked.
+void plain_time_fft(std::array<Pair, 64>& b, int sign, bool divide) {
+    std::vector<double> work(8193, 0.0);
+    std::vector<int> index_work(66, 0);
+    std::vector<double> twiddle(10240, 0.0);
+    for (int i = 0; i < 64; ++i) {
+        work[2 * i] = b[i].re;
+        work[2 * i + 1] = b[i].im;
+    }
+    plain::complex_fft(128, sign, work.data(), index_work.data(), twiddle.data());
+    for (int i = 0; i < 64; ++i) {
+        b[i] = divide ? Pair{work[2 * i] * 0.015625, work[2 * i + 1] * 0.015625} : Pair{work[2 * i], work[2 * i + 1]};
+    }
+}
+
+std::vector<Pair> plain_fermion_freq_to_time(const std::vector<Pair>& freq) {
+    std::array<Pair, 64> b{};
+    for (int n = 0; n < 16; ++n) {
+        b[2 * n + 1] = freq[n];
+        b[63 - 2 * n] = Pair{freq[n].re, -freq[n].im};
+    }
+    plain_time_fft(b, -1, false);
+    std::vector<Pair> time(32);
+    for (int l = 0; l < 32; ++l) {
+        time[l] = Pair{b[l].re / beta, b[l].im / beta};
+    }
+    return time;
+}
+
+std::vector<Pair> plain_fermion_time_to_freq(const std::vector<Pair>& time) {
+    std::array<Pair, 64> b{};
+    for (int l = 0; l < 32; ++l) {
+        b[l] = time[l];
+        b[l + 32] = Pair{-time[l].re, -time[l].im};
+    }
+    plain_time_fft(b, 1, true);
+    std::vector<Pair> freq(16);
+    for (int n = 0; n < 16; ++n) {
+        freq[n] = Pair{b[2 * n + 1].re * beta, b[2 * n + 1].im * beta};
+    }
+    return freq;
+}
+
+std::vector<Pair> plain_boson_time_to_freq(const std::vector<Pair>& time) {
+    std::array<Pair, 64> b{};
+    for (int l = 0; l < 32; ++l) {
+        b[l] = time[l];
+        b[l + 32] = time[l];
+    }
+    plain_time_fft(b, 1, true);
+    std::vector<Pair> freq(17);
+    for (int m = 0; m < 17; ++m) {
+        freq[m] = Pair{b[2 * m].re * beta, b[2 * m].im * beta};
+    }
+    return freq;
+}
+
+std::vector<Pair> plain_boson_freq_to_time(const std::vector<Pair>& freq) {
+    std::array<Pair, 64> b{};
+    for (int m = 0; m < 16; ++m) {
+        b[2 * m] = freq[m];
+    }
+    for (int i = 16; i < 32; ++i) {
+        b[2 * i] = Pair{freq[32 - i].re, -freq[32 - i].im};
+    }
+    b[32] = Pair{b[32].re, 0.0};
+    b[0] = Pair{b[0].re, 0.0};
+    plain_time_fft(b, -1, false);
+    std::vector<Pair> time(32);
+    for (int l = 0; l < 32; ++l) {
+        time[l] = Pair{b[l].re / beta, b[l].im / beta};
+    }
+    return time;
+}
+
+std::vector<Pair> pairs(const std::vector<double>& parts) {
+    std::vector<Pair> out(parts.size() / 2);
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        out[i] = Pair{parts[2 * i], parts[2 * i + 1]};
+    }
+    return out;
+}
+
+template <std::size_t N>
+std::vector<Pair> pairs(const std::array<Complex, N>& values) {
+    std::vector<Pair> out;
+    for (const Complex& v : values) {
+        out.push_back(Pair{v.re, v.im});
+    }
+    return out;
+}
+
+template <std::size_t N>
+std::array<Complex, N> complexes(const std::vector<Pair>& values) {
+    std::array<Complex, N> out{};
+    for (std::size_t i = 0; i < N; ++i) {
+        out[i] = Complex{values[i].re, values[i].im};
+    }
+    return out;
+}
+
+bool same_pairs(const std::vector<Pair>& a, const std::vector<Pair>& b) {
+    bool equal = a.size() == b.size();
+    for (std::size_t i = 0; equal && i < a.size(); ++i) {
+        equal = bits_of(a[i].re) == bits_of(b[i].re) && bits_of(a[i].im) == bits_of(b[i].im);
+    }
+    return equal;
+}
+
+void write_pairs(std::ostringstream& out, const std::string& key, const std::vector<Pair>& values) {
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        out << key << " " << i << " " << hex_bits(values[i].re) << " " << hex_bits(values[i].im) << "\n";
+    }
+}
+
+// Each one-site transform on the golden input of its own length (seeds 1 … 4).
+bool one_site_file(std::ostringstream& out) {
+    bool agreed = true;
+    const auto check = [&](const char* name, const std::vector<Pair>& ours, const std::vector<Pair>& plain) {
+        if (!same_pairs(ours, plain)) {
+            std::fprintf(stderr, "%s differs from the plain transcription\n", name);
+            agreed = false;
+        }
+        write_pairs(out, name, ours);
+    };
+    {
+        const auto input = pairs(golden_input(2 * 16, 1));
+        TimeSeries time{};
+        fermion_freq_to_time(complexes<16>(input), time);
+        check("fermion_freq_to_time", pairs(time), plain_fermion_freq_to_time(input));
+    }
+    {
+        const auto input = pairs(golden_input(2 * 32, 2));
+        FermionSeries freq{};
+        fermion_time_to_freq(complexes<32>(input), freq);
+        check("fermion_time_to_freq", pairs(freq), plain_fermion_time_to_freq(input));
+    }
+    {
+        const auto input = pairs(golden_input(2 * 32, 3));
+        BosonSeries freq{};
+        boson_time_to_freq(complexes<32>(input), freq);
+        check("boson_time_to_freq", pairs(freq), plain_boson_time_to_freq(input));
+    }
+    {
+        const auto input = pairs(golden_input(2 * 17, 4));
+        TimeSeries time{};
+        boson_freq_to_time(complexes<17>(input), time);
+        check("boson_freq_to_time", pairs(time), plain_boson_freq_to_time(input));
+    }
+    return agreed;
+}
+
+// --------------------------------------------------------------- the route
+
+// The 8 × 8 lattice transform of one slice: rows of 16 doubles, a fresh table.
+void plain_lattice_fft(std::vector<Pair>& field, int sign) {
+    std::vector<std::vector<double>> storage(8, std::vector<double>(16));
+    std::vector<double*> rows;
+    for (auto& row : storage) {
+        rows.push_back(row.data());
+    }
+    std::vector<int> index_work(10, 0);
+    std::vector<double> twiddle(20, 0.0);
+    for (int x = 0; x < 8; ++x) {
+        for (int y = 0; y < 8; ++y) {
+            rows[x][2 * y] = field[x * 8 + y].re;
+            rows[x][2 * y + 1] = field[x * 8 + y].im;
+        }
+    }
+    plain::complex_fft_2d(8, 16, sign, rows.data(), index_work.data(), twiddle.data());
+    for (int x = 0; x < 8; ++x) {
+        for (int y = 0; y < 8; ++y) {
+            field[x * 8 + y] = Pair{rows[x][2 * y], rows[x][2 * y + 1]};
+        }
+    }
+}
+
+// A grid as [x·8 + y][third index].
+using PlainGrid = std::vector<std::vector<Pair>>;
+
+void plain_space_transform(PlainGrid& grid, int flag) {
+    const std::size_t third = grid[0].size();
+    for (std::size_t k = 0; k < third; ++k) {
+        std::vector<Pair> field(64);
+        for (int site = 0; site < 64; ++site) {
+            field[site] = grid[site][k];
+        }
+        plain_lattice_fft(field, -flag);
+        for (int site = 0; site < 64; ++site) {
+            grid[site][k] = flag == -1 ? Pair{field[site].re * (1.0 / 64.0), field[site].im * (1.0 / 64.0)}
+                                       : field[site];
+        }
+    }
+}
+
+Pair times(Pair a, Pair b) { return {a.re * b.re - a.im * b.im, a.re * b.im + a.im * b.re}; }
+
+template <std::size_t N>
+PlainGrid plain_grid(const Grid<N>& grid) {
+    PlainGrid out;
+    for (int x = 0; x < 8; ++x) {
+        for (int y = 0; y < 8; ++y) {
+            out.push_back(pairs(grid[x][y]));
+        }
+    }
+    return out;
+}
+
+template <std::size_t N>
+bool check_grid(std::ostringstream& out, const char* name, const Grid<N>& ours, const PlainGrid& plain) {
+    bool agreed = true;
+    for (int x = 0; x < 8; ++x) {
+        for (int y = 0; y < 8; ++y) {
+            const auto values = pairs(ours[x][y]);
+            if (!plain.empty() && !same_pairs(values, plain[x * 8 + y])) {
+                std::fprintf(stderr, "%s at site (%d, %d) differs from the plain transcription\n", name, x, y);
+                agreed = false;
+            }
+            for (std::size_t k = 0; k < N; ++k) {
+                out << name << " " << x << " " << y << " " << k << " " << hex_bits(values[k].re) << " "
+                    << hex_bits(values[k].im) << "\n";
+            }
+        }
+    }
+    return agreed;
+}
+
+bool route_file(std::ostringstream& out) {
+    const auto grids = std::make_unique<RunGrids>();
+    std::ostringstream report;
+    run_transform_pipeline(grids->green_freq, grids->green_time, grids->chi_time, grids->chi_freq, report);
+    fill_reference(grids->chi_reference);
+
+    FermionGrid filled{};
+    fill_free_green(filled);
+    PlainGrid g = plain_grid(filled);
+    plain_space_transform(g, -1);
+    PlainGrid green_time;
+    for (const auto& site : g) {
+        green_time.push_back(plain_fermion_freq_to_time(site));
+    }
+    PlainGrid chi;
+    for (const auto& t : green_time) {
+        std::vector<Pair> c(32);
+        c[0] = times(Pair{-t[0].re, -t[0].im}, t[0]);
+        for (int l = 1; l < 32; ++l) {
+            c[l] = times(t[l], t[32 - l]);
+        }
+        chi.push_back(c);
+    }
+    chi[0][0] = Pair{chi[0][0].re + 0.125, chi[0][0].im + 0.0};
+    PlainGrid chi_freq;
+    for (const auto& site : chi) {
+        chi_freq.push_back(plain_boson_time_to_freq(site));
+    }
+    plain_space_transform(chi_freq, 1);
+
+    bool agreed = check_grid(out, "green_time", grids->green_time, green_time);
+    agreed = check_grid(out, "chi_freq", grids->chi_freq, chi_freq) && agreed;
+    // The direct sum has no second transcription: its golden bits pin what
+    // the model computes.
+    check_grid(out, "chi_reference", grids->chi_reference, {});
+    return agreed;
+}
+
+bool write_file(const std::filesystem::path& file, const std::string& header, const std::string& body) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out << header << regenerate_note << body;
+    out.close();
+    if (!out) {
+        std::fprintf(stderr, "lattice_bubble_make_golden: cannot write %s\n", file.string().c_str());
+    }
+    return static_cast<bool>(out);
+}
+
+}  // namespace
+}  // namespace lattice_bubble::testing
+
+int main(int argc, char** argv) {
+    using namespace lattice_bubble::testing;
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: lattice_bubble_make_golden <directory>\n");
+        return 2;
+    }
+    const std::filesystem::path dir = argv[1];
+    std::ostringstream one;
+    std::ostringstream two;
+    std::ostringstream one_site;
+    std::ostringstream route;
+    bool agreed = engine_files(one, two);
+    agreed = one_site_file(one_site) && agreed;
+    agreed = route_file(route) && agreed;
+    if (!agreed) {
+        std::fprintf(stderr, "lattice_bubble_make_golden: the two computations differ; nothing written\n");
+        return 1;
+    }
+    const std::string checked =
+        "# Made by the program's own build and, before writing, checked bit for bit\n"
+        "# against a plain transcription of the written order of operations\n"
+        "# (tests/support/plain_fft.cpp, tests/support/make_golden.cpp).\n";
+    const std::string input =
+        "# Inputs: golden_input of tests/support/golden.h (exact dyadic integers).\n"
+        "# Doubles are written as the 16 hex digits of their bit patterns.\n";
+    bool written = write_file(dir / "fft_1d.golden",
+                              "# Golden bits of complex_fft: N = 1, 2, 4, ..., 16384 points, both signs, a table\n"
+                              "# built in the call, input golden_input(2N, seed N).\n"
+                              "#   hash <N> <sign> <FNV-1a hash of the bit patterns of the 2N output doubles>\n"
+                              "#   values <N> <sign> <the 2N output doubles>          (N <= 16)\n" +
+                                  input + checked,
+                              one.str());
+    written = write_file(dir / "fft_2d.golden",
+                         "# Golden bits of complex_fft_2d: n1 rows of N2 complex values, n1 and N2 in\n"
+                         "# {1, 2, 4, ..., 64}, both signs, a table built in the call, input\n"
+                         "# golden_input(2 n1 N2, seed 65536 n1 + N2) row by row.\n"
+                         "#   hash <n1>x<N2> <sign> <FNV-1a hash of the output bit patterns, row by row>\n"
+                         "#   values <n1>x<N2> <sign> <the output doubles>       (n1 N2 <= 16)\n" +
+                             input + checked,
+                         two.str()) &&
+              written;
+    written = write_file(dir / "one_site.golden",
+                         "# Golden bits of the one-site transforms, each on golden_input of its input's\n"
+                         "# length (seed 1: fermion_freq_to_time, 2: fermion_time_to_freq,\n"
+                         "# 3: boson_time_to_freq, 4: boson_freq_to_time).\n"
+                         "#   <transform> <index> <re> <im>\n" +
+                             input + checked,
+                         one_site.str()) &&
+              written;
+    written = write_file(dir / "route.golden",
+                         "# Golden bits of the run's grids: green_time (G(r, tau_l)), chi_freq (chi(q, i nu_m),\n"
+                         "# the Fourier route) and chi_reference (the direct sum), as a complete run leaves them.\n"
+                         "#   <grid> <x> <y> <third index> <re> <im>\n"
+                         "# Doubles are written as the 16 hex digits of their bit patterns.\n"
+                         "# green_time and chi_freq were checked bit for bit against a plain transcription\n"
+                         "# of the route (tests/support/make_golden.cpp); chi_reference pins the direct sum.\n",
+                         route.str()) &&
+              written;
+    return written ? 0 : 1;
+}
