@@ -148,6 +148,9 @@ int main(int argc, char** argv) {
 #else
     std::printf("FFTW 3 was not found at build time: only this engine is timed.\n");
 #endif
+    const FftPath path = fft_path();
+    std::printf("This engine runs %s lanes, fused kernels %s (docs/fft_engine.md).\n", lanes_name(path.lanes),
+                path.fused_kernels ? "on" : "off");
     register_all();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {

@@ -12,13 +12,13 @@ namespace lattice_bubble::testing {
 std::vector<double> golden_input(std::size_t count, std::uint64_t seed) {
     constexpr std::uint64_t multiplier = 6364136223846793005ULL;
     constexpr std::uint64_t increment = 1442695040888963407ULL;
-    constexpr double scale = 1.0 / (1 << 20);
+    constexpr double scale = 1.0 / static_cast<double>(std::int64_t{1} << 52);
     std::vector<double> values(count);
     std::uint64_t x = seed;
     for (auto& v : values) {
         x = multiplier * x + increment;
-        const auto top = static_cast<std::int64_t>(x >> 43);  // 0 … 2^21 − 1
-        v = static_cast<double>(top - (std::int64_t{1} << 20)) * scale;
+        const auto top = static_cast<std::int64_t>(x >> 11);  // 0 … 2^53 − 1
+        v = static_cast<double>(top - (std::int64_t{1} << 52)) * scale;
     }
     return values;
 }

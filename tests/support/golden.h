@@ -12,10 +12,11 @@
 
 namespace lattice_bubble::testing {
 
-// count doubles, each an integer in [−2^20, 2^20) divided by 2^20 (exact),
-// from the 64-bit linear congruential generator
-// x ← 6364136223846793005·x + 1442695040888963407 (mod 2^64), started at seed,
-// whose top 21 bits give the integer.
+// count doubles in [−1, 1), each an integer in [−2^52, 2^52) times 2^−52
+// (exact, and with a full mantissa, so that regrouping even the first sums of
+// a transform changes bits), from the 64-bit linear congruential generator
+// x ← 6364136223846793005·x + 1442695040888963407 (mod 2^64), started at
+// seed, whose top 53 bits give the integer.
 std::vector<double> golden_input(std::size_t count, std::uint64_t seed);
 
 // Seeds of the engine's inputs: N for a 1-D transform of N points,

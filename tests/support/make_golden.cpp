@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <utility>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -364,7 +365,38 @@ bool route_file(std::ostringstream& out) {
     }
     plain_space_transform(chi_freq, 1);
 
-    bool agreed = check_grid(out, "green_time", grids->green_time, green_time);
+    // The product on a grid with full complex values (seed 5), at two sites:
+    // the route's own G(r, τ) is real, which would hide half its operations.
+    const auto input = golden_input(2 * 2048, 5);
+    auto green = std::make_unique<TimeGrid>();
+    for (int site = 0; site < 64; ++site) {
+        for (int l = 0; l < 32; ++l) {
+            const std::size_t at = 2 * (32 * static_cast<std::size_t>(site) + l);
+            (*green)[site / 8][site % 8][l] = Complex{input[at], input[at + 1]};
+        }
+    }
+    auto product = std::make_unique<TimeGrid>();
+    multiply_green_functions(*green, *product);
+    bool agreed = true;
+    for (const auto& [x, y] : {std::pair{0, 0}, std::pair{5, 3}}) {
+        const auto factors = pairs((*green)[x][y]);
+        std::vector<Pair> plain(32);
+        plain[0] = times(Pair{-factors[0].re, -factors[0].im}, factors[0]);
+        for (int l = 1; l < 32; ++l) {
+            plain[l] = times(factors[l], factors[32 - l]);
+        }
+        const auto ours = pairs((*product)[x][y]);
+        if (!same_pairs(ours, plain)) {
+            std::fprintf(stderr, "the product at site (%d, %d) differs from the plain transcription\n", x, y);
+            agreed = false;
+        }
+        for (int l = 0; l < 32; ++l) {
+            out << "product " << x << " " << y << " " << l << " " << hex_bits(ours[l].re) << " "
+                << hex_bits(ours[l].im) << "\n";
+        }
+    }
+
+    agreed = check_grid(out, "green_time", grids->green_time, green_time) && agreed;
     agreed = check_grid(out, "chi_freq", grids->chi_freq, chi_freq) && agreed;
     // The direct sum has no second transcription: its golden bits pin what
     // the model computes.
@@ -408,7 +440,7 @@ int main(int argc, char** argv) {
         "# against a plain transcription of the written order of operations\n"
         "# (tests/support/plain_fft.cpp, tests/support/make_golden.cpp).\n";
     const std::string input =
-        "# Inputs: golden_input of tests/support/golden.h (exact dyadic integers).\n"
+        "# Inputs: golden_input of tests/support/golden.h (integers times 2^-52, exact).\n"
         "# Doubles are written as the 16 hex digits of their bit patterns.\n";
     bool written = write_file(dir / "fft_1d.golden",
                               "# Golden bits of complex_fft: N = 1, 2, 4, ..., 16384 points, both signs, a table\n"
@@ -437,6 +469,8 @@ int main(int argc, char** argv) {
     written = write_file(dir / "route.golden",
                          "# Golden bits of the run's grids: green_time (G(r, tau_l)), chi_freq (chi(q, i nu_m),\n"
                          "# the Fourier route) and chi_reference (the direct sum), as a complete run leaves them.\n"
+                         "# product: multiply_green_functions on golden_input(4096, seed 5) as a time grid\n"
+                         "# (element (x, y, l) at doubles 2 (256 x + 32 y + l) and the next), at two sites.\n"
                          "#   <grid> <x> <y> <third index> <re> <im>\n"
                          "# Doubles are written as the 16 hex digits of their bit patterns.\n"
                          "# green_time and chi_freq were checked bit for bit against a plain transcription\n"
