@@ -3,6 +3,8 @@
 // the plain transcription beyond them. Running butterflies side by side, in
 // wider lanes or in fused kernels must not change a single bit.
 
+#include "support/fft_builds.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
@@ -10,7 +12,6 @@
 #include <utility>
 #include <vector>
 
-#include "support/fft_builds.h"
 #include "support/golden.h"
 #include "support/naive_dft.h"
 #include "support/plain_fft.h"
@@ -24,7 +25,7 @@ using testing::GoldenRecords;
 using testing::hex_bits;
 
 const GoldenRecords& golden_1d() {
-    static const GoldenRecords records = testing::read_golden(testing::golden_dir() / "fft_1d.golden", 3);
+    static const GoldenRecords records = testing::read_golden(testing::golden_dir() / "fft_1d.golden", 4);
     return records;
 }
 
@@ -39,7 +40,8 @@ void expect_golden(const GoldenRecords& golden, const std::string& key, const En
                    const EngineOutput& plain) {
     const auto hash = golden.find("hash " + key);
     ASSERT_NE(hash, golden.end()) << "no golden record for " << key;
-    EXPECT_EQ(std::stoull(hash->second.at(0), nullptr, 16), testing::hash_bits(got.data.data(), got.data.size()))
+    EXPECT_EQ(std::stoull(hash->second.at(0), nullptr, 16),
+              testing::hash_bits(got.data.data(), got.data.size()))
         << key;
     const auto values = golden.find("values " + key);
     if (values != golden.end()) {
@@ -50,7 +52,8 @@ void expect_golden(const GoldenRecords& golden, const std::string& key, const En
     }
     // The table and the scratch are the caller's too: they must be as written.
     EXPECT_EQ(got.index_work, plain.index_work) << key;
-    EXPECT_TRUE(testing::same_bits(got.twiddle.data(), plain.twiddle.data(), static_cast<int>(got.twiddle.size())))
+    EXPECT_TRUE(
+        testing::same_bits(got.twiddle.data(), plain.twiddle.data(), static_cast<int>(got.twiddle.size())))
         << key;
 }
 
@@ -67,9 +70,11 @@ class FftBuildBits : public ::testing::TestWithParam<FftBuild> {};
 TEST_P(FftBuildBits, OneDimensionalOutputsAreTheGoldenBits) {
     for (int points = 1; points <= testing::golden_largest_1d; points <<= 1) {
         for (const int sign : {1, -1}) {
-            expect_golden(golden_1d(), testing::case_key_1d(points, sign),
-                          testing::run_1d(GetParam().complex_fft, points, sign),
-                          testing::run_1d(&testing::plain::complex_fft, points, sign));
+            for (int input = 0; input < testing::golden_inputs_1d(points); ++input) {
+                expect_golden(golden_1d(), testing::case_key_1d(points, sign, input),
+                              testing::run_1d(GetParam().complex_fft, points, sign, input),
+                              testing::run_1d(&testing::plain::complex_fft, points, sign, input));
+            }
         }
     }
 }
@@ -89,11 +94,13 @@ TEST_P(FftBuildBits, TwoDimensionalOutputsAreTheGoldenBits) {
 TEST_P(FftBuildBits, BeyondTheGoldenSizesTheBitsAreThePlainTranscriptions) {
     for (const int points : {1 << 15, 1 << 16, 1 << 17}) {
         for (const int sign : {1, -1}) {
-            expect_plain(testing::case_key_1d(points, sign), testing::run_1d(GetParam().complex_fft, points, sign),
+            expect_plain(testing::case_key_1d(points, sign),
+                         testing::run_1d(GetParam().complex_fft, points, sign),
                          testing::run_1d(&testing::plain::complex_fft, points, sign));
         }
     }
-    for (const auto& [n1, columns] : {std::pair{128, 128}, {256, 8}, {8, 256}, {1024, 1}, {1, 1024}, {2, 512}}) {
+    for (const auto& [n1, columns] :
+         {std::pair{128, 128}, {256, 8}, {8, 256}, {1024, 1}, {1, 1024}, {2, 512}}) {
         for (const int sign : {1, -1}) {
             expect_plain(testing::case_key_2d(n1, columns, sign),
                          testing::run_2d(GetParam().complex_fft_2d, n1, columns, sign),
@@ -103,7 +110,9 @@ TEST_P(FftBuildBits, BeyondTheGoldenSizesTheBitsAreThePlainTranscriptions) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryBuild, FftBuildBits, ::testing::ValuesIn(testing::fft_builds()),
-                         [](const ::testing::TestParamInfo<FftBuild>& param_info) { return param_info.param.name; });
+                         [](const ::testing::TestParamInfo<FftBuild>& param_info) {
+                             return param_info.param.name;
+                         });
 
 // The builds must together run every lane width this processor has, each
 // with the fused kernels on and off.
@@ -122,7 +131,8 @@ TEST(FftBuilds, EveryPathTheProcessorCanRunIsForced) {
     }
     for (const std::string& lanes : expected) {
         for (const bool fused : {true, false}) {
-            EXPECT_TRUE(paths.contains({lanes, fused})) << lanes << (fused ? " with" : " without") << " fused kernels";
+            EXPECT_TRUE(paths.contains({lanes, fused}))
+                << lanes << (fused ? " with" : " without") << " fused kernels";
         }
     }
     EXPECT_EQ(paths.size(), 2 * expected.size()) << "a build runs lanes this processor should not have";

@@ -29,10 +29,10 @@ int floor_log2(int value) { return std::bit_width(static_cast<unsigned>(value)) 
 
 }  // namespace
 
-EngineOutput run_1d(Fft1d fft, int points, int sign) {
+EngineOutput run_1d(Fft1d fft, int points, int sign, int input) {
     const int n = 2 * points;
     const int scratch = 1 << ((floor_log2(n) - 1) / 2);
-    EngineOutput out{golden_input(static_cast<std::size_t>(n), seed_1d(points)),
+    EngineOutput out{golden_input(static_cast<std::size_t>(n), seed_1d(points, input)),
                      std::vector<int>(2 + static_cast<std::size_t>(scratch), 0),
                      std::vector<double>(static_cast<std::size_t>(n / 4), 0.0)};
     fft(n, sign, out.data.data(), out.index_work.data(), out.twiddle.data());
@@ -55,7 +55,8 @@ EngineOutput run_2d(Fft2d fft, int n1, int columns, int sign) {
     for (auto& row : storage) {
         rows.push_back(row.data());
     }
-    EngineOutput out{{}, std::vector<int>(2 + static_cast<std::size_t>(m), 0),
+    EngineOutput out{{},
+                     std::vector<int>(2 + static_cast<std::size_t>(m), 0),
                      std::vector<double>(static_cast<std::size_t>(n / 4), 0.0)};
     fft(n1, n2, sign, rows.data(), out.index_work.data(), out.twiddle.data());
     for (const auto& row : storage) {
@@ -121,11 +122,12 @@ std::string golden_mismatch(const GoldenRecords& records, const std::string& key
     if (got_re == record->second[0] && got_im == record->second[1]) {
         return "";
     }
-    return key + ": (" + got_re + ", " + got_im + "), golden (" + record->second[0] + ", " + record->second[1] + ")";
+    return key + ": (" + got_re + ", " + got_im + "), golden (" + record->second[0] + ", " +
+           record->second[1] + ")";
 }
 
-std::string case_key_1d(int points, int sign) {
-    return std::to_string(points) + (sign >= 0 ? " +1" : " -1");
+std::string case_key_1d(int points, int sign, int input) {
+    return std::to_string(points) + (sign >= 0 ? " +1 " : " -1 ") + std::to_string(input);
 }
 
 std::string case_key_2d(int n1, int columns, int sign) {

@@ -19,19 +19,25 @@ namespace lattice_bubble::testing {
 // seed, whose top 53 bits give the integer.
 std::vector<double> golden_input(std::size_t count, std::uint64_t seed);
 
-// Seeds of the engine's inputs: N for a 1-D transform of N points,
-// 65536·n1 + N2 for an n1 × N2 transform. Both signs take the same input.
-inline std::uint64_t seed_1d(int points) { return static_cast<std::uint64_t>(points); }
+// Seeds of the engine's inputs: 65536·k + N for input k of a 1-D transform
+// of N points, 65536·n1 + N2 for an n1 × N2 transform. Both signs take the
+// same input.
+inline std::uint64_t seed_1d(int points, int input) {
+    return (static_cast<std::uint64_t>(input) << 16) + static_cast<std::uint64_t>(points);
+}
 inline std::uint64_t seed_2d(int n1, int columns) {
     return (static_cast<std::uint64_t>(n1) << 16) + static_cast<std::uint64_t>(columns);
 }
 
 // The cases of the engine's golden files: every 1-D size up to 2^14 points,
 // every 2-D shape with both sides in {1, 2, 4, …, 64}; outputs of at most 16
-// points are kept double by double, the others as a hash.
+// points are kept double by double, the others as a hash. A 1-D size of at
+// most 16 points takes 16 inputs: a regrouped sum of a few values often
+// rounds alike, and these sizes have no other data.
 inline constexpr int golden_largest_1d = 1 << 14;
 inline constexpr int golden_largest_side = 64;
 inline constexpr int golden_full_values_up_to = 16;
+inline int golden_inputs_1d(int points) { return points <= golden_full_values_up_to ? 16 : 1; }
 
 // One transform of the golden input by `fft`, with work arrays of exactly the
 // documented sizes (so that a sanitizer sees any access beyond them) and a
@@ -43,7 +49,7 @@ struct EngineOutput {
 };
 using Fft1d = void (*)(int n, int sign, double* a, int* index_work, double* twiddle);
 using Fft2d = void (*)(int n1, int n2, int sign, double** rows, int* index_work, double* twiddle);
-EngineOutput run_1d(Fft1d fft, int points, int sign);
+EngineOutput run_1d(Fft1d fft, int points, int sign, int input = 0);
 EngineOutput run_2d(Fft2d fft, int n1, int columns, int sign);
 
 // FNV-1a over the bit patterns of the doubles, each taken lowest byte first.
@@ -65,9 +71,9 @@ GoldenRecords read_golden(const std::filesystem::path& file, int key_words);
 // else what differs.
 std::string golden_mismatch(const GoldenRecords& records, const std::string& key, double re, double im);
 
-// The key of a 1-D or 2-D engine case: "<N> <sign>" or "<n1>x<N2> <sign>",
-// sign written "+1" or "-1".
-std::string case_key_1d(int points, int sign);
+// The key of a 1-D or 2-D engine case: "<N> <sign> <input>" or
+// "<n1>x<N2> <sign>", sign written "+1" or "-1".
+std::string case_key_1d(int points, int sign, int input = 0);
 std::string case_key_2d(int n1, int columns, int sign);
 
 }  // namespace lattice_bubble::testing

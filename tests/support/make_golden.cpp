@@ -14,10 +14,10 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <utility>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "driver/pipeline.h"
@@ -65,18 +65,19 @@ bool engine_files(std::ostringstream& one, std::ostringstream& two) {
     bool agreed = true;
     for (int points = 1; points <= golden_largest_1d; points <<= 1) {
         for (const int sign : {1, -1}) {
-            const auto ours = run_1d(&lattice_bubble::complex_fft, points, sign);
-            const auto plain = run_1d(&plain::complex_fft, points, sign);
-            if (!same(ours.data, plain.data)) {
-                std::fprintf(stderr, "1-D %s differs from the plain transcription\n",
-                             case_key_1d(points, sign).c_str());
-                agreed = false;
-            }
-            const std::string key = case_key_1d(points, sign);
-            one << "hash " << key << " " << std::hex << hash_bits(ours.data.data(), ours.data.size())
-                << std::dec << "\n";
-            if (points <= golden_full_values_up_to) {
-                one << "values " << key << hex_list(ours.data) << "\n";
+            for (int input = 0; input < golden_inputs_1d(points); ++input) {
+                const auto ours = run_1d(&lattice_bubble::complex_fft, points, sign, input);
+                const auto plain = run_1d(&plain::complex_fft, points, sign, input);
+                const std::string key = case_key_1d(points, sign, input);
+                if (!same(ours.data, plain.data)) {
+                    std::fprintf(stderr, "1-D %s differs from the plain transcription\n", key.c_str());
+                    agreed = false;
+                }
+                one << "hash " << key << " " << std::hex << hash_bits(ours.data.data(), ours.data.size())
+                    << std::dec << "\n";
+                if (points <= golden_full_values_up_to) {
+                    one << "values " << key << hex_list(ours.data) << "\n";
+                }
             }
         }
     }
@@ -119,7 +120,8 @@ void plain_time_fft(std::array<Pair, 64>& b, int sign, bool divide) {
     }
     plain::complex_fft(128, sign, work.data(), index_work.data(), twiddle.data());
     for (int i = 0; i < 64; ++i) {
-        b[i] = divide ? Pair{work[2 * i] * 0.015625, work[2 * i + 1] * 0.015625} : Pair{work[2 * i], work[2 * i + 1]};
+        b[i] = divide ? Pair{work[2 * i] * 0.015625, work[2 * i + 1] * 0.015625}
+                      : Pair{work[2 * i], work[2 * i + 1]};
     }
 }
 
@@ -297,8 +299,8 @@ void plain_space_transform(PlainGrid& grid, int flag) {
         }
         plain_lattice_fft(field, -flag);
         for (int site = 0; site < 64; ++site) {
-            grid[site][k] = flag == -1 ? Pair{field[site].re * (1.0 / 64.0), field[site].im * (1.0 / 64.0)}
-                                       : field[site];
+            grid[site][k] =
+                flag == -1 ? Pair{field[site].re * (1.0 / 64.0), field[site].im * (1.0 / 64.0)} : field[site];
         }
     }
 }
@@ -323,7 +325,8 @@ bool check_grid(std::ostringstream& out, const char* name, const Grid<N>& ours, 
         for (int y = 0; y < 8; ++y) {
             const auto values = pairs(ours[x][y]);
             if (!plain.empty() && !same_pairs(values, plain[x * 8 + y])) {
-                std::fprintf(stderr, "%s at site (%d, %d) differs from the plain transcription\n", name, x, y);
+                std::fprintf(stderr, "%s at site (%d, %d) differs from the plain transcription\n", name, x,
+                             y);
                 agreed = false;
             }
             for (std::size_t k = 0; k < N; ++k) {
@@ -442,13 +445,14 @@ int main(int argc, char** argv) {
     const std::string input =
         "# Inputs: golden_input of tests/support/golden.h (integers times 2^-52, exact).\n"
         "# Doubles are written as the 16 hex digits of their bit patterns.\n";
-    bool written = write_file(dir / "fft_1d.golden",
-                              "# Golden bits of complex_fft: N = 1, 2, 4, ..., 16384 points, both signs, a table\n"
-                              "# built in the call, input golden_input(2N, seed N).\n"
-                              "#   hash <N> <sign> <FNV-1a hash of the bit patterns of the 2N output doubles>\n"
-                              "#   values <N> <sign> <the 2N output doubles>          (N <= 16)\n" +
-                                  input + checked,
-                              one.str());
+    bool written =
+        write_file(dir / "fft_1d.golden",
+                   "# Golden bits of complex_fft: N = 1, 2, 4, ..., 16384 points, both signs, a table\n"
+                   "# built in the call, input golden_input(2N, seed N).\n"
+                   "#   hash <N> <sign> <FNV-1a hash of the bit patterns of the 2N output doubles>\n"
+                   "#   values <N> <sign> <the 2N output doubles>          (N <= 16)\n" +
+                       input + checked,
+                   one.str());
     written = write_file(dir / "fft_2d.golden",
                          "# Golden bits of complex_fft_2d: n1 rows of N2 complex values, n1 and N2 in\n"
                          "# {1, 2, 4, ..., 64}, both signs, a table built in the call, input\n"
@@ -466,16 +470,17 @@ int main(int argc, char** argv) {
                              input + checked,
                          one_site.str()) &&
               written;
-    written = write_file(dir / "route.golden",
-                         "# Golden bits of the run's grids: green_time (G(r, tau_l)), chi_freq (chi(q, i nu_m),\n"
-                         "# the Fourier route) and chi_reference (the direct sum), as a complete run leaves them.\n"
-                         "# product: multiply_green_functions on golden_input(4096, seed 5) as a time grid\n"
-                         "# (element (x, y, l) at doubles 2 (256 x + 32 y + l) and the next), at two sites.\n"
-                         "#   <grid> <x> <y> <third index> <re> <im>\n"
-                         "# Doubles are written as the 16 hex digits of their bit patterns.\n"
-                         "# green_time and chi_freq were checked bit for bit against a plain transcription\n"
-                         "# of the route (tests/support/make_golden.cpp); chi_reference pins the direct sum.\n",
-                         route.str()) &&
-              written;
+    written =
+        write_file(dir / "route.golden",
+                   "# Golden bits of the run's grids: green_time (G(r, tau_l)), chi_freq (chi(q, i nu_m),\n"
+                   "# the Fourier route) and chi_reference (the direct sum), as a complete run leaves them.\n"
+                   "# product: multiply_green_functions on golden_input(4096, seed 5) as a time grid\n"
+                   "# (element (x, y, l) at doubles 2 (256 x + 32 y + l) and the next), at two sites.\n"
+                   "#   <grid> <x> <y> <third index> <re> <im>\n"
+                   "# Doubles are written as the 16 hex digits of their bit patterns.\n"
+                   "# green_time and chi_freq were checked bit for bit against a plain transcription\n"
+                   "# of the route (tests/support/make_golden.cpp); chi_reference pins the direct sum.\n",
+                   route.str()) &&
+        written;
     return written ? 0 : 1;
 }
