@@ -7,9 +7,9 @@
 #include "fft/fft_abi.h"
 
 // Declares complex_fft, complex_fft_2d and fft_path in lattice_bubble::build.
-#define LATTICE_BUBBLE_FFT_DECLARE_BUILD(build)                                                  \
-    namespace lattice_bubble::build {                                                            \
-    void complex_fft(int n, int sign, double* a, int* index_work, double* twiddle);              \
+#define LATTICE_BUBBLE_FFT_DECLARE_BUILD(build)                                                     \
+    namespace lattice_bubble::build {                                                               \
+    void complex_fft(int n, int sign, double* a, int* index_work, double* twiddle);                 \
     void complex_fft_2d(int n1, int n2, int sign, double** rows, int* index_work, double* twiddle); \
-    FftPath fft_path();                                                                          \
+    FftPath fft_path();                                                                             \
     }

@@ -6,9 +6,9 @@
 #include <memory>
 #include <sstream>
 
+#include "driver/reference_stage.h"
 #include "driver/run_grids.h"
 #include "model/bubble.h"
-#include "driver/reference_stage.h"
 #include "model/lattice_model.h"
 #include "support/golden.h"
 #include "transforms/grid_transforms.h"
@@ -129,7 +129,8 @@ void expect_golden_grid(const std::string& name, const Grid<N>& grid) {
             for (std::size_t k = 0; k < N; ++k) {
                 const std::string key =
                     name + " " + std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(k);
-                const std::string mismatch = testing::golden_mismatch(golden, key, grid[x][y][k].re, grid[x][y][k].im);
+                const std::string mismatch =
+                    testing::golden_mismatch(golden, key, grid[x][y][k].re, grid[x][y][k].im);
                 if (!mismatch.empty() && differing++ == 0) {
                     first = mismatch;
                 }
@@ -170,14 +171,18 @@ TEST(RouteGolden, ProductOfComplexValuesIsTheGoldenBits) {
     multiply_green_functions(*green, *chi);
     for (const auto& [x, y] : {std::pair{0, 0}, std::pair{5, 3}}) {
         for (int l = 0; l < time_count; ++l) {
-            const std::string key = "product " + std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(l);
+            const std::string key =
+                "product " + std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(l);
             EXPECT_EQ(testing::golden_mismatch(golden, key, (*chi)[x][y][l].re, (*chi)[x][y][l].im), "");
         }
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryPinnedGrid, RouteGolden, ::testing::Values("green_time", "chi_freq", "chi_reference"),
-                         [](const ::testing::TestParamInfo<std::string>& param_info) { return param_info.param; });
+INSTANTIATE_TEST_SUITE_P(EveryPinnedGrid, RouteGolden,
+                         ::testing::Values("green_time", "chi_freq", "chi_reference"),
+                         [](const ::testing::TestParamInfo<std::string>& param_info) {
+                             return param_info.param;
+                         });
 
 }  // namespace
 }  // namespace lattice_bubble

@@ -26,7 +26,8 @@ static_assert(
 
 const std::vector<FftBuild>& fft_builds() {
     static const std::vector<FftBuild> builds = {
-        {"fast_build", &lattice_bubble::complex_fft, &lattice_bubble::complex_fft_2d, &lattice_bubble::fft_path},
+        {"fast_build", &lattice_bubble::complex_fft, &lattice_bubble::complex_fft_2d,
+         &lattice_bubble::fft_path},
         LATTICE_BUBBLE_TEST_BUILD(runtime_general),
         LATTICE_BUBBLE_TEST_BUILD(sse2_fused),
         LATTICE_BUBBLE_TEST_BUILD(sse2_general),

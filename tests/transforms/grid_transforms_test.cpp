@@ -165,10 +165,12 @@ TEST(SpaceTransforms, OtherFlagsReportEverySliceAndTransformByTheSignOfMinusTheF
     }
     BosonGrid bosons = random_grid<BosonGrid>(13);
     TimeGrid time = random_grid<TimeGrid>(14);
-    EXPECT_EQ(count_lines(testing::captured_stdout_of([&] { transform_space_boson(bosons, -2); }), flag_error_message),
+    EXPECT_EQ(count_lines(testing::captured_stdout_of([&] { transform_space_boson(bosons, -2); }),
+                          flag_error_message),
               boson_count);
-    EXPECT_EQ(count_lines(testing::captured_stdout_of([&] { transform_space_time(time, 7); }), flag_error_message),
-              time_count);
+    EXPECT_EQ(
+        count_lines(testing::captured_stdout_of([&] { transform_space_time(time, 7); }), flag_error_message),
+        time_count);
 }
 
 TEST(TimeTransforms, EachDirectionWritesOnlyItsTarget) {
