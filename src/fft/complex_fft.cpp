@@ -187,6 +187,12 @@ FftPath fft_path() {
 }
 
 void complex_fft(int n, int sign, double* a, int* index_work, double* twiddle) {
+    if (n > 2 && (n & (n - 1)) != 0) [[unlikely]] {
+        fft_detail::size_error("complex_fft", "n", n, "is not a power of two");
+    }
+    if (n <= 0) {
+        return;
+    }
     if (n > (index_work[0] << 2)) {
         build_twiddle_table(n >> 2, index_work, twiddle);
     }

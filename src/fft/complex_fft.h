@@ -15,7 +15,13 @@ inline namespace LATTICE_BUBBLE_FFT_ABI {
 // The table in twiddle is rebuilt (with nt = n/4) only when n > 4·index_work[0];
 // set index_work[0] = 0 before the first call. A table built for a longer
 // transform serves every shorter one with bit-identical results. twiddle needs
-// n/4 doubles, index_work 2 + 2^floor((log2 n − 1)/2) ints. Nothing is checked.
+// n/4 doubles, index_work 2 + 2^floor((log2 n − 1)/2) ints.
+//
+// n ≤ 2 holds no second value: a is left as it is (n = 1 or 2 still rebuilds
+// the table header when index_work[0] is 0; n ≤ 0 touches nothing). A larger
+// n that is not a power of two is the caller's error: before any memory is
+// touched, "complex_fft: n = <n> is not a power of two" goes to standard
+// error and the process aborts. The work arrays' lengths cannot be checked.
 void complex_fft(int n, int sign, double* a, int* index_work, double* twiddle);
 
 }  // namespace LATTICE_BUBBLE_FFT_ABI

@@ -123,9 +123,28 @@ void fft2d_row_pass_negative(int n1, int n2, double** rows, const double* twiddl
              n2, rows, twiddle);
 }
 
+// 2·n1 must fit in an int.
+inline constexpr int max_rows = 1 << 29;
+
+[[noreturn]] void refuse_shape(int n1, int n2) {
+    if (!fft_detail::is_power_of_two(n1)) {
+        fft_detail::size_error("complex_fft_2d", "n1", n1, "is not a power of two");
+    }
+    if (!fft_detail::is_power_of_two(n2)) {
+        fft_detail::size_error("complex_fft_2d", "n2", n2, "is not a power of two");
+    }
+    fft_detail::size_error("complex_fft_2d", "n1", n1, "is too large (at most 2^29 rows)");
+}
+
 }  // namespace
 
 void complex_fft_2d(int n1, int n2, int sign, double** rows, int* index_work, double* twiddle) {
+    if (n1 <= 0 || n2 <= 1) {
+        return;  // no element to transform
+    }
+    if (((n1 & (n1 - 1)) | (n2 & (n2 - 1))) != 0 || n1 > max_rows) [[unlikely]] {
+        refuse_shape(n1, n2);
+    }
     int n = 2 * n1;
     if (n < n2) {
         n = n2;

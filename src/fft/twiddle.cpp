@@ -1,11 +1,18 @@
 #include "fft/twiddle.h"
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 
 #include "fft/detail/permute.h"
 
 namespace lattice_bubble {
 inline namespace LATTICE_BUBBLE_FFT_ABI {
+
+void fft_detail::size_error(const char* function, const char* name, int value, const char* problem) {
+    std::fprintf(stderr, "%s: %s = %d %s\n", function, name, value, problem);
+    std::abort();
+}
 
 void build_twiddle_table(int nt, int* index_work, double* twiddle) {
     index_work[0] = nt;

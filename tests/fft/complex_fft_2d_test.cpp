@@ -154,6 +154,22 @@ TEST(ComplexFft2d, OnlyTheSignOfTheSignArgumentMattersAndLongerTablesGiveTheSame
     }
 }
 
+// Shapes that describe no element leave everything alone (n2 = 0 once divided
+// by zero); a side that is not a power of two is refused before any memory is
+// touched (null arrays).
+TEST(ComplexFft2dDeathTest, SidesThatAreNotPowersOfTwoAbortBeforeTouchingMemory) {
+    for (const auto& [n1, n2] : {std::pair{0, 16}, {-8, 16}, {8, 0}, {8, 1}, {8, -4}}) {
+        complex_fft_2d(n1, n2, 1, nullptr, nullptr, nullptr);
+    }
+    for (const auto& [n1, n2, message] :
+         {std::tuple{3, 16, "n1 = 3 is not a power of two"}, {6, 16, "n1 = 6 is not a power of two"},
+          {8, 12, "n2 = 12 is not a power of two"}, {8, 3, "n2 = 3 is not a power of two"},
+          {1 << 30, 16, "n1 = 1073741824 is too large \\(at most 2\\^29 rows\\)"}}) {
+        EXPECT_DEATH(complex_fft_2d(n1, n2, -1, nullptr, nullptr, nullptr),
+                     std::string("^complex_fft_2d: ") + message + "\n$");
+    }
+}
+
 // Every shape n1 × N2 with both sides in {1, 2, 4, …, 64}.
 class ComplexFft2dShapes : public ::testing::TestWithParam<std::tuple<int, int>> {};
 

@@ -96,6 +96,18 @@ TEST(ComplexFft, ATableBuiltForALongerTransformGivesTheSameBits) {
     }
 }
 
+// Sizes that describe no data leave everything alone; a positive size that is
+// not a power of two is refused before any memory is touched (null arrays).
+TEST(ComplexFftDeathTest, SizesThatAreNotPowersOfTwoAbortBeforeTouchingMemory) {
+    for (const int n : {0, -2, -64}) {
+        complex_fft(n, 1, nullptr, nullptr, nullptr);
+    }
+    for (const int n : {3, 6, 12, 24, 96, 130}) {
+        EXPECT_DEATH(complex_fft(n, 1, nullptr, nullptr, nullptr),
+                     "^complex_fft: n = " + std::to_string(n) + " is not a power of two\n$");
+    }
+}
+
 // Sizes from 1 to 2^14 points, both signs.
 class ComplexFftSizes : public ::testing::TestWithParam<int> {};
 

@@ -1,5 +1,6 @@
 #pragma once
-// Private to the FFT engine: moving complex values of an interleaved array.
+// Private to the FFT engine: moving complex values of an interleaved array,
+// and the check of the sizes the callers pass.
 
 #include "fft/detail/lanes.h"
 
@@ -24,6 +25,13 @@ inline int reversal_offsets(int* scratch, int& l, int shift) {
     }
     return m;
 }
+
+constexpr bool is_power_of_two(int value) { return value > 0 && (value & (value - 1)) == 0; }
+
+// A size the engine cannot transform is the caller's error, caught before any
+// memory is touched: one line on standard error, then abort, so that a debugger
+// or a core dump shows the caller.
+[[noreturn]] void size_error(const char* function, const char* name, int value, const char* problem);
 
 // Exchanges the complex values that start at doubles p and q.
 inline void exchange(double* a, int p, int q) {
