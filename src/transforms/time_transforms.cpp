@@ -1,7 +1,9 @@
 #include "transforms/time_transforms.h"
 
+#include <algorithm>
 #include <iostream>
 
+#include "alloc/work_arrays.h"
 #include "fft/complex_fft.h"
 #include "model/lattice_model.h"
 
@@ -16,18 +18,23 @@ inline constexpr int scratch_twiddle = 10240;
 inline constexpr double one_over_64 = 0.015625;
 
 // Interleaves `points` values, transforms them with a fresh table, and, when
-// `divide` is set, scales by 1/64, then writes the values back.
+// `divide` is set, scales by 1/64, then writes the values back. The scratch
+// (about 144 KiB) comes from the heap, zero-filled, and lives for this call:
+// on the stack it would not fit a small stack limit.
 template <std::size_t Points>
 void wrapped_fft(std::array<Complex, Points>& data, int sign, bool divide) {
-    std::array<double, scratch_doubles> work{};
-    std::array<int, scratch_index_work> index_work{};
-    std::array<double, scratch_twiddle> twiddle{};
+    double* work = allocate_double_vector(scratch_doubles);
+    int* index_work = allocate_int_vector(scratch_index_work);
+    double* twiddle = allocate_double_vector(scratch_twiddle);
+    std::fill_n(work, scratch_doubles, 0.0);
+    std::fill_n(index_work, scratch_index_work, 0);
+    std::fill_n(twiddle, scratch_twiddle, 0.0);
     for (std::size_t i = 0; i < Points; ++i) {
         work[2 * i] = data[i].re;
         work[2 * i + 1] = data[i].im;
     }
     index_work[0] = 0;  // no table yet: built afresh in this call
-    complex_fft(static_cast<int>(2 * Points), sign, work.data(), index_work.data(), twiddle.data());
+    complex_fft(static_cast<int>(2 * Points), sign, work, index_work, twiddle);
     if (divide) {
         for (std::size_t i = 0; i < 2 * Points; ++i) {
             work[i] = work[i] * one_over_64;
@@ -36,6 +43,9 @@ void wrapped_fft(std::array<Complex, Points>& data, int sign, bool divide) {
     for (std::size_t i = 0; i < Points; ++i) {
         data[i] = Complex{work[2 * i], work[2 * i + 1]};
     }
+    free_double_vector(twiddle);
+    free_int_vector(index_work);
+    free_double_vector(work);
 }
 
 }  // namespace
