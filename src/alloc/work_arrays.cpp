@@ -4,14 +4,18 @@
 #include <cstdio>
 #include <cstdlib>
 #include <initializer_list>
+#include <new>
 
 namespace lattice_bubble {
-namespace {
 
-[[noreturn]] void allocation_failure() {
+void allocation_failure() {
     std::fwrite(allocation_failure_message.data(), 1, allocation_failure_message.size(), stderr);
     std::exit(allocation_failure_status);
 }
+
+void install_allocation_failure_handler() { std::set_new_handler(allocation_failure); }
+
+namespace {
 
 // The size in bytes of count1·count2·count3 elements of T, computed in size_t
 // with every product checked: a size that does not fit, or a negative count,

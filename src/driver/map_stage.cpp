@@ -1,12 +1,12 @@
 #include "driver/map_stage.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <istream>
 #include <ostream>
 
+#include "alloc/work_arrays.h"
 #include "driver/plot_pipe.h"
 #include "model/lattice_model.h"
 
@@ -27,25 +27,35 @@ MapStageOutcome run_map_stage(const BosonGrid& chi_freq, std::ofstream& map_file
     errno = 0;
     map_file.open(std::string(map_file_name), std::ios::out | std::ios::trunc);
     const int open_error = errno;
+    if (!map_file.is_open() && open_error == ENOMEM) {
+        allocation_failure();  // the stream's own buffer could not be had
+    }
+    errno = 0;
     write_map(map_file, chi_freq);
+    const int write_error = errno;
     outcome.map_saved = map_file.is_open() && map_file.good();
+    const auto reason = [](int error) { return error != 0 ? std::strerror(error) : "unknown reason"; };
     if (!map_file.is_open()) {
-        err << "lattice_bubble: error: cannot create " << map_file_name << ": "
-            << (open_error != 0 ? std::strerror(open_error) : "unknown reason") << "; the map is lost"
-            << std::endl;
+        err << "lattice_bubble: error: cannot create " << map_file_name << ": " << reason(open_error)
+            << "; the map is lost" << std::endl;
     } else if (!outcome.map_saved) {
-        err << "lattice_bubble: error: cannot write " << map_file_name << "; the map is incomplete"
-            << std::endl;
+        err << "lattice_bubble: error: cannot write " << map_file_name << ": " << reason(write_error)
+            << "; the map is incomplete" << std::endl;
     }
 
-    const char* search_path = std::getenv("PATH");
-    const PlotProgram program = resolve_plot_program(plot_program, search_path == nullptr ? "" : search_path);
+    const PlotProgram program = find_plot_program(plot_program);
     if (!program.found) {
         err << "lattice_bubble: no plotting program found (neither " << plot_program << " nor "
-            << posix_plot_program << " is on the search path); the map is in " << map_file_name << std::endl;
+            << posix_plot_program << " is on the search path); "
+            << (outcome.map_saved ? "the map is in " : "the map was not saved in ") << map_file_name
+            << std::endl;
     }
     std::FILE* pipe = open_plot_pipe(program.command);
     if (pipe == nullptr) {
+        outcome.pipe_error = errno;
+        if (outcome.pipe_error == ENOMEM) {
+            allocation_failure();  // no memory for the stream or the process
+        }
         map_file.close();
         return outcome;
     }
@@ -54,7 +64,12 @@ MapStageOutcome run_map_stage(const BosonGrid& chi_freq, std::ofstream& map_file
     // plotting program reads the whole map.
     write_plot_pipe(pipe, plot_command);
     in.get();  // the key press; at end of input this returns at once
-    close_plot_pipe(pipe);
+    const PlotExit plot_exit = close_plot_pipe(pipe);
+    // A missing program has been reported already; its interpreter's "not found" status adds nothing.
+    if (plot_exit.failed && program.found) {
+        err << "lattice_bubble: warning: the plotting program " << program.command << " "
+            << plot_exit.description << std::endl;
+    }
     return outcome;
 }
 

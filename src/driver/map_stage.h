@@ -22,6 +22,7 @@ void write_map(std::ostream& out, const BosonGrid& chi_freq);
 
 struct MapStageOutcome {
     bool pipe_opened = false;  // false: the run must end at once
+    int pipe_error = 0;        // errno of the failed pipe
     bool map_saved = false;    // false: chiw.dat could not be created or written
 };
 
@@ -31,6 +32,8 @@ struct MapStageOutcome {
 // once) and closes the pipe. Without a pipe the map file is closed and nothing
 // is sent or awaited. A map file that cannot be created or written is reported
 // on `err`, naming the file and the reason; the stage then goes on as usual.
+// A plotting program that is missing, or ends with a failure, is reported on
+// `err` as a warning; the map stays on disk and the outcome is unchanged.
 MapStageOutcome run_map_stage(const BosonGrid& chi_freq, std::ofstream& map_file, std::istream& in,
                               std::ostream& err);
 

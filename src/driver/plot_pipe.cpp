@@ -1,18 +1,40 @@
 #include "driver/plot_pipe.h"
 
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 #if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
 #include <stdio.h>
 #else
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
 namespace lattice_bubble {
 
 #if defined(_WIN32)
+
+StandardStreams open_missing_standard_streams() {
+    StandardStreams streams;
+    bool* closed[3] = {&streams.input_was_closed, &streams.output_was_closed, &streams.error_was_closed};
+    for (int fd = 0; fd < 3; ++fd) {
+        if (_get_osfhandle(fd) == -1) {
+            *closed[fd] = true;
+            std::FILE* stream = fd == 0 ? stdin : (fd == 1 ? stdout : stderr);
+            std::freopen("NUL", fd == 0 ? "r" : "w", stream);
+        }
+    }
+    return streams;
+}
+
+void ignore_broken_pipes() {}  // a failed write to a pipe raises no signal here
 
 std::FILE* open_plot_pipe(std::string_view command) { return _popen(std::string(command).c_str(), "w"); }
 
@@ -21,7 +43,19 @@ void write_plot_pipe(std::FILE* pipe, std::string_view text) {
     std::fflush(pipe);
 }
 
-void close_plot_pipe(std::FILE* pipe) { _pclose(pipe); }
+PlotExit close_plot_pipe(std::FILE* pipe) {
+    const int status = _pclose(pipe);
+    if (status == 0) {
+        return {};
+    }
+    return {true, "exited with status " + std::to_string(status)};
+}
+
+PlotProgram resolve_plot_program(std::string_view command, std::string_view /*search_path*/) {
+    return {std::string(command), true};
+}
+
+PlotProgram find_plot_program(std::string_view command) { return resolve_plot_program(command, ""); }
 
 #else
 
@@ -30,17 +64,17 @@ namespace {
 // SIGPIPE ignored for as long as the object lives, then the previous action
 // restored. A write to a pipe whose reader has ended then fails with EPIPE
 // instead of ending the process; an ignored signal is discarded, not kept pending.
-class SigpipeIgnored {
+class SigpipeAction {
 public:
-    SigpipeIgnored() {
-        struct sigaction ignore {};
-        ignore.sa_handler = SIG_IGN;
-        sigemptyset(&ignore.sa_mask);
-        sigaction(SIGPIPE, &ignore, &previous_);
+    explicit SigpipeAction(void (*handler)(int)) {
+        struct sigaction action {};
+        action.sa_handler = handler;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGPIPE, &action, &previous_);
     }
-    ~SigpipeIgnored() { sigaction(SIGPIPE, &previous_, nullptr); }
-    SigpipeIgnored(const SigpipeIgnored&) = delete;
-    SigpipeIgnored& operator=(const SigpipeIgnored&) = delete;
+    ~SigpipeAction() { sigaction(SIGPIPE, &previous_, nullptr); }
+    SigpipeAction(const SigpipeAction&) = delete;
+    SigpipeAction& operator=(const SigpipeAction&) = delete;
 
 private:
     struct sigaction previous_ {};
@@ -74,30 +108,82 @@ bool on_search_path(std::string_view name, std::string_view search_path) {
     return false;
 }
 
+// Marks every descriptor from 3 up close-on-exec: the map file, and whatever
+// the process inherited, stay out of the plotting program.
+void close_others_on_exec() {
+    long limit = sysconf(_SC_OPEN_MAX);
+    if (limit < 0 || limit > 65536) {
+        limit = 65536;
+    }
+    for (int fd = 3; fd < limit; ++fd) {
+        const int flags = fcntl(fd, F_GETFD);
+        if (flags >= 0 && (flags & FD_CLOEXEC) == 0) {
+            fcntl(fd, F_SETFD, flags | FD_CLOEXEC);
+        }
+    }
+}
+
 }  // namespace
 
-std::FILE* open_plot_pipe(std::string_view command) { return popen(std::string(command).c_str(), "w"); }
+StandardStreams open_missing_standard_streams() {
+    StandardStreams streams;
+    bool* closed[3] = {&streams.input_was_closed, &streams.output_was_closed, &streams.error_was_closed};
+    for (int fd = 0; fd < 3; ++fd) {
+        if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+            *closed[fd] = true;
+            // The lowest free descriptor is this one, as the lower ones are open.
+            const int null = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+            if (null >= 0 && null != fd) {
+                dup2(null, fd);
+                close(null);
+            }
+        }
+    }
+    return streams;
+}
+
+void ignore_broken_pipes() {
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    sigaction(SIGPIPE, &ignore, nullptr);
+}
+
+std::FILE* open_plot_pipe(std::string_view command) {
+    close_others_on_exec();
+    // An ignored signal stays ignored across exec: the plotting program gets
+    // the default action, as if started from a shell.
+    const SigpipeAction default_for_the_child(SIG_DFL);
+    return popen(std::string(command).c_str(), "w");
+}
 
 void write_plot_pipe(std::FILE* pipe, std::string_view text) {
-    const SigpipeIgnored guard;
+    const SigpipeAction guard(SIG_IGN);
     std::fputs(std::string(text).c_str(), pipe);
     std::fflush(pipe);
 }
 
-void close_plot_pipe(std::FILE* pipe) {
+PlotExit close_plot_pipe(std::FILE* pipe) {
     // Closing flushes what a failed write left in the buffer: the reader may
     // be gone here too.
-    const SigpipeIgnored guard;
-    pclose(pipe);
+    const SigpipeAction guard(SIG_IGN);
+    const int status = pclose(pipe);
+    if (status == -1) {
+        return {true, std::string("could not be waited for (") + std::strerror(errno) + ")"};
+    }
+    if (WIFSIGNALED(status)) {
+        const int signal_number = WTERMSIG(status);
+        const char* name = strsignal(signal_number);
+        return {true, "was ended by signal " + std::to_string(signal_number) +
+                          (name != nullptr ? std::string(" (") + name + ")" : std::string())};
+    }
+    if (WIFEXITED(status) && WEXITSTATUS(status) != 0) {
+        return {true, "exited with status " + std::to_string(WEXITSTATUS(status))};
+    }
+    return {};
 }
 
-#endif
-
 PlotProgram resolve_plot_program(std::string_view command, std::string_view search_path) {
-#if defined(_WIN32)
-    (void)search_path;
-    return {std::string(command), true};
-#else
     if (on_search_path(command, search_path)) {
         return {std::string(command), true};
     }
@@ -105,7 +191,24 @@ PlotProgram resolve_plot_program(std::string_view command, std::string_view sear
         return {std::string(posix_plot_program), true};
     }
     return {std::string(command), false};
-#endif
 }
+
+PlotProgram find_plot_program(std::string_view command) {
+    const char* path = std::getenv("PATH");
+    if (path != nullptr) {
+        return resolve_plot_program(command, path);
+    }
+    // Without PATH each shell falls back to a default of its own; give the
+    // command interpreter the platform's, and search that.
+    std::string fallback(confstr(_CS_PATH, nullptr, 0), '\0');
+    if (!fallback.empty()) {
+        confstr(_CS_PATH, fallback.data(), fallback.size());
+        fallback.pop_back();  // the terminating null
+    }
+    setenv("PATH", fallback.c_str(), 0);
+    return resolve_plot_program(command, fallback);
+}
+
+#endif
 
 }  // namespace lattice_bubble

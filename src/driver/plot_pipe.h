@@ -1,8 +1,7 @@
 #pragma once
-// The pipe to the plotting program: the one place where the program touches
-// the platform. Each function has the same meaning everywhere: open a pipe to
-// the standard input of a command run by the platform's command interpreter,
-// write text to it and flush it, close it and wait for the command to end.
+// The one place where the program touches the platform: the pipe to the
+// plotting program, the search for it, and the process's standard streams and
+// signals. Each function has the same meaning on every platform.
 
 #include <cstdio>
 #include <string>
@@ -10,27 +9,55 @@
 
 namespace lattice_bubble {
 
-// Opens a pipe for writing to `command` (the platform's popen). Null when no
-// pipe can be made; a command that cannot be found is reported by the command
-// interpreter, not here.
+// Which of the standard descriptors 0, 1 and 2 were closed when the run
+// started. Each of them is opened on the null device, so that no file or pipe
+// of the run can take its number (a map file on descriptor 2 would receive
+// every message).
+struct StandardStreams {
+    bool input_was_closed = false;
+    bool output_was_closed = false;
+    bool error_was_closed = false;
+};
+StandardStreams open_missing_standard_streams();
+
+// From here on a write to a pipe whose reader has gone (standard output read
+// by a program that has ended) fails with an error instead of ending the
+// process. A program started by open_plot_pipe still gets the default action.
+void ignore_broken_pipes();
+
+// Opens a pipe for writing to `command`, run by the platform's command
+// interpreter, with only the pipe (as its standard input) and the three
+// standard descriptors open in it. Null when no pipe can be made, with errno
+// telling why; a command that cannot be found is reported by the interpreter.
 std::FILE* open_plot_pipe(std::string_view command);
 
 // Writes `text` and flushes. A reader that has already ended must not end the
 // program: the write may fail, and that failure is not reported.
 void write_plot_pipe(std::FILE* pipe, std::string_view text);
 
+// How the command of a pipe ended.
+struct PlotExit {
+    bool failed = false;      // a non-zero exit status, or ended by a signal
+    std::string description;  // "exited with status 3", "was ended by signal 9 (Killed)"
+};
+
 // Closes the pipe and waits for the command interpreter to end.
-void close_plot_pipe(std::FILE* pipe);
+PlotExit close_plot_pipe(std::FILE* pipe);
 
 // The plotting program is called gnuplot on POSIX systems. The command runs as
-// given when a program of that name is on `search_path` (a PATH value), else
-// "gnuplot" when that is; else as given, with found = false. On Windows the
-// command always runs as given.
+// given when a program of that name is on `search_path` (a PATH value, with
+// the platform's rules), else "gnuplot" when that is; else as given, with
+// found = false. On Windows the command always runs as given.
 struct PlotProgram {
     std::string command;
     bool found = false;
 };
 PlotProgram resolve_plot_program(std::string_view command, std::string_view search_path);
+
+// resolve_plot_program on the process's own search path. Where PATH is unset,
+// the platform's default path is used and set as PATH, so that the command
+// interpreter searches exactly where this lookup did.
+PlotProgram find_plot_program(std::string_view command);
 
 inline constexpr std::string_view posix_plot_program = "gnuplot";
 

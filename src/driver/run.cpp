@@ -1,11 +1,14 @@
 #include "driver/run.h"
 
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <memory>
 
+#include "alloc/work_arrays.h"
 #include "driver/map_stage.h"
 #include "driver/pipeline.h"
+#include "driver/plot_pipe.h"
 #include "driver/reference_stage.h"
 #include "driver/run_grids.h"
 
@@ -14,10 +17,11 @@ namespace lattice_bubble {
 namespace {
 
 // The stages write with std::endl and never look at the stream; a report that
-// could not be written must not end in a status that says success.
-int checked_exit(int status) {
+// could not be written (or had nowhere to go) must not end in a status that
+// says success.
+int checked_exit(int status, const StandardStreams& streams) {
     std::cout.flush();
-    if (!std::cout) {
+    if (!std::cout || streams.output_was_closed) {
         std::cerr << stdout_failure_message << std::endl;
         return status == exit_complete ? exit_output_lost : status;
     }
@@ -27,6 +31,11 @@ int checked_exit(int status) {
 }  // namespace
 
 int run() {
+    // Before any file or pipe is opened, so that none takes a standard number.
+    const StandardStreams streams = open_missing_standard_streams();
+    ignore_broken_pipes();
+    install_allocation_failure_handler();
+
     // About 115 KiB of grids: on the heap, zero-initialised, alive until return.
     const auto grids = std::make_unique<RunGrids>();
     // The map file belongs to the run: opened by the map stage, closed on return.
@@ -38,13 +47,16 @@ int run() {
     // Stage 2: the map file, the plot, the key press.
     const MapStageOutcome map = run_map_stage(grids->chi_freq, map_file, std::cin, std::cerr);
     if (!map.pipe_opened) {
-        return checked_exit(exit_no_pipe);
+        std::cerr << no_pipe_message << " ("
+                  << (map.pipe_error != 0 ? std::strerror(map.pipe_error) : "unknown reason")
+                  << "); the reference report was not computed" << std::endl;
+        return checked_exit(exit_no_pipe, streams);
     }
 
     // Stage 3: the reference route.
     run_reference_stage(grids->chi_reference, std::cout);
 
-    return checked_exit(map.map_saved ? exit_complete : exit_output_lost);
+    return checked_exit(map.map_saved ? exit_complete : exit_output_lost, streams);
 }
 
 }  // namespace lattice_bubble

@@ -13,6 +13,9 @@ inline constexpr int exit_no_pipe = -1;     // no pipe to the plotting program (
 inline constexpr std::string_view stdout_failure_message =
     "lattice_bubble: error: standard output could not be written; the reports are lost";
 
+// The start of the no-pipe line; the reason and the loss follow.
+inline constexpr std::string_view no_pipe_message = "lattice_bubble: error: cannot start the plotting program";
+
 // Runs the whole program on the process's standard streams and returns its exit status.
 int run();
 

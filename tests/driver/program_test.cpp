@@ -2,14 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <regex>
 #include <sstream>
 #include <string>
 
+#include "alloc/work_arrays.h"
 #include "driver/map_stage.h"
 #include "driver/report.h"
 #include "driver/run.h"
@@ -18,9 +21,11 @@
 namespace lattice_bubble {
 namespace {
 
+using testing::ProgramResult;
 using testing::ProgramRun;
 using testing::run_program;
 using testing::split_lines;
+using testing::Stream;
 using testing::TempDir;
 
 struct Value {
@@ -50,7 +55,12 @@ struct PlotRun {
     ProgramRun run{dir.path()};
 
     explicit PlotRun(const std::string& plotter_script) {
-        testing::write_executable(bin.path() / std::string(plot_program), plotter_script);
+        const auto plotter = bin.path() / std::string(plot_program);
+        if (plotter_script == "stand-in") {
+            std::filesystem::copy_file(LATTICE_BUBBLE_PLOT_STAND_IN, plotter);
+        } else {
+            testing::write_executable(plotter, plotter_script);
+        }
         run.env["PATH"] = bin.path().string() + ":/usr/bin:/bin";
     }
     [[nodiscard]] std::vector<std::string> map_lines() const {
@@ -133,14 +143,6 @@ TEST(Program, BothReportsWithStandardInputClosed) {
     EXPECT_TRUE(lines[36].starts_with("(0.000403444,")) << lines[36];
 }
 
-TEST(Program, LostStandardOutputIsReportedAndFails) {
-    PlotRun plot(recording_plotter);
-    plot.run.stdout_target = "/dev/full";
-    const auto result = run_program(plot.run);
-    EXPECT_EQ(result.exit_status, exit_output_lost);
-    EXPECT_EQ(result.err, std::string(stdout_failure_message) + "\n");
-}
-
 TEST(Program, RealGnuplotDrawsBetweenTheReports) {
     const bool in_ci = std::getenv("CI") != nullptr;
     if (!in_ci && std::system("command -v gnuplot >/dev/null 2>&1") != 0) {
@@ -187,25 +189,243 @@ TEST(Program, PlottingProgramThatEndsAtOnceDoesNotEndTheRun) {
     EXPECT_EQ(split_lines(result.out).size(), 38u);
 }
 
-TEST(Program, NoPipeEndsTheRunAfterTheFirstReportWithTheMapOnDisk) {
-    PlotRun plot(recording_plotter);
-    plot.run.open_file_limit = 4;  // standard streams and the map file: no room for a pipe
-    const auto result = run_program(plot.run);
-    EXPECT_EQ(result.exit_status, 255);
-    const auto lines = split_lines(result.out);
-    ASSERT_EQ(lines.size(), 19u) << result.out;
-    report_values(lines, 0);
-    EXPECT_EQ(plot.map_lines().size(), 72u);
+// ------------------------------------------------------------------ faults
+
+// What a normal run writes: its 38 lines and its map, for the faults to be
+// compared with byte for byte.
+struct NormalRun {
+    std::string out;
+    std::string map;
+};
+
+const NormalRun& normal_run() {
+    static const NormalRun normal = [] {
+        PlotRun plot(recording_plotter);
+        const auto result = run_program(plot.run);
+        EXPECT_EQ(result.exit_status, 0) << result.err;
+        return NormalRun{result.out, testing::read_file(plot.dir.path() / std::string(map_file_name))};
+    }();
+    return normal;
 }
 
-TEST(Program, MapFileThatCannotBeCreatedIsReportedAndFails) {
-    PlotRun plot(recording_plotter);
-    std::filesystem::create_directory(plot.dir.path() / std::string(map_file_name));
-    const auto result = run_program(plot.run);
-    EXPECT_EQ(result.exit_status, exit_output_lost);
-    EXPECT_EQ(result.err, "lattice_bubble: error: cannot create chiw.dat: Is a directory; the map is lost\n");
-    EXPECT_EQ(split_lines(result.out).size(), 38u);
+enum class Map { as_normal, absent, unchecked };
+
+struct FaultCase {
+    std::string name;
+    std::string plotter;                            // the stand-in plotting program
+    std::function<void(PlotRun&)> set_up;           // the fault
+    int status;                                     // exit status
+    int out_lines;                                  // lines on standard output; -1 when not captured
+    std::string err;                                // regular expression for all of standard error
+    Map map;                                        // chiw.dat afterwards
+    std::function<void(const PlotRun&)> also = {};  // any further check
+};
+
+const std::string lost_output = std::string(stdout_failure_message) + "\n";
+const std::string no_plotter_prefix =
+    "lattice_bubble: no plotting program found \\(neither pgnuplot.exe nor gnuplot is on the search path\\); ";
+
+// The built stand-in: records its input and lists the descriptors it was given.
+const std::string listing_plotter = "stand-in";
+
+void received_the_plot_command(const PlotRun& plot) {
     EXPECT_EQ(testing::read_file(plot.dir.path() / "received.txt"), plot_command);
+}
+
+std::vector<FaultCase> fault_cases() {
+    const auto limit_files = [](PlotRun& plot) { plot.run.open_file_limit = 4; };
+    return {
+        {"StandardErrorClosed", recording_plotter, [](PlotRun& plot) { plot.run.error = Stream::closed; }, 0, 38,
+         "", Map::as_normal, received_the_plot_command},
+        {"StandardOutputClosed", recording_plotter, [](PlotRun& plot) { plot.run.output = Stream::closed; },
+         exit_output_lost, -1, lost_output, Map::as_normal, received_the_plot_command},
+        {"StandardInputClosed", recording_plotter, [](PlotRun& plot) { plot.run.input = Stream::closed; }, 0, 38, "",
+         Map::as_normal},
+        {"StandardOutputFull", recording_plotter,
+         [](PlotRun& plot) {
+             plot.run.output = Stream::file;
+             plot.run.stdout_target = "/dev/full";
+         },
+         exit_output_lost, -1, lost_output, Map::as_normal},
+        {"ReaderOfStandardOutputGone", recording_plotter,
+         [](PlotRun& plot) { plot.run.output = Stream::gone_reader; }, exit_output_lost, -1, lost_output,
+         Map::as_normal, received_the_plot_command},
+        {"PlottingProgramSeesOnlyThePipeAndTheStandardStreams", listing_plotter, [](PlotRun&) {}, 0, 38, "",
+         Map::as_normal,
+         [](const PlotRun& plot) {
+             // "<fd> <target>" for every descriptor it was started with.
+             const std::string listing = testing::read_file(plot.dir.path() / "fds.txt");
+             std::vector<std::string> held;
+             for (const auto& line : split_lines(listing)) {
+                 held.push_back(line.substr(0, line.find(' ')) + (line.find(" pipe:") != std::string::npos ? " pipe" : ""));
+             }
+             std::sort(held.begin(), held.end());
+             EXPECT_EQ(held, (std::vector<std::string>{"0 pipe", "1", "2"})) << listing;
+         }},
+        {"SmallStack", recording_plotter, [](PlotRun& plot) { plot.run.stack_limit_kib = 64; }, 0, 38, "",
+         Map::as_normal},
+        {"PlottingProgramFails", "#!/bin/sh\ncat > received.txt\nexit 3\n", [](PlotRun&) {}, 0, 38,
+         "lattice_bubble: warning: the plotting program pgnuplot.exe exited with status 3\n", Map::as_normal,
+         received_the_plot_command},
+        {"PlottingProgramKilled", "#!/bin/sh\ncat > received.txt\nkill -9 $$\n", [](PlotRun&) {}, 0, 38,
+         "(Killed\n)?lattice_bubble: warning: the plotting program pgnuplot.exe (was ended by signal 9 "
+         "\\(Killed\\)|exited with status 137)\n",
+         Map::as_normal, received_the_plot_command},
+        {"NoPipe", recording_plotter, limit_files, 255, 19,
+         "lattice_bubble: error: cannot start the plotting program \\(Too many open files\\); the reference "
+         "report was not computed\n",
+         Map::as_normal},
+        {"MapFileCannotBeCreated", recording_plotter,
+         [](PlotRun& plot) { std::filesystem::create_directory(plot.dir.path() / std::string(map_file_name)); },
+         exit_output_lost, 38, "lattice_bubble: error: cannot create chiw.dat: Is a directory; the map is lost\n",
+         Map::absent, received_the_plot_command},
+        {"MapFileCannotBeCreatedAndNoPlottingProgram", recording_plotter,
+         [](PlotRun& plot) {
+             std::filesystem::create_directory(plot.dir.path() / std::string(map_file_name));
+             plot.run.env["PATH"] = plot.dir.path().string();
+         },
+         exit_output_lost, 38,
+         "lattice_bubble: error: cannot create chiw.dat: Is a directory; the map is lost\n" + no_plotter_prefix +
+             "the map was not saved in chiw.dat\n.*not found\n",
+         Map::absent},
+        {"DiskFull", recording_plotter,
+         [](PlotRun& plot) {
+             std::filesystem::create_symlink("/dev/full", plot.dir.path() / std::string(map_file_name));
+         },
+         exit_output_lost, 38,
+         "lattice_bubble: error: cannot write chiw.dat: No space left on device; the map is incomplete\n",
+         Map::unchecked, received_the_plot_command},
+        // Without PATH the program's lookup and the shell's search the same
+        // default path, which holds no stand-in: the one in the current
+        // directory is never run, and either both find a gnuplot or neither.
+        {"SearchPathUnset", recording_plotter,
+         [](PlotRun& plot) {
+             std::filesystem::copy_file(plot.bin.path() / std::string(plot_program),
+                                        plot.dir.path() / std::string(plot_program));
+             plot.run.unset_env.push_back("PATH");
+             plot.run.env["GNUTERM"] = "dumb";
+         },
+         0, -1, "(|" + no_plotter_prefix + "the map is in chiw.dat\n.*not found\n)", Map::as_normal,
+         [](const PlotRun& plot) { EXPECT_FALSE(std::filesystem::exists(plot.dir.path() / "received.txt")); }},
+    };
+}
+
+class ProgramFaults : public ::testing::TestWithParam<FaultCase> {};
+
+TEST_P(ProgramFaults, EndSoundlyAndLoseNothingElse) {
+    const FaultCase& fault = GetParam();
+    PlotRun plot(fault.plotter);
+    fault.set_up(plot);
+    const auto result = run_program(plot.run);
+    EXPECT_EQ(result.signal, 0);
+    EXPECT_EQ(result.exit_status, fault.status) << result.err;
+    if (fault.out_lines >= 0) {
+        EXPECT_EQ(split_lines(result.out).size(), static_cast<std::size_t>(fault.out_lines)) << result.out;
+        EXPECT_TRUE(normal_run().out.starts_with(result.out)) << "the reports differ from a normal run's";
+    }
+    EXPECT_TRUE(std::regex_match(result.err, std::regex(fault.err))) << result.err;
+    const auto map_file = plot.dir.path() / std::string(map_file_name);
+    if (fault.map == Map::as_normal) {
+        EXPECT_EQ(testing::read_file(map_file), normal_run().map);
+    } else if (fault.map == Map::absent) {
+        EXPECT_FALSE(std::filesystem::is_regular_file(map_file));
+    }
+    if (fault.also) {
+        fault.also(plot);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryFault, ProgramFaults, ::testing::ValuesIn(fault_cases()),
+                         [](const ::testing::TestParamInfo<FaultCase>& param_info) { return param_info.param.name; });
+
+// ------------------------------------------------------------------ memory
+
+#if defined(__SANITIZE_ADDRESS__) || !defined(LATTICE_BUBBLE_REFUSE_ALLOCATION)
+constexpr bool can_limit_memory = false;  // the sanitizer's allocator owns the heap and the address space
+#else
+constexpr bool can_limit_memory = true;
+#endif
+
+// Every heap allocation of a run refused in turn, the smallest included: the
+// run ends through the one fatal path, or, where the C library absorbs a
+// refusal without loss (a stream buffer it then does without), completes with
+// the same bytes as a normal run.
+TEST(ProgramMemory, EveryRefusedAllocationTakesTheOneFatalPath) {
+    if (!can_limit_memory) {
+        GTEST_SKIP() << "needs the preloaded allocator, which the sanitizer's takes the place of";
+    }
+#if defined(LATTICE_BUBBLE_REFUSE_ALLOCATION)
+    PlotRun plot(listing_plotter);
+    const TempDir reports;
+    const auto report = reports.path() / "report";
+    plot.run.env["LD_PRELOAD"] = LATTICE_BUBBLE_REFUSE_ALLOCATION;
+    plot.run.env["LATTICE_BUBBLE_REFUSE_REPORT"] = report.string();
+    int fatal = 0;
+    for (int k = 1; k < 100000; ++k) {
+        plot.run.env["LATTICE_BUBBLE_REFUSE_NTH"] = std::to_string(k);
+        std::filesystem::remove(report);
+        const auto result = run_program(plot.run);
+        unsigned long counted = 0;
+        int refused = -1;
+        std::istringstream(testing::read_file(report)) >> counted >> refused;
+        ASSERT_EQ(result.signal, 0) << "refusal " << k;
+        if (refused == 0) {  // fewer than k allocations: a normal run
+            EXPECT_EQ(result.exit_status, 0);
+            EXPECT_GT(fatal, 0);
+            return;
+        }
+        if (result.exit_status == allocation_failure_status) {
+            ASSERT_EQ(result.err, allocation_failure_message) << "refusal " << k;
+            ++fatal;
+        } else {
+            ASSERT_EQ(result.exit_status, 0) << "refusal " << k << ": " << result.err;
+            ASSERT_EQ(result.out, normal_run().out) << "refusal " << k;
+            ASSERT_EQ(testing::read_file(plot.dir.path() / std::string(map_file_name)), normal_run().map);
+        }
+    }
+    FAIL() << "the run never completed";
+#endif
+}
+
+int address_space_status(PlotRun& plot, long kib, ProgramResult* result = nullptr) {
+    plot.run.address_space_kib = kib;
+    const auto got = run_program(plot.run);
+    if (result != nullptr) {
+        *result = got;
+    }
+    return got.exit_status;
+}
+
+// From the smallest address space in which the program starts (below it the
+// loader gives up with 127) up to one in which it completes: every run ends
+// with a status of its own and a reason, never by a signal.
+TEST(ProgramMemory, EveryAddressSpaceLimitEndsWithAStatusAndAReason) {
+    if (!can_limit_memory) {
+        GTEST_SKIP() << "the sanitizer reserves far more address space than any limit tried here";
+    }
+    PlotRun plot(listing_plotter);
+    long low = 1024;         // KiB: the loader cannot start the program
+    long high = 256 * 1024;  // KiB: the program starts
+    ASSERT_NE(address_space_status(plot, high), 127);
+    while (high - low > 8) {
+        const long middle = (low + high) / 2;
+        (address_space_status(plot, middle) == 127 ? low : high) = middle;
+    }
+    int completed = 0;
+    for (long kib = high; completed < 8; kib += 16) {
+        ProgramResult result;
+        const int status = address_space_status(plot, kib, &result);
+        ASSERT_EQ(result.signal, 0) << kib << " KiB";
+        if (status == 0) {
+            ++completed;
+        } else if (status == allocation_failure_status) {
+            EXPECT_TRUE(result.err.ends_with(allocation_failure_message)) << kib << " KiB: " << result.err;
+        } else {
+            ASSERT_EQ(status, 255) << kib << " KiB: " << result.err;
+            EXPECT_NE(result.err.find(no_pipe_message), std::string::npos) << kib << " KiB: " << result.err;
+        }
+        ASSERT_LT(kib, high + 64 * 1024) << "the program does not complete";
+    }
 }
 
 TEST(Program, SecondRunReplacesTheMap) {

@@ -67,7 +67,10 @@ ProgramResult run_program(const ProgramRun& run) {
     const TempDir capture;
     const std::string out_file = (capture.path() / "stdout").string();
     const std::string err_file = (capture.path() / "stderr").string();
-    const std::string out_target = run.stdout_target.empty() ? out_file : run.stdout_target;
+    int gone[2] = {-1, -1};
+    if (run.output == Stream::gone_reader && pipe(gone) == 0) {
+        close(gone[0]);
+    }
 
     std::fflush(nullptr);
     const pid_t child = fork();
@@ -83,31 +86,69 @@ ProgramResult run_program(const ProgramRun& run) {
             _exit(126);
         }
         redirect("/dev/null", O_RDONLY, 0);
-        redirect(out_target.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 1);
+        switch (run.output) {
+            case Stream::gone_reader:
+                dup2(gone[1], 1);
+                break;
+            case Stream::file:
+                redirect(run.stdout_target.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 1);
+                break;
+            default:
+                redirect(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 1);
+        }
         redirect(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 2);
         for (int fd = 3; fd < 1024; ++fd) {
             close(fd);
         }
+        if (run.input == Stream::closed) {
+            close(0);
+        }
+        if (run.output == Stream::closed) {
+            close(1);
+        }
+        if (run.error == Stream::closed) {
+            close(2);
+        }
         for (const auto& [name, value] : run.env) {
             setenv(name.c_str(), value.c_str(), 1);
         }
+        for (const auto& name : run.unset_env) {
+            unsetenv(name.c_str());
+        }
+        const auto limit = [](int resource, rlim_t value) {
+            const rlimit bounds{value, value};
+            setrlimit(resource, &bounds);
+        };
         if (run.open_file_limit > 0) {
-            const rlimit limit{static_cast<rlim_t>(run.open_file_limit),
-                               static_cast<rlim_t>(run.open_file_limit)};
-            setrlimit(RLIMIT_NOFILE, &limit);
+            limit(RLIMIT_NOFILE, static_cast<rlim_t>(run.open_file_limit));
+        }
+        if (run.stack_limit_kib > 0) {
+            limit(RLIMIT_STACK, static_cast<rlim_t>(run.stack_limit_kib) * 1024);
+        }
+        if (run.address_space_kib > 0) {
+            limit(RLIMIT_AS, static_cast<rlim_t>(run.address_space_kib) * 1024);
         }
         execl(LATTICE_BUBBLE_EXECUTABLE, LATTICE_BUBBLE_EXECUTABLE, static_cast<char*>(nullptr));
         _exit(127);
     }
+    if (gone[1] >= 0) {
+        close(gone[1]);
+    }
     int status = 0;
     ProgramResult result;
-    if (child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status)) {
-        result.exit_status = WEXITSTATUS(status);
+    if (child > 0 && waitpid(child, &status, 0) == child) {
+        if (WIFEXITED(status)) {
+            result.exit_status = WEXITSTATUS(status);
+        } else if (WIFSIGNALED(status)) {
+            result.signal = WTERMSIG(status);
+        }
     }
-    if (run.stdout_target.empty()) {
+    if (run.output == Stream::captured) {
         result.out = read_file(out_file);
     }
-    result.err = read_file(err_file);
+    if (run.error == Stream::captured) {
+        result.err = read_file(err_file);
+    }
     return result;
 }
 

@@ -24,23 +24,39 @@ private:
     std::filesystem::path path_;
 };
 
+// Where a standard stream of the run goes.
+enum class Stream {
+    captured,      // standard output or error: into a file that the result returns
+    null_device,   // standard input: /dev/null, at end of file at once
+    closed,        // no descriptor at all
+    gone_reader,   // standard output: a pipe whose reader has already ended
+    file,          // standard output: the file named by stdout_target
+};
+
 struct ProgramRun {
     explicit ProgramRun(std::filesystem::path dir) : directory(std::move(dir)) {}
 
     std::filesystem::path directory;         // working directory of the run
     std::map<std::string, std::string> env;  // variables set (or replaced) for the run
+    std::vector<std::string> unset_env;      // variables removed for the run
     int open_file_limit = 0;                 // > 0: the run may hold no descriptor numbered this or above
-    std::string stdout_target;               // empty: captured; else a file such as /dev/full
+    long stack_limit_kib = 0;                // > 0: the run's stack limit
+    long address_space_kib = 0;              // > 0: the run's address-space limit
+    Stream input = Stream::null_device;
+    Stream output = Stream::captured;
+    Stream error = Stream::captured;
+    std::string stdout_target;  // for Stream::file, such as /dev/full
 };
 
 struct ProgramResult {
     int exit_status = -1;  // 0 … 255, or -1 when the program did not exit normally
-    std::string out;       // standard output (empty when redirected elsewhere)
-    std::string err;       // standard error
+    int signal = 0;        // the signal that ended it, or 0
+    std::string out;       // standard output (empty unless captured)
+    std::string err;       // standard error (empty unless captured)
 };
 
-// Starts the built lattice_bubble with standard input from /dev/null and no
-// other descriptor of the test process inherited.
+// Starts the built lattice_bubble with no descriptor of the test process
+// inherited but the three standard ones as `run` says.
 ProgramResult run_program(const ProgramRun& run);
 
 [[nodiscard]] std::string read_file(const std::filesystem::path& file);
