@@ -250,7 +250,8 @@ std::vector<FaultCase> fault_cases() {
         {"ReaderOfStandardOutputGone", recording_plotter,
          [](PlotRun& plot) { plot.run.output = Stream::gone_reader; }, exit_output_lost, -1, lost_output,
          Map::as_normal, received_the_plot_command},
-        {"PlottingProgramSeesOnlyThePipeAndTheStandardStreams", listing_plotter, [](PlotRun&) {}, 0, 38, "",
+        {"PlottingProgramStartsWithOnlyThePipeTheStandardStreamsAndDefaultSignals", listing_plotter,
+         [](PlotRun&) {}, 0, 38, "",
          Map::as_normal,
          [](const PlotRun& plot) {
              // "<fd> <target>" for every descriptor it was started with.
@@ -261,6 +262,7 @@ std::vector<FaultCase> fault_cases() {
              }
              std::sort(held.begin(), held.end());
              EXPECT_EQ(held, (std::vector<std::string>{"0 pipe", "1", "2"})) << listing;
+             EXPECT_EQ(testing::read_file(plot.dir.path() / "sigpipe.txt"), "default\n");
          }},
         {"SmallStack", recording_plotter, [](PlotRun& plot) { plot.run.stack_limit_kib = 64; }, 0, 38, "",
          Map::as_normal},

@@ -1,10 +1,12 @@
 // A stand-in for the plotting program: records its standard input, byte for
 // byte, in "received.txt" of its working directory, and where the system
-// lists a process's descriptors (/proc/self/fd), writes every descriptor it
-// was started with, and what it refers to, to "fds.txt".
+// lists a process's descriptors and signals (/proc/self), writes every
+// descriptor it was started with, and what it refers to, to "fds.txt", and
+// whether it was started with SIGPIPE ignored to "sigpipe.txt".
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -25,6 +27,17 @@ int main() {
         // The one descriptor of its own, the listed directory, is left out.
         if (!link_error && !target.string().starts_with("/proc/")) {
             held.push_back(entry.path().filename().string() + " " + target.string());
+        }
+    }
+    std::string ignored;
+    {
+        std::ifstream status("/proc/self/status");
+        std::string line;
+        while (std::getline(status, line)) {
+            if (line.starts_with("SigIgn:")) {
+                const unsigned long long mask = std::stoull(line.substr(7), nullptr, 16);
+                ignored = (mask >> (13 - 1)) & 1U ? "ignored\n" : "default\n";  // SIGPIPE is 13
+            }
         }
     }
 #if defined(_WIN32)
@@ -49,6 +62,14 @@ int main() {
             std::fprintf(fds, "%s\n", line.c_str());
         }
         std::fclose(fds);
+    }
+    if (!ignored.empty()) {
+        std::FILE* sigpipe = std::fopen("sigpipe.txt", "w");
+        if (sigpipe == nullptr) {
+            return 1;
+        }
+        std::fputs(ignored.c_str(), sigpipe);
+        std::fclose(sigpipe);
     }
     return 0;
 }
