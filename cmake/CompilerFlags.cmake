@@ -3,6 +3,14 @@
 # Results are defined to the last bit by the order in which the sources write
 # their floating-point operations, so the compiler must neither fuse a multiply
 # with an add (-ffp-contract=off) nor reassociate (no -ffast-math, no -Ofast).
+if(NOT CMAKE_CXX_COMPILER_ID MATCHES "^(GNU|Clang|AppleClang)$")
+  message(FATAL_ERROR
+    "lattice-bubble sets its floating-point contract with GCC and Clang options "
+    "(-ffp-contract=off, no fast math) and uses their vector extensions; "
+    "the compiler ${CMAKE_CXX_COMPILER_ID} is not supported. Configure with g++ or clang++ "
+    "(for example -DCMAKE_CXX_COMPILER=g++).")
+endif()
+
 add_library(lattice_bubble_flags INTERFACE)
 target_compile_options(lattice_bubble_flags INTERFACE
   -ffp-contract=off

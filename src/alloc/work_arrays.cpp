@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <initializer_list>
+#include <limits>
 #include <new>
 
 namespace lattice_bubble {
@@ -26,9 +27,11 @@ template <typename T>
 std::size_t checked_bytes(long long count1, long long count2 = 1, long long count3 = 1) {
     std::size_t bytes = sizeof(T);
     for (const long long count : {count1, count2, count3}) {
-        if (count < 0 || __builtin_mul_overflow(bytes, static_cast<std::size_t>(count), &bytes)) {
+        const auto factor = static_cast<std::size_t>(count);
+        if (count < 0 || (factor != 0 && bytes > std::numeric_limits<std::size_t>::max() / factor)) {
             allocation_failure();
         }
+        bytes *= factor;
     }
     return bytes;
 }

@@ -11,12 +11,17 @@
 
 namespace lattice_bubble {
 
-inline constexpr int lattice_size = 8;    // sites per lattice direction
-inline constexpr int fermion_count = 16;  // positive fermionic frequencies ω_0 … ω_15
-inline constexpr int boson_count = 17;    // bosonic frequencies ν_0 … ν_16
-inline constexpr int time_count = 32;     // imaginary times τ_l = l·β/32, l = 0 … 31
-inline constexpr int fft_points = 64;     // points of the one-site time/frequency FFT
+// The two sizes of the model; everything else follows from them.
+inline constexpr int lattice_size = 8;  // sites per lattice direction
+inline constexpr int time_count = 32;   // imaginary times τ_l = l·β/32, l = 0 … 31
+
 inline constexpr int lattice_points = lattice_size * lattice_size;
+// The one-site FFT covers the doubled window 0 ≤ τ < 2β: its odd slots below
+// time_count are the positive fermionic frequencies ω_0 … ω_15, its even slots
+// up to time_count the bosonic ones ν_0 … ν_16.
+inline constexpr int fft_points = 2 * time_count;
+inline constexpr int fermion_count = time_count / 2;
+inline constexpr int boson_count = time_count / 2 + 1;
 
 template <std::size_t Third>
 using Grid = std::array<std::array<std::array<Complex, Third>, lattice_size>, lattice_size>;
@@ -32,8 +37,10 @@ using TimeSeries = std::array<Complex, time_count>;
 
 // The transforms address grids by these strides; nested arrays must add no padding.
 static_assert(sizeof(Complex) == 2 * sizeof(double));
-static_assert(sizeof(FermionGrid) == 1024 * sizeof(Complex));
-static_assert(sizeof(BosonGrid) == 1088 * sizeof(Complex));
-static_assert(sizeof(TimeGrid) == 2048 * sizeof(Complex));
+static_assert(sizeof(FermionGrid) == lattice_points * fermion_count * sizeof(Complex));
+static_assert(sizeof(BosonGrid) == lattice_points * boson_count * sizeof(Complex));
+static_assert(sizeof(TimeGrid) == lattice_points * time_count * sizeof(Complex));
+// The FFT engine takes powers of two only.
+static_assert((lattice_size & (lattice_size - 1)) == 0 && (time_count & (time_count - 1)) == 0);
 
 }  // namespace lattice_bubble

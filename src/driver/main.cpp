@@ -1,3 +1,3 @@
-#include "driver/run.h"
+#include "driver/command_line.h"
 
-int main() { return lattice_bubble::run(); }
+int main(int argc, char** argv) { return lattice_bubble::run_command_line(argc, argv); }

@@ -63,6 +63,9 @@ MapStageOutcome run_map_stage(const BosonGrid& chi_freq, std::ofstream& map_file
     // The map file stays open: every line is already flushed, so the
     // plotting program reads the whole map.
     write_plot_pipe(pipe, plot_command);
+    if (standard_input_is_terminal()) {
+        err << (program.found ? key_prompt : key_prompt_without_plot) << std::endl;
+    }
     in.get();  // the key press; at end of input this returns at once
     const PlotExit plot_exit = close_plot_pipe(pipe);
     // A missing program has been reported already; its interpreter's "not found" status adds nothing.

@@ -14,6 +14,10 @@ inline constexpr std::string_view plot_program = "pgnuplot.exe";
 inline constexpr std::string_view plot_command = "splot 'chiw.dat' with lines \n";
 inline constexpr int map_frequency = 2;  // the map shows ν_2 = 4π/β
 
+// Said on standard error before the key wait, when standard input is a terminal.
+inline constexpr std::string_view key_prompt = "Press Enter to close the plot and continue.";
+inline constexpr std::string_view key_prompt_without_plot = "Press Enter to continue.";
+
 // Writes the map in the plotting program's grid format: for x = 0 … 7 a block
 // of eight lines "x·dk y·dk Re chi_freq[x][y][2]" (y = 0 … 7) in the stream's
 // default double format, each line flushed, and an empty line after each
@@ -29,7 +33,7 @@ struct MapStageOutcome {
 // Opens `map_file` (owned by the caller, left open) on chiw.dat in the current
 // directory, writes the map, opens the pipe to the plotting program, sends it
 // the plot command, waits for one character of `in` (end of input returns at
-// once) and closes the pipe. Without a pipe the map file is closed and nothing
+// once; on a terminal `err` says first what the wait is for) and closes the pipe. Without a pipe the map file is closed and nothing
 // is sent or awaited. A map file that cannot be created or written is reported
 // on `err`, naming the file and the reason; the stage then goes on as usual.
 // A plotting program that is missing, or ends with a failure, is reported on

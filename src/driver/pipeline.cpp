@@ -36,12 +36,12 @@ void add_equal_time_correction(TimeGrid& chi_time) {
 void run_transform_pipeline(FermionGrid& green_freq, TimeGrid& green_time, TimeGrid& chi_time,
                             BosonGrid& chi_freq, std::ostream& out) {
     fill_free_green(green_freq);
-    transform_space_fermion(green_freq, -1);
-    transform_time_fermion(green_time, green_freq, -1);
+    transform_space_fermion(green_freq, towards_real_space_and_time);
+    transform_time_fermion(green_time, green_freq, towards_real_space_and_time);
     multiply_green_functions(green_time, chi_time);
     add_equal_time_correction(chi_time);
-    transform_time_boson(chi_time, chi_freq, 1);
-    transform_space_boson(chi_freq, 1);
+    transform_time_boson(chi_time, chi_freq, towards_momentum_and_frequency);
+    transform_space_boson(chi_freq, towards_momentum_and_frequency);
     write_report(out, chi_freq);
 }
 

@@ -34,6 +34,8 @@ StandardStreams open_missing_standard_streams() {
     return streams;
 }
 
+bool standard_input_is_terminal() { return _isatty(0) != 0; }
+
 void ignore_broken_pipes() {}  // a failed write to a pipe raises no signal here
 
 std::FILE* open_plot_pipe(std::string_view command) { return _popen(std::string(command).c_str(), "w"); }
@@ -141,6 +143,8 @@ StandardStreams open_missing_standard_streams() {
     }
     return streams;
 }
+
+bool standard_input_is_terminal() { return isatty(0) == 1; }
 
 void ignore_broken_pipes() {
     struct sigaction ignore {};

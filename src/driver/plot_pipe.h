@@ -20,6 +20,9 @@ struct StandardStreams {
 };
 StandardStreams open_missing_standard_streams();
 
+// Whether standard input is a terminal, where a user is asked for the key.
+bool standard_input_is_terminal();
+
 // From here on a write to a pipe whose reader has gone (standard output read
 // by a program that has ended) fails with an error instead of ending the
 // process. A program started by open_plot_pipe still gets the default action.

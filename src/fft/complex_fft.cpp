@@ -170,6 +170,11 @@ void eight_point_fft(int sign, double* a, int* scratch, const double* twiddle) {
 
 bool fft_detail::avx_available() {
 #if defined(LATTICE_BUBBLE_FFT_BUILD_CARRIES_AVX)
+#if !defined(__GNUC__)
+#error "the run-time check for AVX is written for GCC and Clang"
+#endif
+    // The processor's AVX flag and the operating system's saving of the
+    // 256-bit registers, both checked by the compiler's runtime.
     static const bool available = __builtin_cpu_supports("avx");
     return available;
 #else

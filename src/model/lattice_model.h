@@ -4,12 +4,13 @@
 // chemical potential.
 
 #include "common/complex.h"
+#include "common/grids.h"
 
 namespace lattice_bubble {
 
 inline constexpr double pi = 3.141592653589793;  // the double nearest to π
 
-inline constexpr double site_count = 64.0;  // 8 × 8 sites; divisor of the direct sum
+inline constexpr double site_count = static_cast<double>(lattice_points);  // divisor of the direct sum
 inline constexpr double lattice_spacing = 1.0;
 inline constexpr double hopping = 2.0;  // band: 2·hopping·(cos kx + cos ky)
 inline constexpr double band_offset = 5.0;
@@ -21,7 +22,7 @@ inline constexpr double coupling = 2.0;  // interaction of the enhanced bubbles
 // The program constants, each from its own definition and none from another.
 inline constexpr Complex I{0.0, 1.0};
 inline constexpr double beta = 1.0 / (boltzmann_constant * temperature);
-inline constexpr double dk = (2.0 * pi) / (8.0 * lattice_spacing);  // π/4
+inline constexpr double dk = (2.0 * pi) / (static_cast<double>(lattice_size) * lattice_spacing);  // π/4
 
 // iω_n = ((I·π)·(2n + 1))/β, fermionic Matsubara frequency n = 0 … 15.
 [[nodiscard]] constexpr Complex fermion_frequency(int n) {

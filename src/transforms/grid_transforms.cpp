@@ -11,8 +11,10 @@ namespace lattice_bubble {
 namespace {
 
 inline constexpr int lattice_row_doubles = 2 * lattice_size;  // one row of the field, interleaved
-inline constexpr int lattice_twiddle_doubles = 20;
-inline constexpr double one_over_64 = 1.0 / 64.0;
+// The engine needs a quarter of a row; a row and a quarter (20 doubles for
+// 8 × 8) leaves room.
+inline constexpr int lattice_twiddle_doubles = lattice_row_doubles + lattice_row_doubles / 4;
+inline constexpr double inverse_site_count = 1.0 / lattice_points;  // 1/64, exact
 
 // The flag of a space transform, negated for the lattice FFT. −INT_MIN does not
 // exist; INT_MAX has the same (positive) sign, which is all the FFT looks at.
@@ -32,8 +34,8 @@ void transform_space(Grid<Third>& grid, int flag) {
             for (int y = 0; y < lattice_size; ++y) {
                 Complex& element = grid[x][y][slice];
                 element = field[x * lattice_size + y];
-                if (flag == -1) {
-                    element *= one_over_64;
+                if (flag == towards_real_space_and_time) {
+                    element *= inverse_site_count;
                 }
             }
         }
@@ -45,14 +47,14 @@ void transform_space(Grid<Third>& grid, int flag) {
 template <std::size_t Frequencies, typename ToFreq, typename ToTime>
 void transform_time(TimeGrid& time_grid, Grid<Frequencies>& freq_grid, int flag, ToFreq to_freq,
                     ToTime to_time) {
-    if (flag != 1 && flag != -1) {
+    if (flag != towards_momentum_and_frequency && flag != towards_real_space_and_time) {
         return;
     }
     TimeSeries time{};
     std::array<Complex, Frequencies> freq{};
     for (int x = 0; x < lattice_size; ++x) {
         for (int y = 0; y < lattice_size; ++y) {
-            if (flag == 1) {
+            if (flag == towards_momentum_and_frequency) {
                 time = time_grid[x][y];
                 to_freq(time, freq);
                 freq_grid[x][y] = freq;
@@ -70,7 +72,7 @@ void transform_time(TimeGrid& time_grid, Grid<Frequencies>& freq_grid, int flag,
 void lattice_fft(LatticeField& field, int sign) {
     check_fft_sign(sign);
     double** rows = allocate_double_matrix(lattice_size, lattice_row_doubles);
-    // Room for the row reversal's index list: 2 + ⌊√(64 + 0.5)⌋ = 10 ints.
+    // Room for the row reversal's index list: 2 + ⌊√(64 + 0.5)⌋ = 10 ints for 8 × 8.
     int* index_work = allocate_int_vector(static_cast<int>(std::sqrt(lattice_points + 0.5)) + 2);
     double* twiddle = allocate_double_vector(lattice_twiddle_doubles);
     index_work[0] = 0;

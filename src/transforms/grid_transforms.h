@@ -16,6 +16,10 @@
 
 namespace lattice_bubble {
 
+// The direction flags of the grid transforms.
+inline constexpr int towards_real_space_and_time = -1;
+inline constexpr int towards_momentum_and_frequency = 1;
+
 // F(k1, k2) = Σ_{x,y} e^{s·2πi(k1·x + k2·y)/8}·f(x, y), s = +1 for sign ≥ 0 and
 // −1 below, unscaled, in place. A sign other than ±1 writes "flag error".
 // Its work arrays come from the heap; a refused allocation ends the process.

@@ -15,7 +15,9 @@ namespace {
 inline constexpr int scratch_doubles = 8193;
 inline constexpr int scratch_index_work = 66;
 inline constexpr int scratch_twiddle = 10240;
-inline constexpr double one_over_64 = 0.015625;
+inline constexpr double one_over_fft_points = 1.0 / fft_points;  // 1/64 = 0.015625, exact
+static_assert(2 * fft_points <= scratch_doubles && 2 * fft_points / 4 <= scratch_twiddle,
+              "the wrappers' scratch holds transforms of up to 4096 points");
 
 // Interleaves `points` values, transforms them with a fresh table, and, when
 // `divide` is set, scales by 1/64, then writes the values back. The scratch
@@ -37,7 +39,7 @@ void wrapped_fft(std::array<Complex, Points>& data, int sign, bool divide) {
     complex_fft(static_cast<int>(2 * Points), sign, work, index_work, twiddle);
     if (divide) {
         for (std::size_t i = 0; i < 2 * Points; ++i) {
-            work[i] = work[i] * one_over_64;
+            work[i] = work[i] * one_over_fft_points;
         }
     }
     for (std::size_t i = 0; i < Points; ++i) {
@@ -72,8 +74,8 @@ void fermion_freq_to_time(const FermionSeries& freq, TimeSeries& time) {
     for (int n = 0; n < fermion_count; ++n) {
         b[2 * n + 1] = freq[n];
     }
-    for (int i = 16; i < 32; ++i) {
-        b[2 * i + 1] = conj(freq[31 - i]);  // slot 63 − 2n holds −ω_n
+    for (int i = fermion_count; i < time_count; ++i) {
+        b[2 * i + 1] = conj(freq[time_count - 1 - i]);  // slot 63 − 2n holds −ω_n
     }
     time_fft(b, -1, 0);
     for (int l = 0; l < time_count; ++l) {
@@ -107,14 +109,14 @@ void boson_time_to_freq(const TimeSeries& time, BosonSeries& freq) {
 
 void boson_freq_to_time(const BosonSeries& freq, TimeSeries& time) {
     FftBuffer b{};  // the odd (fermionic) slots stay zero
-    for (int m = 0; m < 16; ++m) {
+    for (int m = 0; m < boson_count - 1; ++m) {
         b[2 * m] = freq[m];
     }
-    for (int i = 16; i < 32; ++i) {
-        b[2 * i] = conj(freq[32 - i]);  // slot 32 gets conj(ν_16), slot 64 − 2m gets −ν_m
+    for (int i = boson_count - 1; i < time_count; ++i) {
+        b[2 * i] = conj(freq[time_count - i]);  // slot 32 gets conj(ν_16), slot 64 − 2m gets −ν_m
     }
     // ν_0 and ν_16 are their own partners: only their real parts belong to a real χ(τ).
-    b[32] = Complex{b[32].re, 0.0};
+    b[time_count] = Complex{b[time_count].re, 0.0};
     b[0] = Complex{b[0].re, 0.0};
     time_fft(b, -1, 0);
     for (int l = 0; l < time_count; ++l) {

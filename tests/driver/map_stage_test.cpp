@@ -19,8 +19,8 @@ using testing::write_executable;
 
 TEST(MapFile, BlocksOfEightLinesWithCoordinatesAndTheSecondFrequency) {
     BosonGrid chi{};
-    for (int x = 0; x < 8; ++x) {
-        for (int y = 0; y < 8; ++y) {
+    for (int x = 0; x < lattice_size; ++x) {
+        for (int y = 0; y < lattice_size; ++y) {
             chi[x][y][map_frequency] = Complex{x + 0.125 * y, 99.0};
             chi[x][y][0] = Complex{-1.0, 0.0};  // other frequencies are not mapped
         }
@@ -30,7 +30,7 @@ TEST(MapFile, BlocksOfEightLinesWithCoordinatesAndTheSecondFrequency) {
     const auto lines = split_lines(out.str());
     ASSERT_EQ(lines.size(), 72u);
     EXPECT_TRUE(out.str().ends_with("\n\n"));
-    for (int block = 0; block < 8; ++block) {
+    for (int block = 0; block < lattice_size; ++block) {
         EXPECT_EQ(lines[9 * block + 8], "") << "block " << block;
     }
     EXPECT_EQ(lines[0], "0 0 0");

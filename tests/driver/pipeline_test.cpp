@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "driver/reference_stage.h"
+#include "driver/report.h"
 #include "driver/run_grids.h"
 #include "model/bubble.h"
 #include "model/lattice_model.h"
@@ -56,8 +57,8 @@ TEST(Pipeline, ProductPairsEachTimeWithItsMirrorAtTheSameSite) {
     multiply_green_functions(route.grids->green_time, route.grids->chi_time);
     const auto& g = route.grids->green_time;
     const auto& chi = route.grids->chi_time;
-    for (int x = 0; x < 8; ++x) {
-        for (int y = 0; y < 8; ++y) {
+    for (int x = 0; x < lattice_size; ++x) {
+        for (int y = 0; y < lattice_size; ++y) {
             EXPECT_EQ(chi[x][y][16], g[x][y][16] * g[x][y][16]);
             EXPECT_EQ(chi[x][y][0], (-g[x][y][0]) * g[x][y][0]);
             EXPECT_EQ(chi[x][y][5], g[x][y][5] * g[x][y][27]);
@@ -73,9 +74,9 @@ TEST(Pipeline, EqualTimeCorrectionShiftsEveryRealPartByOneTwoHundredFiftySixth) 
     Route plain;
     plain.to_green_time();
     plain.to_chi_freq(false);
-    for (int x = 0; x < 8; ++x) {
-        for (int y = 0; y < 8; ++y) {
-            for (int m = 0; m < 17; ++m) {
+    for (int x = 0; x < lattice_size; ++x) {
+        for (int y = 0; y < lattice_size; ++y) {
+            for (int m = 0; m < boson_count; ++m) {
                 const Complex a = corrected.grids->chi_freq[x][y][m];
                 const Complex b = plain.grids->chi_freq[x][y][m];
                 EXPECT_NEAR(a.re - b.re, 0.00390625, 1e-15) << x << "," << y << "," << m;
@@ -90,14 +91,14 @@ TEST(Pipeline, SusceptibilityHasTheSymmetryOfTheBand) {
     route.to_green_time();
     route.to_chi_freq(true);
     const auto& chi = route.grids->chi_freq;
-    for (int x = 0; x < 8; ++x) {
-        for (int y = 0; y < 8; ++y) {
-            for (int m = 0; m < 17; ++m) {
+    for (int x = 0; x < lattice_size; ++x) {
+        for (int y = 0; y < lattice_size; ++y) {
+            for (int m = 0; m < boson_count; ++m) {
                 EXPECT_NEAR(chi[x][y][m].re, chi[y][x][m].re, 1e-15);
                 EXPECT_NEAR(chi[x][y][m].im, chi[y][x][m].im, 1e-15);
                 if (x >= 1) {
-                    EXPECT_NEAR(chi[x][y][m].re, chi[8 - x][y][m].re, 1e-15);
-                    EXPECT_NEAR(chi[x][y][m].im, chi[8 - x][y][m].im, 1e-15);
+                    EXPECT_NEAR(chi[x][y][m].re, chi[lattice_size - x][y][m].re, 1e-15);
+                    EXPECT_NEAR(chi[x][y][m].im, chi[lattice_size - x][y][m].im, 1e-15);
                 }
             }
         }
@@ -109,8 +110,8 @@ TEST(Pipeline, LowFrequenciesAgreeWithTheDirectSum) {
     std::ostringstream report;
     run_transform_pipeline(grids->green_freq, grids->green_time, grids->chi_time, grids->chi_freq, report);
     for (int m = 0; m <= 2; ++m) {
-        const double fourier = grids->chi_freq[4][4][m].re;
-        const double direct = bubble_reference(4 * dk, 4 * dk, boson_frequency(m)).re;
+        const double fourier = grids->chi_freq[report_index][report_index][m].re;
+        const double direct = bubble_reference(report_index * dk, report_index * dk, boson_frequency(m)).re;
         EXPECT_NEAR(fourier, direct, 0.05 * direct) << "m = " << m;
     }
     EXPECT_TRUE(report.str().starts_with("k=(4,4)\n(0.045")) << report.str();

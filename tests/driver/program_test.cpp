@@ -28,6 +28,12 @@ using testing::split_lines;
 using testing::Stream;
 using testing::TempDir;
 
+// A report: heading, one line per bosonic frequency, an empty line; a run
+// prints two. The map: a block of lattice_size lines and an empty line per x.
+constexpr std::size_t report_lines = boson_count + 2;
+constexpr std::size_t run_lines = 2 * report_lines;
+constexpr std::size_t map_lines = lattice_size * (lattice_size + 1);
+
 struct Value {
     double re;
     double im;
@@ -37,9 +43,9 @@ struct Value {
 std::vector<Value> report_values(const std::vector<std::string>& lines, std::size_t first) {
     static const std::regex value(R"(\(([-0-9.e+]+),([-0-9.e+]+)\))");
     EXPECT_EQ(lines.at(first), report_heading);
-    EXPECT_EQ(lines.at(first + 18), "");
+    EXPECT_EQ(lines.at(first + report_lines - 1), "");
     std::vector<Value> values;
-    for (std::size_t m = 0; m < 17; ++m) {
+    for (std::size_t m = 0; m < boson_count; ++m) {
         std::smatch match;
         const std::string& line = lines.at(first + 1 + m);
         EXPECT_TRUE(std::regex_match(line, match, value)) << line;
@@ -87,10 +93,10 @@ TEST(Program, CompleteRunWithAPlottingProgram) {
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(testing::read_file(plot.dir.path() / "received.txt"), plot_command);
     const auto lines = split_lines(result.out);
-    ASSERT_EQ(lines.size(), 38u) << result.out;
+    ASSERT_EQ(lines.size(), run_lines) << result.out;
 
     const auto map = plot.map_lines();
-    ASSERT_EQ(map.size(), 72u);
+    ASSERT_EQ(map.size(), map_lines);
     for (int block = 1; block <= 8; ++block) {
         EXPECT_EQ(map[9 * block - 1], "") << "line " << 9 * block;
     }
@@ -105,11 +111,11 @@ TEST(Program, CompleteRunWithAPlottingProgram) {
     center >> kx >> ky >> value;
     EXPECT_EQ(kx, "3.14159");
     EXPECT_TRUE(lines[3].starts_with("(" + value + ",")) << lines[3] << " vs " << value;
-    for (int x = 0; x < 8; ++x) {
-        for (int y = 0; y < 8; ++y) {
+    for (int x = 0; x < lattice_size; ++x) {
+        for (int y = 0; y < lattice_size; ++y) {
             EXPECT_EQ(map_value(map, x, y), map_value(map, y, x)) << x << "," << y;
             if (x >= 1) {
-                EXPECT_EQ(map_value(map, x, y), map_value(map, 8 - x, y)) << x << "," << y;
+                EXPECT_EQ(map_value(map, x, y), map_value(map, lattice_size - x, y)) << x << "," << y;
             }
         }
     }
@@ -120,24 +126,24 @@ TEST(Program, BothReportsWithStandardInputClosed) {
     const auto result = run_program(plot.run);
     EXPECT_EQ(result.exit_status, 0);
     const auto lines = split_lines(result.out);
-    ASSERT_EQ(lines.size(), 38u) << result.out;
+    ASSERT_EQ(lines.size(), run_lines) << result.out;
 
     const auto fourier = report_values(lines, 0);
     EXPECT_NEAR(fourier[0].re, 0.0453, 5e-5);
     EXPECT_NEAR(fourier[1].re, 0.0262, 5e-5);
     EXPECT_NEAR(fourier[2].re, 0.0144, 5e-5);
-    for (int m = 0; m < 17; ++m) {
+    for (int m = 0; m < boson_count; ++m) {
         EXPECT_EQ(fourier[m].re < 0.0, m >= 8) << "m = " << m;
         EXPECT_LT(std::fabs(fourier[m].im), 1e-15) << "m = " << m;
     }
     EXPECT_NEAR(fourier[16].re, -0.0171, 5e-5);
 
-    const auto reference = report_values(lines, 19);
+    const auto reference = report_values(lines, report_lines);
     EXPECT_TRUE(lines[20].starts_with("(0.043")) << lines[20];
     EXPECT_TRUE(lines[20].ends_with(",0)")) << lines[20];
     EXPECT_TRUE(lines[21].starts_with("(0.0256996,")) << lines[21];
     EXPECT_LT(std::fabs(reference[1].im), 1e-16);
-    for (int m = 1; m < 17; ++m) {
+    for (int m = 1; m < boson_count; ++m) {
         EXPECT_LT(reference[m].re, reference[m - 1].re) << "m = " << m;
     }
     EXPECT_TRUE(lines[36].starts_with("(0.000403444,")) << lines[36];
@@ -155,12 +161,12 @@ TEST(Program, RealGnuplotDrawsBetweenTheReports) {
     const auto result = run_program(run);
     EXPECT_EQ(result.exit_status, 0) << result.err;
     const auto lines = split_lines(result.out);
-    ASSERT_GT(lines.size(), 38u + 10u) << result.out;
+    ASSERT_GT(lines.size(), run_lines + 10u) << result.out;
     EXPECT_EQ(lines.front(), report_heading);
     report_values(lines, 0);
-    report_values(lines, lines.size() - 19);  // the reference report comes last
+    report_values(lines, lines.size() - report_lines);  // the reference report comes last
     std::string drawing;
-    for (std::size_t i = 19; i < lines.size() - 19; ++i) {
+    for (std::size_t i = report_lines; i < lines.size() - report_lines; ++i) {
         drawing += lines[i] + "\n";
     }
     EXPECT_NE(drawing.find("chiw.dat"), std::string::npos) << drawing;  // the key of the surface
@@ -174,7 +180,7 @@ TEST(Program, NoPlottingProgramOnTheSearchPath) {
     run.env["PATH"] = empty_bin.path().string();
     const auto result = run_program(run);
     EXPECT_EQ(result.exit_status, 0);
-    EXPECT_EQ(split_lines(result.out).size(), 38u);
+    EXPECT_EQ(split_lines(result.out).size(), run_lines);
     const std::string message =
         "lattice_bubble: no plotting program found (neither pgnuplot.exe nor gnuplot is on the search path); "
         "the map is in chiw.dat\n";
@@ -186,12 +192,12 @@ TEST(Program, PlottingProgramThatEndsAtOnceDoesNotEndTheRun) {
     PlotRun plot("#!/bin/sh\nexit 0\n");
     const auto result = run_program(plot.run);
     EXPECT_EQ(result.exit_status, 0) << result.err;
-    EXPECT_EQ(split_lines(result.out).size(), 38u);
+    EXPECT_EQ(split_lines(result.out).size(), run_lines);
 }
 
 // ------------------------------------------------------------------ faults
 
-// What a normal run writes: its 38 lines and its map, for the faults to be
+// What a normal run writes: its two reports and its map, for the faults to be
 // compared with byte for byte.
 struct NormalRun {
     std::string out;
@@ -235,11 +241,18 @@ void received_the_plot_command(const PlotRun& plot) {
 std::vector<FaultCase> fault_cases() {
     const auto limit_files = [](PlotRun& plot) { plot.run.open_file_limit = 4; };
     return {
-        {"StandardErrorClosed", recording_plotter, [](PlotRun& plot) { plot.run.error = Stream::closed; }, 0, 38,
-         "", Map::as_normal, received_the_plot_command},
-        {"StandardOutputClosed", recording_plotter, [](PlotRun& plot) { plot.run.output = Stream::closed; },
-         exit_output_lost, -1, lost_output, Map::as_normal, received_the_plot_command},
-        {"StandardInputClosed", recording_plotter, [](PlotRun& plot) { plot.run.input = Stream::closed; }, 0, 38, "",
+        // Messages there are: the program's (no plotting program) and its shell's.
+        {"StandardErrorClosed", recording_plotter,
+         [](PlotRun& plot) {
+             plot.run.error = Stream::closed;
+             plot.run.env["PATH"] = plot.dir.path().string();
+         },
+         0, run_lines, "", Map::as_normal},
+        // The plotting program writes to its standard output, which is the run's.
+        {"StandardOutputClosed", "#!/bin/sh\ncat > received.txt\necho drawn\n",
+         [](PlotRun& plot) { plot.run.output = Stream::closed; }, exit_output_lost, -1, lost_output, Map::as_normal,
+         received_the_plot_command},
+        {"StandardInputClosed", recording_plotter, [](PlotRun& plot) { plot.run.input = Stream::closed; }, 0, run_lines, "",
          Map::as_normal},
         {"StandardOutputFull", recording_plotter,
          [](PlotRun& plot) {
@@ -251,7 +264,7 @@ std::vector<FaultCase> fault_cases() {
          [](PlotRun& plot) { plot.run.output = Stream::gone_reader; }, exit_output_lost, -1, lost_output,
          Map::as_normal, received_the_plot_command},
         {"PlottingProgramStartsWithOnlyThePipeTheStandardStreamsAndDefaultSignals", listing_plotter,
-         [](PlotRun&) {}, 0, 38, "",
+         [](PlotRun&) {}, 0, run_lines, "",
          Map::as_normal,
          [](const PlotRun& plot) {
              // "<fd> <target>" for every descriptor it was started with.
@@ -264,29 +277,29 @@ std::vector<FaultCase> fault_cases() {
              EXPECT_EQ(held, (std::vector<std::string>{"0 pipe", "1", "2"})) << listing;
              EXPECT_EQ(testing::read_file(plot.dir.path() / "sigpipe.txt"), "default\n");
          }},
-        {"SmallStack", recording_plotter, [](PlotRun& plot) { plot.run.stack_limit_kib = 64; }, 0, 38, "",
+        {"SmallStack", recording_plotter, [](PlotRun& plot) { plot.run.stack_limit_kib = 64; }, 0, run_lines, "",
          Map::as_normal},
-        {"PlottingProgramFails", "#!/bin/sh\ncat > received.txt\nexit 3\n", [](PlotRun&) {}, 0, 38,
+        {"PlottingProgramFails", "#!/bin/sh\ncat > received.txt\nexit 3\n", [](PlotRun&) {}, 0, run_lines,
          "lattice_bubble: warning: the plotting program pgnuplot.exe exited with status 3\n", Map::as_normal,
          received_the_plot_command},
-        {"PlottingProgramKilled", "#!/bin/sh\ncat > received.txt\nkill -9 $$\n", [](PlotRun&) {}, 0, 38,
+        {"PlottingProgramKilled", "#!/bin/sh\ncat > received.txt\nkill -9 $$\n", [](PlotRun&) {}, 0, run_lines,
          "(Killed\n)?lattice_bubble: warning: the plotting program pgnuplot.exe (was ended by signal 9 "
          "\\(Killed\\)|exited with status 137)\n",
          Map::as_normal, received_the_plot_command},
-        {"NoPipe", recording_plotter, limit_files, 255, 19,
+        {"NoPipe", recording_plotter, limit_files, 255, report_lines,
          "lattice_bubble: error: cannot start the plotting program \\(Too many open files\\); the reference "
          "report was not computed\n",
          Map::as_normal},
         {"MapFileCannotBeCreated", recording_plotter,
          [](PlotRun& plot) { std::filesystem::create_directory(plot.dir.path() / std::string(map_file_name)); },
-         exit_output_lost, 38, "lattice_bubble: error: cannot create chiw.dat: Is a directory; the map is lost\n",
+         exit_output_lost, run_lines, "lattice_bubble: error: cannot create chiw.dat: Is a directory; the map is lost\n",
          Map::absent, received_the_plot_command},
         {"MapFileCannotBeCreatedAndNoPlottingProgram", recording_plotter,
          [](PlotRun& plot) {
              std::filesystem::create_directory(plot.dir.path() / std::string(map_file_name));
              plot.run.env["PATH"] = plot.dir.path().string();
          },
-         exit_output_lost, 38,
+         exit_output_lost, run_lines,
          "lattice_bubble: error: cannot create chiw.dat: Is a directory; the map is lost\n" + no_plotter_prefix +
              "the map was not saved in chiw.dat\n.*not found\n",
          Map::absent},
@@ -294,7 +307,7 @@ std::vector<FaultCase> fault_cases() {
          [](PlotRun& plot) {
              std::filesystem::create_symlink("/dev/full", plot.dir.path() / std::string(map_file_name));
          },
-         exit_output_lost, 38,
+         exit_output_lost, run_lines,
          "lattice_bubble: error: cannot write chiw.dat: No space left on device; the map is incomplete\n",
          Map::unchecked, received_the_plot_command},
         // Without PATH the program's lookup and the shell's search the same
@@ -339,6 +352,50 @@ TEST_P(ProgramFaults, EndSoundlyAndLoseNothingElse) {
 
 INSTANTIATE_TEST_SUITE_P(EveryFault, ProgramFaults, ::testing::ValuesIn(fault_cases()),
                          [](const ::testing::TestParamInfo<FaultCase>& param_info) { return param_info.param.name; });
+
+// ------------------------------------------------------------ command line
+
+struct ArgumentCase {
+    std::vector<std::string> args;
+    int status;
+    std::string out;  // regular expressions for all of each stream
+    std::string err;
+};
+
+class ProgramArguments : public ::testing::TestWithParam<ArgumentCase> {};
+
+// An answer, and nothing computed, written or started.
+TEST_P(ProgramArguments, AnswerWithoutComputingWritingOrStarting) {
+    PlotRun plot(recording_plotter);
+    plot.run.args = GetParam().args;
+    const auto result = run_program(plot.run);
+    EXPECT_EQ(result.exit_status, GetParam().status);
+    EXPECT_TRUE(std::regex_match(result.out, std::regex(GetParam().out))) << result.out;
+    EXPECT_TRUE(std::regex_match(result.err, std::regex(GetParam().err))) << result.err;
+    EXPECT_FALSE(std::filesystem::exists(plot.dir.path() / std::string(map_file_name)));
+    EXPECT_FALSE(std::filesystem::exists(plot.dir.path() / "received.txt"));
+}
+
+const std::string usage = "Usage: lattice_bubble \\[--help \\| --version\\]\n(.|\n)*Exit status(.|\n)*README(.|\n)*";
+const std::string refused_argument = "lattice_bubble: unexpected argument '(foo|--version)'; nothing was computed "
+                            "\\(see lattice_bubble --help\\)\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryKind, ProgramArguments,
+    ::testing::Values(ArgumentCase{{"--help"}, 0, usage, ""}, ArgumentCase{{"-h"}, 0, usage, ""},
+                      ArgumentCase{{"--version"}, 0, "lattice_bubble [0-9]+\\.[0-9]+\\.[0-9]+\n", ""},
+                      ArgumentCase{{"foo"}, 2, "", refused_argument},
+                      ArgumentCase{{"--help", "--version"}, 2, "", refused_argument}));
+
+TEST(Program, OnATerminalTheWaitSaysWhatItWaitsFor) {
+    PlotRun plot(recording_plotter);
+    plot.run.input = Stream::terminal;
+    const auto result = run_program(plot.run);
+    EXPECT_EQ(result.exit_status, 0) << result.err;
+    EXPECT_EQ(result.err, std::string(key_prompt) + "\n");
+    EXPECT_EQ(result.out, normal_run().out);
+    received_the_plot_command(plot);
+}
 
 // ------------------------------------------------------------------ memory
 
@@ -442,7 +499,7 @@ TEST(Program, SecondRunReplacesTheMap) {
     const auto first = plot.map_lines();
     ASSERT_EQ(run_program(plot.run).exit_status, 0);
     EXPECT_EQ(plot.map_lines(), first);
-    EXPECT_EQ(first.size(), 72u);
+    EXPECT_EQ(first.size(), map_lines);
 }
 
 }  // namespace

@@ -10,10 +10,10 @@ namespace {
 TEST(Report, ExactTextOfHeadingValuesAndEmptyLastLine) {
     BosonGrid grid{};
     for (int m = 0; m < boson_count; ++m) {
-        grid[4][4][m] = Complex{1.0 / (m + 1), -0.25 * m};
+        grid[report_index][report_index][m] = Complex{1.0 / (m + 1), -0.25 * m};
     }
-    grid[4][4][0] = Complex{0.0256995808, 3.90313e-18};
-    grid[4][4][16] = Complex{-0.0171234567, -1e-300};
+    grid[report_index][report_index][0] = Complex{0.0256995808, 3.90313e-18};
+    grid[report_index][report_index][16] = Complex{-0.0171234567, -1e-300};
     grid[3][4][0] = Complex{99.0, 99.0};  // neighbours are not reported
     grid[4][5][0] = Complex{99.0, 99.0};
 

@@ -26,14 +26,14 @@ TEST(BubbleReference, ZeroMomentumZeroFrequencySkipsEveryTerm) {
 }
 
 TEST(BubbleReference, ZeroMomentumFiniteFrequencyIsZero) {
-    for (int m = 1; m < 17; ++m) {
+    for (int m = 1; m < boson_count; ++m) {
         EXPECT_EQ(bubble_reference(0.0, 0.0, boson_frequency(m)), (Complex{0.0, 0.0})) << "m = " << m;
     }
 }
 
 TEST(BubbleReference, StaticValueIsRealAndNotNegativeOnTheWholeGrid) {
-    for (int x = 0; x < 8; ++x) {
-        for (int y = 0; y < 8; ++y) {
+    for (int x = 0; x < lattice_size; ++x) {
+        for (int y = 0; y < lattice_size; ++y) {
             const Complex chi = bubble_reference(x * dk, y * dk, boson_frequency(0));
             EXPECT_EQ(chi.im, 0.0) << x << "," << y;
             EXPECT_GE(chi.re, 0.0) << x << "," << y;
@@ -42,7 +42,7 @@ TEST(BubbleReference, StaticValueIsRealAndNotNegativeOnTheWholeGrid) {
 }
 
 TEST(BubbleReference, ValuesAtPiPi) {
-    const double q = 4 * dk;
+    const double q = (lattice_size / 2) * dk;  // π
     const Complex first = bubble_reference(q, q, boson_frequency(0));
     EXPECT_NEAR(first.re, 0.0435, 5e-4);
     EXPECT_EQ(first.im, 0.0);
@@ -52,7 +52,7 @@ TEST(BubbleReference, ValuesAtPiPi) {
     EXPECT_LT(std::fabs(second.im), 1e-16);
 
     double previous = first.re;
-    for (int m = 1; m < 17; ++m) {
+    for (int m = 1; m < boson_count; ++m) {
         const double current = bubble_reference(q, q, boson_frequency(m)).re;
         EXPECT_LT(current, previous) << "m = " << m;
         EXPECT_GT(current, 0.0) << "m = " << m;

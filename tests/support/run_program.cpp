@@ -71,6 +71,25 @@ ProgramResult run_program(const ProgramRun& run) {
     if (run.output == Stream::gone_reader && pipe(gone) == 0) {
         close(gone[0]);
     }
+    // The terminal's other side stays with the test until the run is over,
+    // with the key already typed.
+    int terminal = -1;
+    std::string terminal_name;
+    if (run.input == Stream::terminal) {
+        terminal = posix_openpt(O_RDWR | O_NOCTTY);
+        if (terminal >= 0 && grantpt(terminal) == 0 && unlockpt(terminal) == 0 && ptsname(terminal) != nullptr) {
+            terminal_name = ptsname(terminal);
+            const char enter = '\n';
+            if (write(terminal, &enter, 1) != 1) {
+                terminal_name.clear();
+            }
+        }
+    }
+    std::vector<const char*> argv = {LATTICE_BUBBLE_EXECUTABLE};
+    for (const auto& arg : run.args) {
+        argv.push_back(arg.c_str());
+    }
+    argv.push_back(nullptr);
 
     std::fflush(nullptr);
     const pid_t child = fork();
@@ -85,7 +104,14 @@ ProgramResult run_program(const ProgramRun& run) {
         if (chdir(run.directory.c_str()) != 0) {
             _exit(126);
         }
-        redirect("/dev/null", O_RDONLY, 0);
+        if (run.input == Stream::terminal) {
+            if (terminal_name.empty()) {
+                _exit(126);
+            }
+            redirect(terminal_name.c_str(), O_RDWR | O_NOCTTY, 0);
+        } else {
+            redirect("/dev/null", O_RDONLY, 0);
+        }
         switch (run.output) {
             case Stream::gone_reader:
                 dup2(gone[1], 1);
@@ -128,7 +154,7 @@ ProgramResult run_program(const ProgramRun& run) {
         if (run.address_space_kib > 0) {
             limit(RLIMIT_AS, static_cast<rlim_t>(run.address_space_kib) * 1024);
         }
-        execl(LATTICE_BUBBLE_EXECUTABLE, LATTICE_BUBBLE_EXECUTABLE, static_cast<char*>(nullptr));
+        execv(LATTICE_BUBBLE_EXECUTABLE, const_cast<char* const*>(argv.data()));
         _exit(127);
     }
     if (gone[1] >= 0) {
@@ -142,6 +168,9 @@ ProgramResult run_program(const ProgramRun& run) {
         } else if (WIFSIGNALED(status)) {
             result.signal = WTERMSIG(status);
         }
+    }
+    if (terminal >= 0) {
+        close(terminal);
     }
     if (run.output == Stream::captured) {
         result.out = read_file(out_file);

@@ -28,6 +28,7 @@ private:
 enum class Stream {
     captured,      // standard output or error: into a file that the result returns
     null_device,   // standard input: /dev/null, at end of file at once
+    terminal,      // standard input: a pseudo-terminal on which Enter has been typed
     closed,        // no descriptor at all
     gone_reader,   // standard output: a pipe whose reader has already ended
     file,          // standard output: the file named by stdout_target
@@ -37,6 +38,7 @@ struct ProgramRun {
     explicit ProgramRun(std::filesystem::path dir) : directory(std::move(dir)) {}
 
     std::filesystem::path directory;         // working directory of the run
+    std::vector<std::string> args;           // command-line arguments after the program's name
     std::map<std::string, std::string> env;  // variables set (or replaced) for the run
     std::vector<std::string> unset_env;      // variables removed for the run
     int open_file_limit = 0;                 // > 0: the run may hold no descriptor numbered this or above

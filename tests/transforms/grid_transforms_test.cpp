@@ -37,8 +37,8 @@ GridType random_grid(std::uint64_t seed) {
 template <typename GridType>
 double largest_difference(const GridType& a, const GridType& b) {
     double worst = 0.0;
-    for (int x = 0; x < 8; ++x) {
-        for (int y = 0; y < 8; ++y) {
+    for (int x = 0; x < lattice_size; ++x) {
+        for (int y = 0; y < lattice_size; ++y) {
             for (std::size_t k = 0; k < a[x][y].size(); ++k) {
                 worst =
                     std::max(worst, std::hypot(a[x][y][k].re - b[x][y][k].re, a[x][y][k].im - b[x][y][k].im));
@@ -70,11 +70,11 @@ TEST(LatticeFft, MatchesTheDefiningSumForBothSigns) {
     for (const int sign : {1, -1}) {
         LatticeField got = field;
         lattice_fft(got, sign);
-        for (int k1 = 0; k1 < 8; ++k1) {
-            for (int k2 = 0; k2 < 8; ++k2) {
+        for (int k1 = 0; k1 < lattice_size; ++k1) {
+            for (int k2 = 0; k2 < lattice_size; ++k2) {
                 LongComplex sum = 0;
-                for (int x = 0; x < 8; ++x) {
-                    for (int y = 0; y < 8; ++y) {
+                for (int x = 0; x < lattice_size; ++x) {
+                    for (int y = 0; y < lattice_size; ++y) {
                         const long double angle =
                             sign * 2 * std::numbers::pi_v<long double> * (k1 * x + k2 * y) / 8;
                         sum += LongComplex(field[x * 8 + y].re, field[x * 8 + y].im) *
@@ -97,8 +97,8 @@ TEST(SpaceTransforms, ConstantMomentumSliceIsAnImpulseAtTheOriginAndBack) {
         }
     }
     transform_space_fermion(grid, -1);
-    for (int x = 0; x < 8; ++x) {
-        for (int y = 0; y < 8; ++y) {
+    for (int x = 0; x < lattice_size; ++x) {
+        for (int y = 0; y < lattice_size; ++y) {
             const Complex v = grid[x][y][3];
             EXPECT_NEAR(v.re, (x == 0 && y == 0) ? 1.0 : 0.0, 1e-16) << x << "," << y;
             EXPECT_NEAR(v.im, 0.0, 1e-16) << x << "," << y;
@@ -108,8 +108,8 @@ TEST(SpaceTransforms, ConstantMomentumSliceIsAnImpulseAtTheOriginAndBack) {
     FermionGrid impulse{};
     impulse[0][0][5] = Complex{1.0, 0.0};
     transform_space_fermion(impulse, 1);
-    for (int x = 0; x < 8; ++x) {
-        for (int y = 0; y < 8; ++y) {
+    for (int x = 0; x < lattice_size; ++x) {
+        for (int y = 0; y < lattice_size; ++y) {
             EXPECT_EQ(impulse[x][y][5], (Complex{1.0, 0.0})) << "no division on the way to momentum";
         }
     }
@@ -155,7 +155,7 @@ TEST(SpaceTransforms, OtherFlagsReportEverySliceAndTransformByTheSignOfMinusTheF
                 for (int n = 0; n < fermion_count; ++n) {
                     // 1/64 = 2^-6 is exact, so the two agree to the bit.
                     if (flag <= 0) {
-                        EXPECT_EQ(grid[x][y][n] * (1.0 / 64.0), towards_space[x][y][n]) << "flag " << flag;
+                        EXPECT_EQ(grid[x][y][n] * (1.0 / lattice_points), towards_space[x][y][n]) << "flag " << flag;
                     } else {
                         EXPECT_EQ(grid[x][y][n], towards_momentum[x][y][n]) << "flag " << flag;
                     }
@@ -217,7 +217,7 @@ TEST(TimeTransforms, BosonicDirectionFillsAllSeventeenFrequencies) {
     TimeGrid time{};
     for (auto& plane : time) {
         for (auto& line : plane) {
-            for (int l = 0; l < 32; ++l) {
+            for (int l = 0; l < time_count; ++l) {
                 line[l] = Complex{(l % 2 == 0) ? 1.0 : -1.0, 0.0};  // only ν_16 is present
             }
         }
@@ -229,10 +229,10 @@ TEST(TimeTransforms, BosonicDirectionFillsAllSeventeenFrequencies) {
         }
     }
     transform_time_boson(time, freq, 1);
-    for (int x = 0; x < 8; ++x) {
-        for (int y = 0; y < 8; ++y) {
+    for (int x = 0; x < lattice_size; ++x) {
+        for (int y = 0; y < lattice_size; ++y) {
             EXPECT_NEAR(freq[x][y][16].re, 1.0, 1e-15);
-            for (int m = 0; m < 16; ++m) {
+            for (int m = 0; m < boson_count - 1; ++m) {
                 EXPECT_LT(std::hypot(freq[x][y][m].re, freq[x][y][m].im), 1e-15) << "m = " << m;
             }
         }

@@ -54,7 +54,7 @@ template <std::size_t N>
 std::array<LongComplex, N> left_point_rule(const TimeSeries& time, int odd) {
     std::array<LongComplex, N> expected{};
     for (std::size_t k = 0; k < N; ++k) {
-        for (int l = 0; l < 32; ++l) {
+        for (int l = 0; l < time_count; ++l) {
             expected[k] += phase(frequency(static_cast<int>(k), odd) * time_point(l)) * wide(time[l]);
         }
         expected[k] *= beta / 32.0L;
@@ -67,7 +67,7 @@ template <std::size_t N>
 std::array<LongComplex, 32> conjugate_pair_sum(const std::array<Complex, N>& freq, int odd, int first,
                                                int last) {
     std::array<LongComplex, 32> expected{};
-    for (int l = 0; l < 32; ++l) {
+    for (int l = 0; l < time_count; ++l) {
         for (int k = first; k <= last; ++k) {
             const long double angle = frequency(k, odd) * time_point(l);
             expected[l] += phase(-angle) * wide(freq[k]) + phase(angle) * std::conj(wide(freq[k]));
@@ -103,7 +103,7 @@ TEST(OneSiteTransforms, BosonFrequencyToTimeIsTheRealMatsubaraSum) {
     TimeSeries time{};
     boson_freq_to_time(freq, time);
     auto expected = conjugate_pair_sum(freq, 0, 1, 15);
-    for (int l = 0; l < 32; ++l) {  // ν_0 and ν_16 are their own partners: real parts only
+    for (int l = 0; l < time_count; ++l) {  // ν_0 and ν_16 are their own partners: real parts only
         expected[l] += (freq[0].re + ((l % 2 == 0) ? 1.0L : -1.0L) * freq[16].re) / beta;
     }
     EXPECT_LT(largest_difference(time, expected), 1e-14);
@@ -115,7 +115,7 @@ TEST(OneSiteTransforms, LowestFermionFrequencyAloneGivesACosine) {
     TimeSeries time{};
     fermion_freq_to_time(freq, time);
     EXPECT_EQ(time[0].re, 2.0);
-    for (int l = 0; l < 32; ++l) {
+    for (int l = 0; l < time_count; ++l) {
         EXPECT_NEAR(time[l].re, 2.0 / beta * std::cos(pi * l / 32.0), 1e-15) << "l = " << l;
         EXPECT_EQ(time[l].im, 0.0) << "l = " << l;
     }
@@ -129,7 +129,7 @@ TEST(OneSiteTransforms, ConstantTimeSeriesHasOnlyTheStaticComponent) {
     boson_time_to_freq(time, freq);
     EXPECT_NEAR(freq[0].re, beta * 0.3, 1e-16);
     EXPECT_NEAR(freq[0].im, beta * -0.2, 1e-16);
-    for (int m = 1; m < 17; ++m) {
+    for (int m = 1; m < boson_count; ++m) {
         EXPECT_LT(std::hypot(freq[m].re, freq[m].im), 1e-16) << "m = " << m;
     }
 }
@@ -143,7 +143,7 @@ TEST(OneSiteTransforms, HighestBosonFrequencyAloneAlternatesAndItsImaginaryPartI
     with_static_imaginary[0] = Complex{0.0, 3.0};
     TimeSeries same{};
     boson_freq_to_time(with_static_imaginary, same);
-    for (int l = 0; l < 32; ++l) {
+    for (int l = 0; l < time_count; ++l) {
         EXPECT_EQ(time[l].re, ((l % 2 == 0) ? 1.0 : -1.0) / beta) << "l = " << l;
         EXPECT_EQ(time[l].im, 0.0) << "l = " << l;
         EXPECT_EQ(same[l], time[l]) << "l = " << l;
@@ -156,7 +156,7 @@ TEST(OneSiteTransforms, RoundTripsReturnTheirInputs) {
     fermion_freq_to_time(freq, time);
     FermionSeries back{};
     fermion_time_to_freq(time, back);
-    for (int n = 0; n < 16; ++n) {
+    for (int n = 0; n < fermion_count; ++n) {
         EXPECT_NEAR(back[n].re, freq[n].re, 2e-15);
         EXPECT_NEAR(back[n].im, freq[n].im, 2e-15);
     }
@@ -169,7 +169,7 @@ TEST(OneSiteTransforms, RoundTripsReturnTheirInputs) {
     boson_time_to_freq(real_time, boson);
     TimeSeries time_back{};
     boson_freq_to_time(boson, time_back);
-    for (int l = 0; l < 32; ++l) {
+    for (int l = 0; l < time_count; ++l) {
         EXPECT_NEAR(time_back[l].re, real_time[l].re, 2e-15);
         EXPECT_NEAR(time_back[l].im, 0.0, 2e-15);
     }
@@ -225,7 +225,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<OneSiteCase>& param_info) { return param_info.param.name; });
 
 TEST(TimeFftWrapper, OtherSignsReportOnceAndStillTransformByTheirSign) {
-    const auto data = random_series<64>(7);
+    const auto data = random_series<fft_points>(7);
     FftBuffer plus = data;
     FftBuffer minus = data;
     time_fft(plus, 1, 0);
@@ -241,7 +241,7 @@ TEST(TimeFftWrapper, OtherSignsReportOnceAndStillTransformByTheirSign) {
 }
 
 TEST(TimeFftWrapper, OnlyScaleOneDivides) {
-    const auto data = random_series<64>(8);
+    const auto data = random_series<fft_points>(8);
     FftBuffer unscaled = data;
     time_fft(unscaled, 1, 0);
     for (const int scale : {2, -1, 64}) {
@@ -251,11 +251,11 @@ TEST(TimeFftWrapper, OnlyScaleOneDivides) {
     }
     FftBuffer scaled = data;
     time_fft(scaled, 1, 1);
-    for (int i = 0; i < 64; ++i) {
+    for (int i = 0; i < fft_points; ++i) {
         EXPECT_EQ(scaled[i], unscaled[i] * 0.015625);
     }
     time_fft(scaled, -1, 0);  // +1 with 1/64, then −1: back to the input
-    for (int i = 0; i < 64; ++i) {
+    for (int i = 0; i < fft_points; ++i) {
         EXPECT_NEAR(scaled[i].re, data[i].re, 1e-15);
         EXPECT_NEAR(scaled[i].im, data[i].im, 1e-15);
     }
@@ -265,7 +265,7 @@ TEST(ShortFftWrapper, SixteenPointsUnscaled) {
     ShortFftBuffer data{};
     data[1] = Complex{1.0, 0.0};
     EXPECT_EQ(testing::captured_stdout_of([&] { short_fft(data, 1); }), "");
-    for (int k = 0; k < 16; ++k) {
+    for (int k = 0; k < short_fft_points; ++k) {
         EXPECT_NEAR(data[k].re, static_cast<double>(std::cos(2 * pi_l * k / 16)), 2e-16);
         EXPECT_NEAR(data[k].im, static_cast<double>(std::sin(2 * pi_l * k / 16)), 2e-16);
     }
