@@ -225,6 +225,14 @@ void write_pairs(std::ostringstream& out, const std::string& key, const std::vec
     }
 }
 
+// A one-site transform of the program on the golden input of N values.
+template <std::size_t N, typename Out, typename Transform>
+std::vector<Pair> ours_on(Transform transform, std::uint64_t seed) {
+    Out out{};
+    transform(complexes<N>(pairs(golden_input(2 * N, seed))), out);
+    return pairs(out);
+}
+
 // Each one-site transform on the golden input of its own length (seeds 1 … 4).
 bool one_site_file(std::ostringstream& out) {
     bool agreed = true;
@@ -235,30 +243,14 @@ bool one_site_file(std::ostringstream& out) {
         }
         write_pairs(out, name, ours);
     };
-    {
-        const auto input = pairs(golden_input(2 * 16, 1));
-        TimeSeries time{};
-        fermion_freq_to_time(complexes<16>(input), time);
-        check("fermion_freq_to_time", pairs(time), plain_fermion_freq_to_time(input));
-    }
-    {
-        const auto input = pairs(golden_input(2 * 32, 2));
-        FermionSeries freq{};
-        fermion_time_to_freq(complexes<32>(input), freq);
-        check("fermion_time_to_freq", pairs(freq), plain_fermion_time_to_freq(input));
-    }
-    {
-        const auto input = pairs(golden_input(2 * 32, 3));
-        BosonSeries freq{};
-        boson_time_to_freq(complexes<32>(input), freq);
-        check("boson_time_to_freq", pairs(freq), plain_boson_time_to_freq(input));
-    }
-    {
-        const auto input = pairs(golden_input(2 * 17, 4));
-        TimeSeries time{};
-        boson_freq_to_time(complexes<17>(input), time);
-        check("boson_freq_to_time", pairs(time), plain_boson_freq_to_time(input));
-    }
+    check("fermion_freq_to_time", ours_on<16, TimeSeries>(fermion_freq_to_time, 1),
+          plain_fermion_freq_to_time(pairs(golden_input(2 * 16, 1))));
+    check("fermion_time_to_freq", ours_on<32, FermionSeries>(fermion_time_to_freq, 2),
+          plain_fermion_time_to_freq(pairs(golden_input(2 * 32, 2))));
+    check("boson_time_to_freq", ours_on<32, BosonSeries>(boson_time_to_freq, 3),
+          plain_boson_time_to_freq(pairs(golden_input(2 * 32, 3))));
+    check("boson_freq_to_time", ours_on<17, TimeSeries>(boson_freq_to_time, 4),
+          plain_boson_freq_to_time(pairs(golden_input(2 * 17, 4))));
     return agreed;
 }
 

@@ -24,17 +24,24 @@ void cross(double* a, int p, int q) {
 
 void negate(double* a, int p) { a[p + 1] = -a[p + 1]; }
 
-void bit_reverse_permute(int n, int* s, double* a) {
+// The index list of every bit reversal: s[j] is the position of the reverse
+// of j; l is halved until factor·m ≥ l, and m is returned.
+int index_list(int* s, int& l, int factor) {
     s[0] = 0;
-    int l = n;
     int m = 1;
-    while (4 * m < l) {
+    while (factor * m < l) {
         l = l / 2;
         for (int j = 0; j < m; ++j) {
             s[m + j] = s[j] + l;
         }
         m = 2 * m;
     }
+    return m;
+}
+
+void bit_reverse_permute(int n, int* s, double* a) {
+    int l = n;
+    const int m = index_list(s, l, 4);
     if (4 * m > l) {
         for (int k = 1; k < m; ++k) {
             for (int j = 0; j < k; ++j) {
@@ -55,16 +62,8 @@ void bit_reverse_permute(int n, int* s, double* a) {
 }
 
 void bit_reverse_permute_conj(int n, int* s, double* a) {
-    s[0] = 0;
     int l = n;
-    int m = 1;
-    while (8 * m < l) {
-        l = l / 2;
-        for (int j = 0; j < m; ++j) {
-            s[m + j] = s[j] + l;
-        }
-        m = 2 * m;
-    }
+    const int m = index_list(s, l, 8);
     const int m2 = 2 * m;
     if (8 * m == l) {
         for (int k = 0; k < m; ++k) {
@@ -441,16 +440,8 @@ void pass_2d(int n1, int n2, double** rows, const double* w, bool along_rows, bo
 }
 
 void bit_reverse_columns(int n1, int n2, int* s, double** rows) {
-    s[0] = 0;
     int l = n2;
-    int m = 1;
-    while (4 * m < l) {
-        l = l / 2;
-        for (int j = 0; j < m; ++j) {
-            s[m + j] = s[j] + l;
-        }
-        m = 2 * m;
-    }
+    const int m = index_list(s, l, 4);
     for (int r = 0; r < n1; ++r) {
         for (int k = 1; k < m; ++k) {
             for (int j = 0; j < k; ++j) {
@@ -470,16 +461,8 @@ void exchange_rows(int n2, double* r, double* q) {
 }
 
 void bit_reverse_rows(int n1, int n2, int* s, double** rows) {
-    s[0] = 0;
     int l = n1;
-    int m = 1;
-    while (2 * m < l) {
-        l = l / 2;
-        for (int j = 0; j < m; ++j) {
-            s[m + j] = s[j] + l;
-        }
-        m = 2 * m;
-    }
+    const int m = index_list(s, l, 2);
     for (int k = 1; k < m; ++k) {
         for (int j = 0; j < k; ++j) {
             exchange_rows(n2, rows[j + s[k]], rows[k + s[j]]);
