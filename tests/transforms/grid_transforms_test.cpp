@@ -76,12 +76,12 @@ TEST(LatticeFft, MatchesTheDefiningSumForBothSigns) {
                 for (int x = 0; x < lattice_size; ++x) {
                     for (int y = 0; y < lattice_size; ++y) {
                         const long double angle =
-                            sign * 2 * std::numbers::pi_v<long double> * (k1 * x + k2 * y) / 8;
-                        sum += LongComplex(field[x * 8 + y].re, field[x * 8 + y].im) *
+                            sign * 2 * std::numbers::pi_v<long double> * (k1 * x + k2 * y) / lattice_size;
+                        sum += LongComplex(field[x * lattice_size + y].re, field[x * lattice_size + y].im) *
                                LongComplex(std::cos(angle), std::sin(angle));
                     }
                 }
-                const Complex v = got[k1 * 8 + k2];
+                const Complex v = got[k1 * lattice_size + k2];
                 EXPECT_LT(std::abs(LongComplex(v.re, v.im) - sum), 1e-14L)
                     << k1 << "," << k2 << " sign " << sign;
             }

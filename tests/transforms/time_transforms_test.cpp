@@ -47,7 +47,7 @@ double largest_difference(const std::array<Complex, N>& got, const std::array<Lo
 // frequencies w_k = (2k + odd)π/β (odd = 1: fermionic, 0: bosonic) and the
 // times τ_l = l·β/32.
 long double frequency(int k, int odd) { return (2 * k + odd) * pi_l / beta; }
-long double time_point(int l) { return l * beta / 32.0L; }
+long double time_point(int l) { return l * beta / time_count; }
 
 // (β/32)·Σ_l e^{+iw_k τ_l}·x(τ_l), k = 0 … N − 1: the left-point rule.
 template <std::size_t N>
@@ -57,16 +57,16 @@ std::array<LongComplex, N> left_point_rule(const TimeSeries& time, int odd) {
         for (int l = 0; l < time_count; ++l) {
             expected[k] += phase(frequency(static_cast<int>(k), odd) * time_point(l)) * wide(time[l]);
         }
-        expected[k] *= beta / 32.0L;
+        expected[k] *= beta / time_count;
     }
     return expected;
 }
 
 // (1/β)·Σ_{k=first}^{last} [e^{−iw_k τ_l}·x_k + e^{+iw_k τ_l}·conj x_k], l = 0 … 31.
 template <std::size_t N>
-std::array<LongComplex, 32> conjugate_pair_sum(const std::array<Complex, N>& freq, int odd, int first,
+std::array<LongComplex, time_count> conjugate_pair_sum(const std::array<Complex, N>& freq, int odd, int first,
                                                int last) {
-    std::array<LongComplex, 32> expected{};
+    std::array<LongComplex, time_count> expected{};
     for (int l = 0; l < time_count; ++l) {
         for (int k = first; k <= last; ++k) {
             const long double angle = frequency(k, odd) * time_point(l);
@@ -78,28 +78,28 @@ std::array<LongComplex, 32> conjugate_pair_sum(const std::array<Complex, N>& fre
 }
 
 TEST(OneSiteTransforms, FermionFrequencyToTimeIsTheMatsubaraSum) {
-    const auto freq = random_series<16>(1);
+    const auto freq = random_series<fermion_count>(1);
     TimeSeries time{};
     fermion_freq_to_time(freq, time);
     EXPECT_LT(largest_difference(time, conjugate_pair_sum(freq, 1, 0, 15)), 1e-14);
 }
 
 TEST(OneSiteTransforms, FermionTimeToFrequencyIsTheLeftPointRule) {
-    const auto time = random_series<32>(2);
+    const auto time = random_series<time_count>(2);
     FermionSeries freq{};
     fermion_time_to_freq(time, freq);
-    EXPECT_LT(largest_difference(freq, left_point_rule<16>(time, 1)), 1e-15);
+    EXPECT_LT(largest_difference(freq, left_point_rule<fermion_count>(time, 1)), 1e-15);
 }
 
 TEST(OneSiteTransforms, BosonTimeToFrequencyIsTheLeftPointRule) {
-    const auto time = random_series<32>(3);
+    const auto time = random_series<time_count>(3);
     BosonSeries freq{};
     boson_time_to_freq(time, freq);
-    EXPECT_LT(largest_difference(freq, left_point_rule<17>(time, 0)), 1e-15);
+    EXPECT_LT(largest_difference(freq, left_point_rule<boson_count>(time, 0)), 1e-15);
 }
 
 TEST(OneSiteTransforms, BosonFrequencyToTimeIsTheRealMatsubaraSum) {
-    const auto freq = random_series<17>(4);
+    const auto freq = random_series<boson_count>(4);
     TimeSeries time{};
     boson_freq_to_time(freq, time);
     auto expected = conjugate_pair_sum(freq, 0, 1, 15);
@@ -116,7 +116,7 @@ TEST(OneSiteTransforms, LowestFermionFrequencyAloneGivesACosine) {
     fermion_freq_to_time(freq, time);
     EXPECT_EQ(time[0].re, 2.0);
     for (int l = 0; l < time_count; ++l) {
-        EXPECT_NEAR(time[l].re, 2.0 / beta * std::cos(pi * l / 32.0), 1e-15) << "l = " << l;
+        EXPECT_NEAR(time[l].re, 2.0 / beta * std::cos(pi * l / time_count), 1e-15) << "l = " << l;
         EXPECT_EQ(time[l].im, 0.0) << "l = " << l;
     }
     EXPECT_NEAR(time[1].re, 1.99037, 1e-5);
@@ -151,7 +151,7 @@ TEST(OneSiteTransforms, HighestBosonFrequencyAloneAlternatesAndItsImaginaryPartI
 }
 
 TEST(OneSiteTransforms, RoundTripsReturnTheirInputs) {
-    const auto freq = random_series<16>(5);
+    const auto freq = random_series<fermion_count>(5);
     TimeSeries time{};
     fermion_freq_to_time(freq, time);
     FermionSeries back{};
@@ -161,7 +161,7 @@ TEST(OneSiteTransforms, RoundTripsReturnTheirInputs) {
         EXPECT_NEAR(back[n].im, freq[n].im, 2e-15);
     }
 
-    auto real_time = random_series<32>(6);
+    auto real_time = random_series<time_count>(6);
     for (auto& v : real_time) {
         v.im = 0.0;
     }
@@ -215,13 +215,13 @@ INSTANTIATE_TEST_SUITE_P(
     EveryTransform, OneSiteGolden,
     ::testing::Values(
         OneSiteCase{"fermion_freq_to_time",
-                    [] { return run_one_site<TimeSeries>(fermion_freq_to_time, golden_series<16>(1)); }},
+                    [] { return run_one_site<TimeSeries>(fermion_freq_to_time, golden_series<fermion_count>(1)); }},
         OneSiteCase{"fermion_time_to_freq",
-                    [] { return run_one_site<FermionSeries>(fermion_time_to_freq, golden_series<32>(2)); }},
+                    [] { return run_one_site<FermionSeries>(fermion_time_to_freq, golden_series<time_count>(2)); }},
         OneSiteCase{"boson_time_to_freq",
-                    [] { return run_one_site<BosonSeries>(boson_time_to_freq, golden_series<32>(3)); }},
+                    [] { return run_one_site<BosonSeries>(boson_time_to_freq, golden_series<time_count>(3)); }},
         OneSiteCase{"boson_freq_to_time",
-                    [] { return run_one_site<TimeSeries>(boson_freq_to_time, golden_series<17>(4)); }}),
+                    [] { return run_one_site<TimeSeries>(boson_freq_to_time, golden_series<boson_count>(4)); }}),
     [](const ::testing::TestParamInfo<OneSiteCase>& param_info) { return param_info.param.name; });
 
 TEST(TimeFftWrapper, OtherSignsReportOnceAndStillTransformByTheirSign) {
