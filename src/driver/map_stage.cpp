@@ -28,7 +28,7 @@ MapStageOutcome run_map_stage(const BosonGrid& chi_freq, std::ofstream& map_file
     map_file.open(std::string(map_file_name), std::ios::out | std::ios::trunc);
     const int open_error = errno;
     if (!map_file.is_open() && open_error == ENOMEM) {
-        allocation_failure();  // the stream's own buffer could not be had
+        allocation_failure();  // no memory for the file's stream
     }
     errno = 0;
     write_map(map_file, chi_freq);

@@ -325,6 +325,8 @@ std::vector<FaultCase> fault_cases() {
     };
 }
 
+void PrintTo(const FaultCase& fault, std::ostream* out) { *out << fault.name; }
+
 class ProgramFaults : public ::testing::TestWithParam<FaultCase> {};
 
 TEST_P(ProgramFaults, EndSoundlyAndLoseNothingElse) {
@@ -361,6 +363,12 @@ struct ArgumentCase {
     std::string out;  // regular expressions for all of each stream
     std::string err;
 };
+
+void PrintTo(const ArgumentCase& arguments, std::ostream* out) {
+    for (const auto& arg : arguments.args) {
+        *out << arg << " ";
+    }
+}
 
 class ProgramArguments : public ::testing::TestWithParam<ArgumentCase> {};
 

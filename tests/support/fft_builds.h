@@ -3,6 +3,7 @@
 // each forcing one lane width and kernel family, so that every path the
 // processor can run is compared with the defined bits on every machine.
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,9 @@ struct FftBuild {
     void (*complex_fft_2d)(int n1, int n2, int sign, double** rows, int* index_work, double* twiddle);
     FftPath (*path)();
 };
+
+// Test names and failure messages show the build by its name.
+inline void PrintTo(const FftBuild& build, std::ostream* out) { *out << build.name; }
 
 // The program's own build first, then the forced ones.
 const std::vector<FftBuild>& fft_builds();

@@ -109,7 +109,7 @@ double relative_rms_error(const std::vector<LongComplex>& got, const std::vector
 }
 
 bool same_bits(const double* a, const double* b, int count) {
-    return std::memcmp(a, b, sizeof(double) * static_cast<std::size_t>(count)) == 0;
+    return count == 0 || std::memcmp(a, b, sizeof(double) * static_cast<std::size_t>(count)) == 0;
 }
 
 }  // namespace lattice_bubble::testing

@@ -199,6 +199,8 @@ struct OneSiteCase {
     std::vector<Complex> (*run)();
 };
 
+void PrintTo(const OneSiteCase& transform, std::ostream* out) { *out << transform.name; }
+
 class OneSiteGolden : public ::testing::TestWithParam<OneSiteCase> {};
 
 TEST_P(OneSiteGolden, BitsAreTheGoldenBits) {
