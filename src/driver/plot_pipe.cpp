@@ -19,9 +19,25 @@
 
 namespace lattice_bubble {
 
+namespace {
+
+// Buffers of the program's own: the C library would allocate them at the
+// first read or write and, where that fails, go on unbuffered. Every report
+// line is flushed as it ends, so nothing changes in what is written when; the
+// key wait still takes the whole line typed on a terminal, so that nothing of
+// it is left for the shell.
+void set_stream_buffers() {
+    static char output_buffer[BUFSIZ];
+    static char input_buffer[BUFSIZ];
+    std::setvbuf(stdout, output_buffer, _IOFBF, sizeof output_buffer);
+    std::setvbuf(stdin, input_buffer, _IOFBF, sizeof input_buffer);
+}
+
+}  // namespace
+
 #if defined(_WIN32)
 
-StandardStreams open_missing_standard_streams() {
+StandardStreams prepare_standard_streams() {
     StandardStreams streams;
     bool* closed[3] = {&streams.input_was_closed, &streams.output_was_closed, &streams.error_was_closed};
     for (int fd = 0; fd < 3; ++fd) {
@@ -31,6 +47,7 @@ StandardStreams open_missing_standard_streams() {
             std::freopen("NUL", fd == 0 ? "r" : "w", stream);
         }
     }
+    set_stream_buffers();
     return streams;
 }
 
@@ -38,7 +55,13 @@ bool standard_input_is_terminal() { return _isatty(0) != 0; }
 
 void ignore_broken_pipes() {}  // a failed write to a pipe raises no signal here
 
-std::FILE* open_plot_pipe(std::string_view command) { return _popen(std::string(command).c_str(), "w"); }
+std::FILE* open_plot_pipe(std::string_view command) {
+    std::FILE* pipe = _popen(std::string(command).c_str(), "w");
+    if (pipe != nullptr) {
+        std::setvbuf(pipe, nullptr, _IONBF, 0);  // one command, written whole
+    }
+    return pipe;
+}
 
 void write_plot_pipe(std::FILE* pipe, std::string_view text) {
     std::fputs(std::string(text).c_str(), pipe);
@@ -127,7 +150,7 @@ void close_others_on_exec() {
 
 }  // namespace
 
-StandardStreams open_missing_standard_streams() {
+StandardStreams prepare_standard_streams() {
     StandardStreams streams;
     bool* closed[3] = {&streams.input_was_closed, &streams.output_was_closed, &streams.error_was_closed};
     for (int fd = 0; fd < 3; ++fd) {
@@ -141,6 +164,7 @@ StandardStreams open_missing_standard_streams() {
             }
         }
     }
+    set_stream_buffers();
     return streams;
 }
 
@@ -158,7 +182,11 @@ std::FILE* open_plot_pipe(std::string_view command) {
     // An ignored signal stays ignored across exec: the plotting program gets
     // the default action, as if started from a shell.
     const SigpipeAction default_for_the_child(SIG_DFL);
-    return popen(std::string(command).c_str(), "w");
+    std::FILE* pipe = popen(std::string(command).c_str(), "w");
+    if (pipe != nullptr) {
+        std::setvbuf(pipe, nullptr, _IONBF, 0);  // one command, written whole
+    }
+    return pipe;
 }
 
 void write_plot_pipe(std::FILE* pipe, std::string_view text) {

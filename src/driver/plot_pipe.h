@@ -12,13 +12,15 @@ namespace lattice_bubble {
 // Which of the standard descriptors 0, 1 and 2 were closed when the run
 // started. Each of them is opened on the null device, so that no file or pipe
 // of the run can take its number (a map file on descriptor 2 would receive
-// every message).
+// every message). Standard input and output get buffers of the program's
+// own, so that no later allocation of the C library's can fail unseen; call
+// this before any input or output.
 struct StandardStreams {
     bool input_was_closed = false;
     bool output_was_closed = false;
     bool error_was_closed = false;
 };
-StandardStreams open_missing_standard_streams();
+StandardStreams prepare_standard_streams();
 
 // Whether standard input is a terminal, where a user is asked for the key.
 bool standard_input_is_terminal();

@@ -32,7 +32,7 @@ int checked_exit(int status, const StandardStreams& streams) {
 
 int run() {
     // Before any file or pipe is opened, so that none takes a standard number.
-    const StandardStreams streams = open_missing_standard_streams();
+    const StandardStreams streams = prepare_standard_streams();
     ignore_broken_pipes();
     install_allocation_failure_handler();
 

@@ -62,6 +62,7 @@ __attribute__((constructor)) void start() {
 }
 
 __attribute__((destructor)) void finish() {
+    refuse_nth = 0;  // the report's own allocations are not the program's
     if (report_path[0] != '\0') {
         if (std::FILE* out = std::fopen(report_path, "w")) {
             std::fprintf(out, "%lu %d\n", counted, refused ? 1 : 0);
