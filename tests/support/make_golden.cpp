@@ -61,41 +61,41 @@ std::string hex_list(const std::vector<double>& values) {
 
 // ------------------------------------------------------------------ engine
 
+// Writes one case's records, after checking it against the plain transcription.
+bool record_case(std::ostringstream& out, const std::string& key, const EngineOutput& ours,
+                 const EngineOutput& plain, bool every_value) {
+    out << "hash " << key << " " << std::hex << hash_bits(ours.data.data(), ours.data.size()) << std::dec << "\n";
+    if (every_value) {
+        out << "values " << key << hex_list(ours.data) << "\n";
+    }
+    if (!same(ours.data, plain.data)) {
+        std::fprintf(stderr, "%s differs from the plain transcription\n", key.c_str());
+        return false;
+    }
+    return true;
+}
+
 bool engine_files(std::ostringstream& one, std::ostringstream& two) {
     bool agreed = true;
     for (int points = 1; points <= golden_largest_1d; points <<= 1) {
         for (const int sign : {1, -1}) {
             for (int input = 0; input < golden_inputs_1d(points); ++input) {
-                const auto ours = run_1d(&lattice_bubble::complex_fft, points, sign, input);
-                const auto plain = run_1d(&plain::complex_fft, points, sign, input);
-                const std::string key = case_key_1d(points, sign, input);
-                if (!same(ours.data, plain.data)) {
-                    std::fprintf(stderr, "1-D %s differs from the plain transcription\n", key.c_str());
-                    agreed = false;
-                }
-                one << "hash " << key << " " << std::hex << hash_bits(ours.data.data(), ours.data.size())
-                    << std::dec << "\n";
-                if (points <= golden_full_values_up_to) {
-                    one << "values " << key << hex_list(ours.data) << "\n";
-                }
+                agreed = record_case(one, case_key_1d(points, sign, input),
+                                     run_1d(&lattice_bubble::complex_fft, points, sign, input),
+                                     run_1d(&plain::complex_fft, points, sign, input),
+                                     points <= golden_full_values_up_to) &&
+                         agreed;
             }
         }
     }
     for (int n1 = 1; n1 <= golden_largest_side; n1 <<= 1) {
         for (int columns = 1; columns <= golden_largest_side; columns <<= 1) {
             for (const int sign : {1, -1}) {
-                const auto ours = run_2d(&lattice_bubble::complex_fft_2d, n1, columns, sign);
-                const auto plain = run_2d(&plain::complex_fft_2d, n1, columns, sign);
-                const std::string key = case_key_2d(n1, columns, sign);
-                if (!same(ours.data, plain.data)) {
-                    std::fprintf(stderr, "2-D %s differs from the plain transcription\n", key.c_str());
-                    agreed = false;
-                }
-                two << "hash " << key << " " << std::hex << hash_bits(ours.data.data(), ours.data.size())
-                    << std::dec << "\n";
-                if (n1 * columns <= golden_full_values_up_to) {
-                    two << "values " << key << hex_list(ours.data) << "\n";
-                }
+                agreed = record_case(two, case_key_2d(n1, columns, sign),
+                                     run_2d(&lattice_bubble::complex_fft_2d, n1, columns, sign),
+                                     run_2d(&plain::complex_fft_2d, n1, columns, sign),
+                                     n1 * columns <= golden_full_values_up_to) &&
+                         agreed;
             }
         }
     }
