@@ -125,18 +125,23 @@ void plain_time_fft(std::array<Pair, 64>& b, int sign, bool divide) {
     }
 }
 
-std::vector<Pair> plain_fermion_freq_to_time(const std::vector<Pair>& freq) {
-    std::array<Pair, 64> b{};
-    for (int n = 0; n < 16; ++n) {
-        b[2 * n + 1] = freq[n];
-        b[63 - 2 * n] = Pair{freq[n].re, -freq[n].im};
-    }
+// The way to time: the unscaled FFT of sign −1, the first 32 slots over β.
+std::vector<Pair> to_time(std::array<Pair, 64>& b) {
     plain_time_fft(b, -1, false);
     std::vector<Pair> time(32);
     for (int l = 0; l < 32; ++l) {
         time[l] = Pair{b[l].re / beta, b[l].im / beta};
     }
     return time;
+}
+
+std::vector<Pair> plain_fermion_freq_to_time(const std::vector<Pair>& freq) {
+    std::array<Pair, 64> b{};
+    for (int n = 0; n < 16; ++n) {
+        b[2 * n + 1] = freq[n];
+        b[63 - 2 * n] = Pair{freq[n].re, -freq[n].im};
+    }
+    return to_time(b);
 }
 
 std::vector<Pair> plain_fermion_time_to_freq(const std::vector<Pair>& time) {
@@ -177,12 +182,7 @@ std::vector<Pair> plain_boson_freq_to_time(const std::vector<Pair>& freq) {
     }
     b[32] = Pair{b[32].re, 0.0};
     b[0] = Pair{b[0].re, 0.0};
-    plain_time_fft(b, -1, false);
-    std::vector<Pair> time(32);
-    for (int l = 0; l < 32; ++l) {
-        time[l] = Pair{b[l].re / beta, b[l].im / beta};
-    }
-    return time;
+    return to_time(b);
 }
 
 std::vector<Pair> pairs(const std::vector<double>& parts) {
