@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -18,7 +19,8 @@ std::vector<double> golden_input(std::size_t count, std::uint64_t seed) {
     for (auto& v : values) {
         x = multiplier * x + increment;
         const auto top = static_cast<std::int64_t>(x >> 11);  // 0 … 2^53 − 1
-        v = static_cast<double>(top - (std::int64_t{1} << 52)) * scale;
+        const int exponent = static_cast<int>((x >> 8) & 7U);
+        v = std::ldexp(static_cast<double>(top - (std::int64_t{1} << 52)) * scale, -exponent);
     }
     return values;
 }

@@ -12,11 +12,12 @@
 
 namespace lattice_bubble::testing {
 
-// count doubles in [−1, 1), each an integer in [−2^52, 2^52) times 2^−52
-// (exact, and with a full mantissa, so that regrouping even the first sums of
-// a transform changes bits), from the 64-bit linear congruential generator
+// count doubles in (−1, 1), from the 64-bit linear congruential generator
 // x ← 6364136223846793005·x + 1442695040888963407 (mod 2^64), started at
-// seed, whose top 53 bits give the integer.
+// seed: the top 53 bits give an integer in [−2^52, 2^52), times 2^−52, and
+// bits 8 … 10 an exponent e in 0 … 7, the value being scaled by 2^−e. Every
+// step is exact on every platform. The mixed magnitudes matter: values on
+// one fixed grid would add up exactly, and a regrouped sum would not show.
 std::vector<double> golden_input(std::size_t count, std::uint64_t seed);
 
 // Seeds of the engine's inputs: 65536·k + N for input k of a 1-D transform

@@ -435,7 +435,7 @@ int main(int argc, char** argv) {
         "# against a plain transcription of the written order of operations\n"
         "# (tests/support/plain_fft.cpp, tests/support/make_golden.cpp).\n";
     const std::string input =
-        "# Inputs: golden_input of tests/support/golden.h (integers times 2^-52, exact).\n"
+        "# Inputs: golden_input of tests/support/golden.h (53-bit integers times powers of two, exact).\n"
         "# Doubles are written as the 16 hex digits of their bit patterns.\n";
     bool written =
         write_file(dir / "fft_1d.golden",
