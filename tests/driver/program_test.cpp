@@ -16,6 +16,7 @@
 #include "driver/map_stage.h"
 #include "driver/report.h"
 #include "driver/run.h"
+#include "support/golden.h"
 #include "support/run_program.h"
 
 namespace lattice_bubble {
@@ -92,6 +93,9 @@ TEST(Program, CompleteRunWithAPlottingProgram) {
     EXPECT_EQ(result.exit_status, 0) << result.err;
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(testing::read_file(plot.dir.path() / "received.txt"), plot_command);
+    EXPECT_EQ(result.out, testing::golden_text(testing::golden_dir() / "reports.golden"));
+    EXPECT_EQ(testing::read_file(plot.dir.path() / std::string(map_file_name)),
+              testing::golden_text(testing::golden_dir() / "chiw.golden"));
     const auto lines = split_lines(result.out);
     ASSERT_EQ(lines.size(), run_lines) << result.out;
 

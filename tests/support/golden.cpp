@@ -114,6 +114,25 @@ GoldenRecords read_golden(const std::filesystem::path& file, int key_words) {
     return records;
 }
 
+std::string golden_text(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) {
+        throw std::runtime_error("cannot read the golden file " + file.string());
+    }
+    std::string text;
+    std::string line;
+    bool heading = true;
+    while (std::getline(in, line)) {
+        if (heading && line.starts_with("#")) {
+            continue;
+        }
+        heading = false;
+        text += line;
+        text += '\n';
+    }
+    return text;
+}
+
 std::string golden_mismatch(const GoldenRecords& records, const std::string& key, double re, double im) {
     const auto record = records.find(key);
     if (record == records.end() || record->second.size() != 2) {

@@ -68,6 +68,10 @@ std::filesystem::path golden_dir();
 using GoldenRecords = std::map<std::string, std::vector<std::string>>;
 GoldenRecords read_golden(const std::filesystem::path& file, int key_words);
 
+// A golden text file (reports.golden, chiw.golden) without the comment lines
+// at its top: the exact bytes the run writes where a line ends in a line feed.
+std::string golden_text(const std::filesystem::path& file);
+
 // Empty when the record `key` holds exactly the bit patterns of (re, im);
 // else what differs.
 std::string golden_mismatch(const GoldenRecords& records, const std::string& key, double re, double im);

@@ -20,6 +20,7 @@
 #include <utility>
 #include <vector>
 
+#include "driver/map_stage.h"
 #include "driver/pipeline.h"
 #include "driver/reference_stage.h"
 #include "driver/run_grids.h"
@@ -330,11 +331,11 @@ bool check_grid(std::ostringstream& out, const char* name, const Grid<N>& ours, 
     return agreed;
 }
 
-bool route_file(std::ostringstream& out) {
+bool route_file(std::ostringstream& out, std::ostringstream& reports, std::ostringstream& map) {
     const auto grids = std::make_unique<RunGrids>();
-    std::ostringstream report;
-    run_transform_pipeline(grids->green_freq, grids->green_time, grids->chi_time, grids->chi_freq, report);
-    fill_reference(grids->chi_reference);
+    run_transform_pipeline(grids->green_freq, grids->green_time, grids->chi_time, grids->chi_freq, reports);
+    run_reference_stage(grids->chi_reference, reports);
+    write_map(map, grids->chi_freq);
 
     FermionGrid filled{};
     fill_free_green(filled);
@@ -423,9 +424,11 @@ int main(int argc, char** argv) {
     std::ostringstream two;
     std::ostringstream one_site;
     std::ostringstream route;
+    std::ostringstream reports;
+    std::ostringstream map;
     bool agreed = engine_files(one, two);
     agreed = one_site_file(one_site) && agreed;
-    agreed = route_file(route) && agreed;
+    agreed = route_file(route, reports, map) && agreed;
     if (!agreed) {
         std::fprintf(stderr, "lattice_bubble_make_golden: the two computations differ; nothing written\n");
         return 1;
@@ -437,14 +440,14 @@ int main(int argc, char** argv) {
     const std::string input =
         "# Inputs: golden_input of tests/support/golden.h (53-bit integers times powers of two, exact).\n"
         "# Doubles are written as the 16 hex digits of their bit patterns.\n";
-    bool written =
-        write_file(dir / "fft_1d.golden",
-                   "# Golden bits of complex_fft: N = 1, 2, 4, ..., 16384 points, both signs, a table\n"
-                   "# built in the call, input golden_input(2N, seed N).\n"
-                   "#   hash <N> <sign> <FNV-1a hash of the bit patterns of the 2N output doubles>\n"
-                   "#   values <N> <sign> <the 2N output doubles>          (N <= 16)\n" +
-                       input + checked,
-                   one.str());
+    bool written = write_file(dir / "fft_1d.golden",
+                              "# Golden bits of complex_fft: N = 1, 2, 4, ..., 16384 points, both signs, a\n"
+                              "# table built in the call; input k is golden_input(2N, seed 65536 k + N), with\n"
+                              "# k = 0 ... 15 for N <= 16 and k = 0 above.\n"
+                              "#   hash <N> <sign> <k> <FNV-1a hash of the bit patterns of the 2N output doubles>\n"
+                              "#   values <N> <sign> <k> <the 2N output doubles>          (N <= 16)\n" +
+                                  input + checked,
+                              one.str());
     written = write_file(dir / "fft_2d.golden",
                          "# Golden bits of complex_fft_2d: n1 rows of N2 complex values, n1 and N2 in\n"
                          "# {1, 2, 4, ..., 64}, both signs, a table built in the call, input\n"
@@ -474,5 +477,15 @@ int main(int argc, char** argv) {
                    "# of the route (tests/support/make_golden.cpp); chi_reference pins the direct sum.\n",
                    route.str()) &&
         written;
+    // The run's own text, as a complete run writes it on a platform whose line
+    // end is a line feed; the tests skip the comment lines at the top.
+    written = write_file(dir / "reports.golden",
+                         "# The standard output of a complete run: the Fourier route's report, then the\n"
+                         "# direct sum's, printed from the grids of route.golden.\n",
+                         reports.str()) &&
+              written;
+    written = write_file(dir / "chiw.golden",
+                         "# chiw.dat as a complete run writes it, from chi_freq of route.golden.\n", map.str()) &&
+              written;
     return written ? 0 : 1;
 }
