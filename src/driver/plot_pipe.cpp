@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <io.h>
 #include <stdio.h>
+#include <windows.h>
 #else
 #include <fcntl.h>
 #include <signal.h>
@@ -51,7 +52,11 @@ StandardStreams prepare_standard_streams() {
     return streams;
 }
 
-bool standard_input_is_terminal() { return _isatty(0) != 0; }
+// A console, not merely a character device: the null device is one too.
+bool standard_input_is_terminal() {
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
+}
 
 void ignore_broken_pipes() {}  // a failed write to a pipe raises no signal here
 

@@ -34,10 +34,28 @@ const GoldenRecords& golden_2d() {
     return records;
 }
 
+void expect_plain(const std::string& key, const EngineOutput& got, const EngineOutput& plain);
+
 // Compares an output with its golden record: the hash, and where the file
 // keeps them, every double, so that a failure says where.
+//
+// The table holds the C library's cos and sin. Where its bits are not the
+// golden table's, the golden output cannot apply; that is accepted on Windows
+// alone, whose C library rounds the sines of a few angles of the tables from
+// 1024 points on otherwise (README), and there the case is compared with the
+// plain transcription, which uses the same cos and sin.
 void expect_golden(const GoldenRecords& golden, const std::string& key, const EngineOutput& got,
                    const EngineOutput& plain) {
+    const auto table = golden.find("table " + key);
+    ASSERT_NE(table, golden.end()) << "no golden table for " << key;
+    if (std::stoull(table->second.at(0), nullptr, 16) != testing::hash_bits(got.twiddle.data(), got.twiddle.size())) {
+#if defined(_WIN32)
+        expect_plain(key, got, plain);
+        return;
+#else
+        FAIL() << key << ": the twiddle table is not the golden one; the C library's cos or sin changed";
+#endif
+    }
     const auto hash = golden.find("hash " + key);
     ASSERT_NE(hash, golden.end()) << "no golden record for " << key;
     EXPECT_EQ(std::stoull(hash->second.at(0), nullptr, 16),

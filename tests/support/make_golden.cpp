@@ -66,6 +66,8 @@ std::string hex_list(const std::vector<double>& values) {
 bool record_case(std::ostringstream& out, const std::string& key, const EngineOutput& ours,
                  const EngineOutput& plain, bool every_value) {
     out << "hash " << key << " " << std::hex << hash_bits(ours.data.data(), ours.data.size()) << std::dec << "\n";
+    out << "table " << key << " " << std::hex << hash_bits(ours.twiddle.data(), ours.twiddle.size()) << std::dec
+        << "\n";
     if (every_value) {
         out << "values " << key << hex_list(ours.data) << "\n";
     }
@@ -445,7 +447,8 @@ int main(int argc, char** argv) {
                               "# table built in the call; input k is golden_input(2N, seed 65536 k + N), with\n"
                               "# k = 0 ... 15 for N <= 16 and k = 0 above.\n"
                               "#   hash <N> <sign> <k> <FNV-1a hash of the bit patterns of the 2N output doubles>\n"
-                              "#   values <N> <sign> <k> <the 2N output doubles>          (N <= 16)\n" +
+                              "#   values <N> <sign> <k> <the 2N output doubles>          (N <= 16)\n"
+                              "#   table <N> <sign> <k> <FNV-1a hash of the twiddle table the call built>\n" +
                                   input + checked,
                               one.str());
     written = write_file(dir / "fft_2d.golden",
@@ -453,7 +456,8 @@ int main(int argc, char** argv) {
                          "# {1, 2, 4, ..., 64}, both signs, a table built in the call, input\n"
                          "# golden_input(2 n1 N2, seed 65536 n1 + N2) row by row.\n"
                          "#   hash <n1>x<N2> <sign> <FNV-1a hash of the output bit patterns, row by row>\n"
-                         "#   values <n1>x<N2> <sign> <the output doubles>       (n1 N2 <= 16)\n" +
+                         "#   values <n1>x<N2> <sign> <the output doubles>       (n1 N2 <= 16)\n"
+                         "#   table <n1>x<N2> <sign> <FNV-1a hash of the twiddle table the call built>\n" +
                              input + checked,
                          two.str()) &&
               written;
