@@ -38,16 +38,6 @@ void write_usage(std::ostream& out) {
         << "Documentation: README.md and docs/ in the source tree.\n";
 }
 
-// A help or version text that could not be written is a lost output too.
-int written(std::ostream& out) {
-    out.flush();
-    if (!out) {
-        std::cerr << stdout_failure_message << std::endl;
-        return exit_output_lost;
-    }
-    return exit_complete;
-}
-
 }  // namespace
 
 int run_command_line(int argc, const char* const* argv) {
@@ -57,11 +47,11 @@ int run_command_line(int argc, const char* const* argv) {
     const std::string_view argument = argv[1];
     if (argc == 2 && (argument == "-h" || argument == "--help")) {
         write_usage(std::cout);
-        return written(std::cout);
+        return status_after_output(exit_complete);
     }
     if (argc == 2 && argument == "--version") {
         std::cout << program_name << " " << LATTICE_BUBBLE_VERSION << "\n";
-        return written(std::cout);
+        return status_after_output(exit_complete);
     }
     // The first argument that is not a lone request for help or the version.
     const std::string_view unexpected = (argument == "-h" || argument == "--help" || argument == "--version")

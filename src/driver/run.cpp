@@ -14,21 +14,16 @@
 
 namespace lattice_bubble {
 
-namespace {
-
 // The stages write with std::endl and never look at the stream; a report that
-// could not be written (or had nowhere to go) must not end in a status that
-// says success.
-int checked_exit(int status, const StandardStreams& streams) {
+// could not be written must not end in a status that says success.
+int status_after_output(int status, bool output_was_closed) {
     std::cout.flush();
-    if (!std::cout || streams.output_was_closed) {
+    if (!std::cout || output_was_closed) {
         std::cerr << stdout_failure_message << std::endl;
         return status == exit_complete ? exit_output_lost : status;
     }
     return status;
 }
-
-}  // namespace
 
 int run() {
     // Before any file or pipe is opened, so that none takes a standard number.
@@ -50,13 +45,13 @@ int run() {
         std::cerr << no_pipe_message << " ("
                   << (map.pipe_error != 0 ? std::strerror(map.pipe_error) : "unknown reason")
                   << "); the reference report was not computed" << std::endl;
-        return checked_exit(exit_no_pipe, streams);
+        return status_after_output(exit_no_pipe, streams.output_was_closed);
     }
 
     // Stage 3: the reference route.
     run_reference_stage(grids->chi_reference, std::cout);
 
-    return checked_exit(map.map_saved ? exit_complete : exit_output_lost, streams);
+    return status_after_output(map.map_saved ? exit_complete : exit_output_lost, streams.output_was_closed);
 }
 
 }  // namespace lattice_bubble
