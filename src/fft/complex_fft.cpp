@@ -23,7 +23,9 @@ void bit_reverse_permute_conj(int n, int* scratch, double* a) {
     int l = n;
     const int m = fft_detail::reversal_offsets(scratch, l, 3);
     const int m2 = 2 * m;
-    if ((m << 3) == l) {
+    if (n >= fft_detail::tiled_reversal_doubles) {
+        fft_detail::tiled_bit_reverse<true>(n, a);
+    } else if ((m << 3) == l) {
         for (int k = 0; k < m; ++k) {
             for (int j = 0; j < k; ++j) {
                 int p = 2 * j + scratch[k];

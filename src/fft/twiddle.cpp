@@ -44,7 +44,9 @@ void bit_reverse_permute(int n, int* scratch, double* a) {
     using fft_detail::exchange;
     int l = n;
     const int m = fft_detail::reversal_offsets(scratch, l, 2);
-    if ((m << 2) > l) {
+    if (n >= fft_detail::tiled_reversal_doubles) {
+        fft_detail::tiled_bit_reverse<false>(n, a);  // the same moves, cache line by cache line
+    } else if ((m << 2) > l) {
         for (int k = 1; k < m; ++k) {
             for (int j = 0; j < k; ++j) {
                 exchange(a, 2 * j + scratch[k], 2 * k + scratch[j]);
