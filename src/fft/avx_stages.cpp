@@ -14,10 +14,12 @@ namespace lattice_bubble::LATTICE_BUBBLE_FFT_AVX_ENTRIES {
 
 namespace avx = ::lattice_bubble::LATTICE_BUBBLE_FFT_ABI::fft_detail;
 
-void radix4_stage(int n, int l, double* a, const double* twiddle) { avx::radix4_stage(n, l, a, twiddle); }
+void radix4_stage(int begin, int end, int l, double* a, const double* twiddle) {
+    avx::radix4_stage(begin, end, l, a, twiddle);
+}
 
-void first_stage_twiddled_blocks(int n, double* a, const double* twiddle) {
-    avx::first_stage_twiddled_blocks(n, a, twiddle);
+void first_stage_twiddled_blocks(int begin, int end, double* a, const double* twiddle) {
+    avx::first_stage_twiddled_blocks(begin, end, a, twiddle);
 }
 
 void final_stage_forward(int n, int l, double* a) { avx::final_stage_forward(n, l, a); }

@@ -70,40 +70,61 @@ void bit_reverse_permute_conj(int n, int* scratch, double* a) {
 // least two complex values (4 doubles).
 inline constexpr int avx_min_span = 4;
 
-// The stage of span 2 doubles: one butterfly per block. Touches doubles 0 … 15.
-void fft_first_stage(int n, double* a, const double* twiddle) {
+// One twiddled stage of span l over the doubles [begin, end), multiples of 8l.
+// The first stage (l = 2) has one butterfly per block.
+void fft_stage(int begin, int end, int l, double* a, const double* twiddle) {
 #if defined(LATTICE_BUBBLE_FFT_BUILD_CARRIES_AVX)
     if (fft_detail::avx_available()) {
-        fft_detail::first_stage_leading_blocks(a, twiddle);
-        fft_avx::first_stage_twiddled_blocks(n, a, twiddle);
+        if (l == 2) {
+            if (begin == 0) {
+                fft_detail::first_stage_leading_blocks(a, twiddle);
+            }
+            fft_avx::first_stage_twiddled_blocks(begin, end, a, twiddle);
+        } else {
+            fft_avx::radix4_stage(begin, end, l, a, twiddle);
+        }
         return;
     }
 #endif
-    fft_detail::radix4_stage(n, 2, a, twiddle);
+    fft_detail::radix4_stage(begin, end, l, a, twiddle);
 }
 
-void fft_middle_stage(int n, int l, double* a, const double* twiddle) {
-#if defined(LATTICE_BUBBLE_FFT_BUILD_CARRIES_AVX)
-    if (fft_detail::avx_available()) {
-        fft_avx::radix4_stage(n, l, a, twiddle);
-        return;
+// The twiddled stages run depth first: a stage's butterflies in one range of
+// 8l doubles need only the earlier stages' results in that range, so every
+// chunk of the array that fits the first-level cache goes through all the
+// stages that stay inside it before the next chunk is touched, and the same
+// again for chunks that fit the second level. Only the stages of the widest
+// spans pass over the whole array.
+inline constexpr int near_chunk_doubles = 4096;  // 32 KiB
+inline constexpr int far_chunk_doubles = 65536;  // 512 KiB
+
+// Runs the stages from span l on while 4l < n and 8l ≤ size, over every chunk
+// of `size` doubles in [begin, end); returns the first span not run.
+int stages_by_chunk(int n, int begin, int end, int size, int l, double* a, const double* twiddle) {
+    int next = l;
+    for (int chunk = begin; chunk < end; chunk += size) {
+        next = l;
+        while ((next << 2) < n && (next << 3) <= size) {
+            fft_stage(chunk, chunk + size, next, a, twiddle);
+            next <<= 2;
+        }
     }
-#endif
-    fft_detail::radix4_stage(n, l, a, twiddle);
+    return next;
 }
 
 // Runs the twiddled stages and returns the span l of the last, untwiddled one.
 int fft_twiddled_stages(int n, double* a, const double* twiddle) {
-    int l = 2;
-    if (n > 8) {
-        fft_first_stage(n, a, twiddle);
-        l = 8;
-        while ((l << 2) < n) {
-            fft_middle_stage(n, l, a, twiddle);
-            l <<= 2;
-        }
+    if (n <= 8) {
+        return 2;
     }
-    return l;
+    const int far = n < far_chunk_doubles ? n : far_chunk_doubles;
+    const int near = far < near_chunk_doubles ? far : near_chunk_doubles;
+    int l = 2;
+    for (int chunk = 0; chunk < n; chunk += far) {
+        const int after_near = stages_by_chunk(n, chunk, chunk + far, near, 2, a, twiddle);
+        l = stages_by_chunk(n, chunk, chunk + far, far, after_near, a, twiddle);
+    }
+    return stages_by_chunk(n, 0, n, n, l, a, twiddle);
 }
 
 using FinalStage = void (*)(int, int, double*);

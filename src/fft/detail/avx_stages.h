@@ -20,8 +20,8 @@ bool avx_available();
 
 namespace lattice_bubble::LATTICE_BUBBLE_FFT_AVX_ENTRIES {
 
-void radix4_stage(int n, int l, double* a, const double* twiddle);
-void first_stage_twiddled_blocks(int n, double* a, const double* twiddle);
+void radix4_stage(int begin, int end, int l, double* a, const double* twiddle);
+void first_stage_twiddled_blocks(int begin, int end, double* a, const double* twiddle);
 void final_stage_forward(int n, int l, double* a);
 void final_stage_backward(int n, int l, double* a);
 void row_pass_positive(int n1, int n2, double** rows, const double* twiddle);

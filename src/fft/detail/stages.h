@@ -22,23 +22,27 @@ LATTICE_BUBBLE_FFT_INLINE void butterfly_store(double* a, int j, int l, const Qu
     store(a + j + 3 * l, y.y3);
 }
 
-// One radix-4 stage of span l doubles: blocks of m = 4l doubles; block 0
-// untwiddled, block 1 by the eighth turn, then for t = 1, 2, … block 2t with
-// q2 = W[t], q1 = W[2t] and block 2t + 1 with i·q2, q1 = W[2t + 1]; q3 = q1³
-// comes from q1 and q2 by the cube formula.
-inline void radix4_stage(int n, int l, double* a, const double* twiddle) {
+// One radix-4 stage of span l doubles over the doubles [begin, end), both
+// multiples of 8l: blocks of m = 4l doubles; block 0 untwiddled, block 1 by the
+// eighth turn, then for t = 1, 2, … block 2t with q2 = W[t], q1 = W[2t] and
+// block 2t + 1 with i·q2, q1 = W[2t + 1]; q3 = q1³ comes from q1 and q2 by the
+// cube formula. A block's twiddles depend on its place in the whole array, so
+// a stage may run range by range.
+inline void radix4_stage(int begin, int end, int l, double* a, const double* twiddle) {
     const int m = l << 2;
     const int m2 = m << 1;
-    for (int j = 0; j < l; j += lane_doubles) {
-        butterfly_store(a, j, l, plain_positive(butterfly_load(a, j, l)));
+    if (begin == 0) {
+        for (int j = 0; j < l; j += lane_doubles) {
+            butterfly_store(a, j, l, plain_positive(butterfly_load(a, j, l)));
+        }
+        const Cx s = splat(twiddle[2]);
+        for (int j = m; j < l + m; j += lane_doubles) {
+            butterfly_store(a, j, l, eighth_positive(butterfly_load(a, j, l), s));
+        }
+        begin = m2;
     }
-    const Cx s = splat(twiddle[2]);
-    for (int j = m; j < l + m; j += lane_doubles) {
-        butterfly_store(a, j, l, eighth_positive(butterfly_load(a, j, l), s));
-    }
-    int k1 = 0;
-    for (int k = m2; k < n; k += m2) {
-        k1 += 2;
+    for (int k = begin; k < end; k += m2) {
+        const int k1 = k / m;  // 2t for the blocks 2t and 2t + 1 at k = t·m2
         const int k2 = 2 * k1;
         const double q2_re = twiddle[k1];
         const double q2_im = twiddle[k1 + 1];
@@ -76,14 +80,14 @@ inline void first_stage_leading_blocks(double* a, const double* twiddle) {
 }
 
 #if defined(LATTICE_BUBBLE_FFT_COMPILING_AVX_UNIT)
-// The twiddled blocks of the first stage, the butterfly of block 2t (q1 = W[2t],
-// q2 = W[t]) and that of block 2t + 1 (q1 = W[2t + 1], i·q2) side by side.
-inline void first_stage_twiddled_blocks(int n, double* a, const double* twiddle) {
+// The twiddled blocks of the first stage in the doubles [begin, end), multiples
+// of 16: the butterfly of block 2t (q1 = W[2t], q2 = W[t]) and that of block
+// 2t + 1 (q1 = W[2t + 1], i·q2) side by side.
+inline void first_stage_twiddled_blocks(int begin, int end, double* a, const double* twiddle) {
     const auto pair = [](const double* lo, const double* hi) { return Cx{_mm256_loadu2_m128d(hi, lo)}; };
     const Cx two = splat(2.0);
-    int k1 = 0;
-    for (int j = 16; j < n; j += 16) {
-        k1 += 2;
+    for (int j = begin < 16 ? 16 : begin; j < end; j += 16) {
+        const int k1 = j / 8;
         const int k2 = 2 * k1;
         // W[2t] and W[2t + 1] are neighbours in the table: (g.re, g.im, h.re, h.im).
         const Cx q1 = load(twiddle + k2);
