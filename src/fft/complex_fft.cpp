@@ -67,8 +67,9 @@ void bit_reverse_permute_conj(int n, int* scratch, double* a) {
 }
 
 // AVX runs two butterflies per instruction, so its stages need spans of at
-// least two complex values (4 doubles).
+// least two complex values (4 doubles); AVX-512 runs four (8 doubles).
 inline constexpr int avx_min_span = 4;
+inline constexpr int avx512_min_span = 8;
 
 // One twiddled stage of span l over the doubles [begin, end), multiples of 8l.
 // The first stage (l = 2) has one butterfly per block.
@@ -81,6 +82,12 @@ void fft_stage(int begin, int end, int l, double* a, const double* twiddle) {
             }
             fft_avx::first_stage_twiddled_blocks(begin, end, a, twiddle);
         } else {
+#if defined(LATTICE_BUBBLE_FFT_BUILD_CARRIES_AVX512)
+            if (fft_detail::avx512_available()) {
+                fft_avx512::radix4_stage(begin, end, l, a, twiddle);
+                return;
+            }
+#endif
             fft_avx::radix4_stage(begin, end, l, a, twiddle);
         }
         return;
@@ -129,14 +136,23 @@ int fft_twiddled_stages(int n, double* a, const double* twiddle) {
 
 using FinalStage = void (*)(int, int, double*);
 
-// The twiddled stages, then the last stage: `avx` where the processor has AVX
-// and the span allows it (null where the build carries no AVX code), else `portable`.
-void run_pass(int n, double* a, const double* twiddle, FinalStage avx, FinalStage portable) {
+// The last stage in the widest lanes that the processor has and the span
+// allows; `avx512` and `avx` are null where the build carries no such code.
+struct FinalStages {
+    FinalStage avx512;
+    FinalStage avx;
+    FinalStage portable;
+};
+
+// The twiddled stages, then the last stage.
+void run_pass(int n, double* a, const double* twiddle, const FinalStages& final) {
     const int l = fft_twiddled_stages(n, a, twiddle);
-    if (avx != nullptr && l >= avx_min_span && fft_detail::avx_available()) {
-        avx(n, l, a);
+    if (final.avx512 != nullptr && l >= avx512_min_span && fft_detail::avx512_available()) {
+        final.avx512(n, l, a);
+    } else if (final.avx != nullptr && l >= avx_min_span && fft_detail::avx_available()) {
+        final.avx(n, l, a);
     } else {
-        portable(n, l, a);
+        final.portable(n, l, a);
     }
 }
 
@@ -145,16 +161,23 @@ void run_pass(int n, double* a, const double* twiddle, FinalStage avx, FinalStag
 #else
 #define LATTICE_BUBBLE_FFT_AVX_STAGE(name) nullptr
 #endif
+#if defined(LATTICE_BUBBLE_FFT_BUILD_CARRIES_AVX512)
+#define LATTICE_BUBBLE_FFT_AVX512_STAGE(name) (&fft_avx512::name)
+#else
+#define LATTICE_BUBBLE_FFT_AVX512_STAGE(name) nullptr
+#endif
 
 void fft_forward_pass(int n, double* a, const double* twiddle) {
-    run_pass(n, a, twiddle, LATTICE_BUBBLE_FFT_AVX_STAGE(final_stage_forward),
-             fft_detail::final_stage_forward);
+    run_pass(n, a, twiddle,
+             {LATTICE_BUBBLE_FFT_AVX512_STAGE(final_stage_forward), LATTICE_BUBBLE_FFT_AVX_STAGE(final_stage_forward),
+              fft_detail::final_stage_forward});
 }
 
 // The same stages; the last one conjugates its inputs and its results.
 void fft_backward_pass(int n, double* a, const double* twiddle) {
-    run_pass(n, a, twiddle, LATTICE_BUBBLE_FFT_AVX_STAGE(final_stage_backward),
-             fft_detail::final_stage_backward);
+    run_pass(n, a, twiddle,
+             {LATTICE_BUBBLE_FFT_AVX512_STAGE(final_stage_backward),
+              LATTICE_BUBBLE_FFT_AVX_STAGE(final_stage_backward), fft_detail::final_stage_backward});
 }
 
 // The fused eight-point kernel, in registers: the (conjugating) bit reversal done by the loads,
@@ -205,12 +228,28 @@ bool fft_detail::avx_available() {
 #endif
 }
 
+bool fft_detail::avx512_available() {
+#if defined(LATTICE_BUBBLE_FFT_BUILD_CARRIES_AVX512)
+    // As for AVX: the flag, and the operating system's saving of the 512-bit
+    // registers and the mask registers.
+    static const bool available = __builtin_cpu_supports("avx512f");
+    return available;
+#else
+    return false;
+#endif
+}
+
 FftPath fft_path() {
 #if defined(LATTICE_BUBBLE_FFT_SSE2_LANES)
-    const FftLanes lanes = fft_detail::avx_available() ? FftLanes::avx : FftLanes::sse2;
+    FftLanes lanes = FftLanes::sse2;
 #else
-    const FftLanes lanes = fft_detail::avx_available() ? FftLanes::avx : FftLanes::scalar;
+    FftLanes lanes = FftLanes::scalar;
 #endif
+    if (fft_detail::avx512_available()) {
+        lanes = FftLanes::avx512;
+    } else if (fft_detail::avx_available()) {
+        lanes = FftLanes::avx;
+    }
     return {lanes, fft_detail::fused_kernels};
 }
 

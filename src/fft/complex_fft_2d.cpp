@@ -88,15 +88,23 @@ using fft_detail::Positive;
 
 using PassFunction = void (*)(int, int, double**, const double*);
 
-// Where the processor has AVX, a row pass takes two columns per instruction
-// (it needs an even number of columns) and a column pass two rows (an even
-// number of rows); `avx` is null where the build carries no AVX code.
-void run_pass(PassFunction avx, bool avx_shape, PassFunction portable, int n1, int n2, double** rows,
-              const double* twiddle) {
-    if (avx != nullptr && avx_shape && fft_detail::avx_available()) {
-        avx(n1, n2, rows, twiddle);
+// A pass in the widest lanes that the processor has and the shape allows: a
+// row pass takes two (AVX) or four (AVX-512) columns per instruction, a column
+// pass two or four rows, so the count of the lines must be a multiple of that.
+// `avx512` and `avx` are null where the build carries no such code.
+struct Passes {
+    PassFunction avx512;
+    PassFunction avx;
+    PassFunction portable;
+};
+
+void run_pass(const Passes& pass, int lines, int n1, int n2, double** rows, const double* twiddle) {
+    if (pass.avx512 != nullptr && lines % 4 == 0 && fft_detail::avx512_available()) {
+        pass.avx512(n1, n2, rows, twiddle);
+    } else if (pass.avx != nullptr && lines % 2 == 0 && fft_detail::avx_available()) {
+        pass.avx(n1, n2, rows, twiddle);
     } else {
-        portable(n1, n2, rows, twiddle);
+        pass.portable(n1, n2, rows, twiddle);
     }
 }
 
@@ -105,22 +113,29 @@ void run_pass(PassFunction avx, bool avx_shape, PassFunction portable, int n1, i
 #else
 #define LATTICE_BUBBLE_FFT_AVX_PASS(name) nullptr
 #endif
+#if defined(LATTICE_BUBBLE_FFT_BUILD_CARRIES_AVX512)
+#define LATTICE_BUBBLE_FFT_AVX512_PASS(name) (&fft_avx512::name)
+#else
+#define LATTICE_BUBBLE_FFT_AVX512_PASS(name) nullptr
+#endif
+#define LATTICE_BUBBLE_FFT_PASSES(name, portable) \
+    Passes { LATTICE_BUBBLE_FFT_AVX512_PASS(name), LATTICE_BUBBLE_FFT_AVX_PASS(name), portable }
 
 void fft2d_column_pass_positive(int n1, int n2, double** rows, const double* twiddle) {
-    run_pass(LATTICE_BUBBLE_FFT_AVX_PASS(column_pass_positive), n1 % 2 == 0,
-             fft_detail::column_pass<Positive>, n1, n2, rows, twiddle);
+    run_pass(LATTICE_BUBBLE_FFT_PASSES(column_pass_positive, fft_detail::column_pass<Positive>), n1, n1, n2,
+             rows, twiddle);
 }
 void fft2d_row_pass_positive(int n1, int n2, double** rows, const double* twiddle) {
-    run_pass(LATTICE_BUBBLE_FFT_AVX_PASS(row_pass_positive), n2 % 4 == 0, fft_detail::row_pass<Positive>, n1,
-             n2, rows, twiddle);
+    run_pass(LATTICE_BUBBLE_FFT_PASSES(row_pass_positive, fft_detail::row_pass<Positive>), n2 / 2, n1, n2, rows,
+             twiddle);
 }
 void fft2d_column_pass_negative(int n1, int n2, double** rows, const double* twiddle) {
-    run_pass(LATTICE_BUBBLE_FFT_AVX_PASS(column_pass_negative), n1 % 2 == 0,
-             fft_detail::column_pass<Negative>, n1, n2, rows, twiddle);
+    run_pass(LATTICE_BUBBLE_FFT_PASSES(column_pass_negative, fft_detail::column_pass<Negative>), n1, n1, n2,
+             rows, twiddle);
 }
 void fft2d_row_pass_negative(int n1, int n2, double** rows, const double* twiddle) {
-    run_pass(LATTICE_BUBBLE_FFT_AVX_PASS(row_pass_negative), n2 % 4 == 0, fft_detail::row_pass<Negative>, n1,
-             n2, rows, twiddle);
+    run_pass(LATTICE_BUBBLE_FFT_PASSES(row_pass_negative, fft_detail::row_pass<Negative>), n2 / 2, n1, n2, rows,
+             twiddle);
 }
 
 // 2·n1 must fit in an int.

@@ -16,11 +16,15 @@
 //   LATTICE_BUBBLE_FFT_BUILD_CARRIES_AVX    the build also holds the stages of
 //                                           avx_stages.cpp and runs them where
 //                                           the processor has AVX
+//   LATTICE_BUBBLE_FFT_BUILD_CARRIES_AVX512 the build also holds those of
+//                                           avx512_stages.cpp and runs them
+//                                           where the processor has AVX-512F
 //
-// LATTICE_BUBBLE_FFT_COMPILING_AVX_UNIT is no build choice: avx_stages.cpp
-// defines it for itself, the one translation unit compiled with -mavx. Its
-// inline functions get a namespace of their own, so that they are never
-// merged with their SSE2 twins, which must run on every x86-64 processor.
+// LATTICE_BUBBLE_FFT_COMPILING_AVX_UNIT and _AVX512_UNIT are no build choices:
+// avx_stages.cpp and avx512_stages.cpp define them for themselves, the only
+// translation units compiled with -mavx and -mavx512f. Their inline functions
+// get namespaces of their own, so that they are never merged with their SSE2
+// twins, which must run on every x86-64 processor.
 //
 // Which kernel runs for which size and processor: docs/fft_engine.md.
 
@@ -33,6 +37,8 @@
 
 #if defined(LATTICE_BUBBLE_FFT_COMPILING_AVX_UNIT)
 #define LATTICE_BUBBLE_FFT_ABI LATTICE_BUBBLE_FFT_PASTE(LATTICE_BUBBLE_FFT_BUILD, _avx_unit)
+#elif defined(LATTICE_BUBBLE_FFT_COMPILING_AVX512_UNIT)
+#define LATTICE_BUBBLE_FFT_ABI LATTICE_BUBBLE_FFT_PASTE(LATTICE_BUBBLE_FFT_BUILD, _avx512_unit)
 #else
 #define LATTICE_BUBBLE_FFT_ABI LATTICE_BUBBLE_FFT_BUILD
 #endif
@@ -40,11 +46,12 @@
 // The entry points of the AVX unit, called from the build's other units after
 // they have checked the processor.
 #define LATTICE_BUBBLE_FFT_AVX_ENTRIES LATTICE_BUBBLE_FFT_PASTE(LATTICE_BUBBLE_FFT_BUILD, _avx_entries)
+#define LATTICE_BUBBLE_FFT_AVX512_ENTRIES LATTICE_BUBBLE_FFT_PASTE(LATTICE_BUBBLE_FFT_BUILD, _avx512_entries)
 
 namespace lattice_bubble {
 
 // The widest lanes a build runs its butterflies in, on the processor at hand.
-enum class FftLanes { scalar, sse2, avx };
+enum class FftLanes { scalar, sse2, avx, avx512 };
 
 struct FftPath {
     FftLanes lanes = FftLanes::scalar;
@@ -57,6 +64,8 @@ struct FftPath {
             return "sse2";
         case FftLanes::avx:
             return "avx";
+        case FftLanes::avx512:
+            return "avx512";
         case FftLanes::scalar:
             break;
     }

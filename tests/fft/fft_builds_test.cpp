@@ -147,6 +147,9 @@ TEST(FftBuilds, EveryPathTheProcessorCanRunIsForced) {
     if (testing::processor_has_avx()) {
         expected.emplace_back("avx");
     }
+    if (testing::processor_has_avx512f()) {
+        expected.emplace_back("avx512");
+    }
     for (const std::string& lanes : expected) {
         for (const bool fused : {true, false}) {
             EXPECT_TRUE(paths.contains({lanes, fused}))

@@ -8,6 +8,8 @@
 
 // The forced builds; their namespaces are those of tests/CMakeLists.txt.
 LATTICE_BUBBLE_FFT_DECLARE_BUILD(runtime_general)
+LATTICE_BUBBLE_FFT_DECLARE_BUILD(avx_fused)
+LATTICE_BUBBLE_FFT_DECLARE_BUILD(avx_general)
 LATTICE_BUBBLE_FFT_DECLARE_BUILD(sse2_fused)
 LATTICE_BUBBLE_FFT_DECLARE_BUILD(sse2_general)
 LATTICE_BUBBLE_FFT_DECLARE_BUILD(scalar_fused)
@@ -29,6 +31,8 @@ const std::vector<FftBuild>& fft_builds() {
         {"fast_build", &lattice_bubble::complex_fft, &lattice_bubble::complex_fft_2d,
          &lattice_bubble::fft_path},
         LATTICE_BUBBLE_TEST_BUILD(runtime_general),
+        LATTICE_BUBBLE_TEST_BUILD(avx_fused),
+        LATTICE_BUBBLE_TEST_BUILD(avx_general),
         LATTICE_BUBBLE_TEST_BUILD(sse2_fused),
         LATTICE_BUBBLE_TEST_BUILD(sse2_general),
         LATTICE_BUBBLE_TEST_BUILD(scalar_fused),
@@ -40,6 +44,14 @@ const std::vector<FftBuild>& fft_builds() {
 bool processor_has_avx() {
 #if defined(__x86_64__) && defined(__GNUC__)
     return __builtin_cpu_supports("avx");
+#else
+    return false;
+#endif
+}
+
+bool processor_has_avx512f() {
+#if defined(__x86_64__) && defined(__GNUC__)
+    return __builtin_cpu_supports("avx512f");
 #else
     return false;
 #endif

@@ -24,7 +24,9 @@ inline void PrintTo(const FftBuild& build, std::ostream* out) { *out << build.na
 // The program's own build first, then the forced ones.
 const std::vector<FftBuild>& fft_builds();
 
-// Whether this processor can run the AVX unit, asked without the engine.
+// Whether this processor can run the AVX and the AVX-512 units, asked
+// without the engine.
 bool processor_has_avx();
+bool processor_has_avx512f();
 
 }  // namespace lattice_bubble::testing

@@ -1,9 +1,12 @@
 #pragma once
 // Private to the FFT engine: the 1-D stages and the 2-D passes compiled for AVX
-// (fft/avx_stages.cpp), two butterflies per instruction. Call them only where
-// avx_available() says so, the 1-D stages only with spans l ≥ 4 doubles, the
-// row passes only with an even number of columns (n2 a multiple of 4) and the
-// column passes only with an even number of rows.
+// (fft/avx_stages.cpp), two butterflies per instruction, and for AVX-512F
+// (fft/avx512_stages.cpp), four. Call the AVX ones only where avx_available()
+// says so, the 1-D stages only with spans l ≥ 4 doubles, the row passes only
+// with an even number of columns (n2 a multiple of 4) and the column passes
+// only with an even number of rows. Call the AVX-512 ones only where
+// avx512_available() says so, with spans l ≥ 8 doubles, a multiple of four
+// columns (n2 of 8) for a row pass and of four rows for a column pass.
 
 #include "fft/fft_abi.h"
 
@@ -14,6 +17,8 @@ namespace fft_detail {
 // processor (and its operating system) has AVX. Asked once; defined in an
 // SSE2 translation unit.
 bool avx_available();
+// The same for the AVX-512F functions (a processor with them has AVX too).
+bool avx512_available();
 }  // namespace fft_detail
 }  // namespace LATTICE_BUBBLE_FFT_ABI
 }  // namespace lattice_bubble
@@ -31,8 +36,21 @@ void column_pass_negative(int n1, int n2, double** rows, const double* twiddle);
 
 }  // namespace lattice_bubble::LATTICE_BUBBLE_FFT_AVX_ENTRIES
 
+namespace lattice_bubble::LATTICE_BUBBLE_FFT_AVX512_ENTRIES {
+
+void radix4_stage(int begin, int end, int l, double* a, const double* twiddle);
+void final_stage_forward(int n, int l, double* a);
+void final_stage_backward(int n, int l, double* a);
+void row_pass_positive(int n1, int n2, double** rows, const double* twiddle);
+void row_pass_negative(int n1, int n2, double** rows, const double* twiddle);
+void column_pass_positive(int n1, int n2, double** rows, const double* twiddle);
+void column_pass_negative(int n1, int n2, double** rows, const double* twiddle);
+
+}  // namespace lattice_bubble::LATTICE_BUBBLE_FFT_AVX512_ENTRIES
+
 namespace lattice_bubble {
 inline namespace LATTICE_BUBBLE_FFT_ABI {
 namespace fft_avx = ::lattice_bubble::LATTICE_BUBBLE_FFT_AVX_ENTRIES;
+namespace fft_avx512 = ::lattice_bubble::LATTICE_BUBBLE_FFT_AVX512_ENTRIES;
 }  // namespace LATTICE_BUBBLE_FFT_ABI
 }  // namespace lattice_bubble

@@ -2,9 +2,9 @@
 // Private to the FFT engine: complex values (real, imaginary) held in double
 // lanes, with exactly the lane operations the butterflies need. A Cx holds one
 // complex value (in an SSE2 register, or as two scalars in a build with scalar
-// lanes or without SSE2) or, in the translation unit built for AVX, two
-// neighbouring complex values, so that two independent butterflies run side
-// by side.
+// lanes or without SSE2) or, in the translation units built for AVX and
+// AVX-512, two or four neighbouring complex values, so that two or four
+// independent butterflies run side by side.
 //
 // Every operation is one IEEE double operation per lane, so vector code
 // computes each part exactly as scalar code does.
@@ -14,7 +14,7 @@
 
 #include "fft/fft_abi.h"
 
-#if defined(LATTICE_BUBBLE_FFT_COMPILING_AVX_UNIT)
+#if defined(LATTICE_BUBBLE_FFT_COMPILING_AVX_UNIT) || defined(LATTICE_BUBBLE_FFT_COMPILING_AVX512_UNIT)
 #include <immintrin.h>
 #elif defined(__SSE2__) && !defined(LATTICE_BUBBLE_FFT_SCALAR_LANES)
 #define LATTICE_BUBBLE_FFT_SSE2_LANES 1
@@ -34,7 +34,35 @@ namespace lattice_bubble {
 inline namespace LATTICE_BUBBLE_FFT_ABI {
 namespace fft_detail {
 
-#if defined(LATTICE_BUBBLE_FFT_COMPILING_AVX_UNIT)
+#if defined(LATTICE_BUBBLE_FFT_COMPILING_AVX512_UNIT)
+
+inline constexpr int lane_doubles = 8;  // four complex values
+
+struct Cx {
+    __m512d v;
+};
+
+// Sign flips as integer exclusive-or, which AVX-512F has for 512-bit registers.
+inline __m512d flip_signs(__m512d a, __m512i mask) {
+    return _mm512_castsi512_pd(_mm512_xor_si512(_mm512_castpd_si512(a), mask));
+}
+inline constexpr long long sign_bit = static_cast<long long>(0x8000000000000000ULL);
+
+inline Cx load(const double* p) { return {_mm512_loadu_pd(p)}; }
+inline void store(double* p, Cx a) { _mm512_storeu_pd(p, a.v); }
+inline Cx make(double re, double im) { return {_mm512_set_pd(im, re, im, re, im, re, im, re)}; }
+inline Cx splat(double x) { return {_mm512_set1_pd(x)}; }
+inline Cx operator+(Cx a, Cx b) { return {_mm512_add_pd(a.v, b.v)}; }
+inline Cx operator-(Cx a, Cx b) { return {_mm512_sub_pd(a.v, b.v)}; }
+inline Cx operator*(Cx a, Cx b) { return {_mm512_mul_pd(a.v, b.v)}; }
+inline Cx swap(Cx a) { return {_mm512_permute_pd(a.v, 0x55)}; }
+inline Cx neg_re(Cx a) { return {flip_signs(a.v, _mm512_set_epi64(0, sign_bit, 0, sign_bit, 0, sign_bit, 0, sign_bit))}; }
+inline Cx neg_im(Cx a) { return {flip_signs(a.v, _mm512_set_epi64(sign_bit, 0, sign_bit, 0, sign_bit, 0, sign_bit, 0))}; }
+inline Cx dup_re(Cx a) { return {_mm512_unpacklo_pd(a.v, a.v)}; }
+inline Cx dup_im(Cx a) { return {_mm512_unpackhi_pd(a.v, a.v)}; }
+inline Cx im_re(Cx a, Cx b) { return {_mm512_shuffle_pd(a.v, b.v, 0x55)}; }
+
+#elif defined(LATTICE_BUBBLE_FFT_COMPILING_AVX_UNIT)
 
 inline constexpr int lane_doubles = 4;  // two complex values
 

@@ -1,14 +1,14 @@
 #pragma once
 // Private to the FFT engine: the butterfly passes of the 2-D transform, over
 // the lanes of detail/lanes.h. Included by complex_fft_2d.cpp (SSE2 or scalar
-// lanes) and by the AVX unit.
+// lanes) and by the AVX and AVX-512 units.
 //
 // Both passes run the same stages over `count` elements; every butterfly is
 // applied to a whole set of independent lines, innermost, so that its twiddles
 // are formed once per block. A row pass transforms the row index, and its
 // lines are the columns (one lane group of columns at a time); a column pass
 // transforms the column index, and its lines are the rows (two rows per
-// register in AVX). Independent butterflies may run in any order: the values
+// register in AVX, four in AVX-512). Independent butterflies may run in any order: the values
 // are those of the written loop nest.
 
 #include "fft/detail/lanes.h"
@@ -65,7 +65,23 @@ struct RowsOfColumns {  // row pass: element p is row p; a line is a group of co
     void put(int p, int line, Cx v) const { store(rows[p] + line * lane_doubles, v); }
 };
 
-#if defined(LATTICE_BUBBLE_FFT_COMPILING_AVX_UNIT)
+#if defined(LATTICE_BUBBLE_FFT_COMPILING_AVX512_UNIT)
+struct ColumnsOfRows {  // column pass: element p is column p; a line is four rows
+    double** rows;
+    [[nodiscard]] Cx get(int p, int line) const {
+        double* const* r = rows + 4 * line;
+        const __m256d lo = _mm256_loadu2_m128d(r[1] + 2 * p, r[0] + 2 * p);
+        const __m256d hi = _mm256_loadu2_m128d(r[3] + 2 * p, r[2] + 2 * p);
+        return {_mm512_insertf64x4(_mm512_castpd256_pd512(lo), hi, 1)};
+    }
+    void put(int p, int line, Cx v) const {
+        double* const* r = rows + 4 * line;
+        _mm256_storeu2_m128d(r[1] + 2 * p, r[0] + 2 * p, _mm512_castpd512_pd256(v.v));
+        _mm256_storeu2_m128d(r[3] + 2 * p, r[2] + 2 * p, _mm512_extractf64x4_pd(v.v, 1));
+    }
+};
+inline constexpr int rows_per_line = 4;
+#elif defined(LATTICE_BUBBLE_FFT_COMPILING_AVX_UNIT)
 struct ColumnsOfRows {  // column pass: element p is column p; a line is a pair of rows
     double** rows;
     [[nodiscard]] Cx get(int p, int line) const {

@@ -1,0 +1,42 @@
+// The 1-D stages and the 2-D passes built for AVX-512F. This translation unit
+// alone is compiled with -mavx512f (never with FMA): its lanes do the same IEEE
+// operations as the SSE2 ones, four butterflies at a time. Nothing here may
+// run before the caller has checked that the processor has AVX-512F. The 1-D
+// first stage, whose spans are too short for these lanes, stays in AVX.
+
+#define LATTICE_BUBBLE_FFT_COMPILING_AVX512_UNIT 1
+
+#include "fft/detail/avx_stages.h"
+
+#include "fft/detail/passes_2d.h"
+#include "fft/detail/stages.h"
+
+namespace lattice_bubble::LATTICE_BUBBLE_FFT_AVX512_ENTRIES {
+
+namespace avx512 = ::lattice_bubble::LATTICE_BUBBLE_FFT_ABI::fft_detail;
+
+void radix4_stage(int begin, int end, int l, double* a, const double* twiddle) {
+    avx512::radix4_stage(begin, end, l, a, twiddle);
+}
+
+void final_stage_forward(int n, int l, double* a) { avx512::final_stage_forward(n, l, a); }
+
+void final_stage_backward(int n, int l, double* a) { avx512::final_stage_backward(n, l, a); }
+
+void row_pass_positive(int n1, int n2, double** rows, const double* twiddle) {
+    avx512::row_pass<avx512::Positive>(n1, n2, rows, twiddle);
+}
+
+void row_pass_negative(int n1, int n2, double** rows, const double* twiddle) {
+    avx512::row_pass<avx512::Negative>(n1, n2, rows, twiddle);
+}
+
+void column_pass_positive(int n1, int n2, double** rows, const double* twiddle) {
+    avx512::column_pass<avx512::Positive>(n1, n2, rows, twiddle);
+}
+
+void column_pass_negative(int n1, int n2, double** rows, const double* twiddle) {
+    avx512::column_pass<avx512::Negative>(n1, n2, rows, twiddle);
+}
+
+}  // namespace lattice_bubble::LATTICE_BUBBLE_FFT_AVX512_ENTRIES
