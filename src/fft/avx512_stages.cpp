@@ -10,6 +10,7 @@
 
 #include "fft/detail/passes_2d.h"
 #include "fft/detail/stages.h"
+#include "fft/detail/tiles_avx512.h"
 
 namespace lattice_bubble::LATTICE_BUBBLE_FFT_AVX512_ENTRIES {
 
@@ -17,6 +18,14 @@ namespace avx512 = ::lattice_bubble::LATTICE_BUBBLE_FFT_ABI::fft_detail;
 
 void radix4_stage(int begin, int end, int l, double* a, const double* twiddle) {
     avx512::radix4_stage(begin, end, l, a, twiddle);
+}
+
+void reverse_and_first_stage_forward(int n, double* a, const double* twiddle) {
+    avx512::reverse_and_first_stage<avx512::Positive, false>(n, a, twiddle);
+}
+
+void reverse_and_first_stage_backward(int n, double* a, const double* twiddle) {
+    avx512::reverse_and_first_stage<avx512::Positive, true>(n, a, twiddle);
 }
 
 void final_stage_forward(int n, int l, double* a) { avx512::final_stage_forward(n, l, a); }
@@ -37,6 +46,18 @@ void column_pass_positive(int n1, int n2, double** rows, const double* twiddle) 
 
 void column_pass_negative(int n1, int n2, double** rows, const double* twiddle) {
     avx512::column_pass<avx512::Negative>(n1, n2, rows, twiddle);
+}
+
+void column_pass_by_rows_positive(int n1, int n2, double** rows, const double* twiddle) {
+    for (int i = 0; i < n1; ++i) {
+        avx512::column_pass_of_row<avx512::Positive>(n2, rows[i], twiddle);
+    }
+}
+
+void column_pass_by_rows_negative(int n1, int n2, double** rows, const double* twiddle) {
+    for (int i = 0; i < n1; ++i) {
+        avx512::column_pass_of_row<avx512::Negative>(n2, rows[i], twiddle);
+    }
 }
 
 }  // namespace lattice_bubble::LATTICE_BUBBLE_FFT_AVX512_ENTRIES

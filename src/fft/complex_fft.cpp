@@ -119,16 +119,17 @@ int stages_by_chunk(int n, int begin, int end, int size, int l, double* a, const
     return next;
 }
 
-// Runs the twiddled stages and returns the span l of the last, untwiddled one.
-int fft_twiddled_stages(int n, double* a, const double* twiddle) {
+// Runs the twiddled stages from span `first` on (2, or 8 where the first stage
+// ran with the bit reversal) and returns the span l of the last, untwiddled one.
+int fft_twiddled_stages(int n, double* a, const double* twiddle, int first) {
     if (n <= 8) {
         return 2;
     }
     const int far = n < far_chunk_doubles ? n : far_chunk_doubles;
     const int near = far < near_chunk_doubles ? far : near_chunk_doubles;
-    int l = 2;
+    int l = first;
     for (int chunk = 0; chunk < n; chunk += far) {
-        const int after_near = stages_by_chunk(n, chunk, chunk + far, near, 2, a, twiddle);
+        const int after_near = stages_by_chunk(n, chunk, chunk + far, near, first, a, twiddle);
         l = stages_by_chunk(n, chunk, chunk + far, far, after_near, a, twiddle);
     }
     return stages_by_chunk(n, 0, n, n, l, a, twiddle);
@@ -145,8 +146,8 @@ struct FinalStages {
 };
 
 // The twiddled stages, then the last stage.
-void run_pass(int n, double* a, const double* twiddle, const FinalStages& final) {
-    const int l = fft_twiddled_stages(n, a, twiddle);
+void run_pass(int n, double* a, const double* twiddle, const FinalStages& final, int first) {
+    const int l = fft_twiddled_stages(n, a, twiddle, first);
     if (final.avx512 != nullptr && l >= avx512_min_span && fft_detail::avx512_available()) {
         final.avx512(n, l, a);
     } else if (final.avx != nullptr && l >= avx_min_span && fft_detail::avx_available()) {
@@ -167,17 +168,47 @@ void run_pass(int n, double* a, const double* twiddle, const FinalStages& final)
 #define LATTICE_BUBBLE_FFT_AVX512_STAGE(name) nullptr
 #endif
 
-void fft_forward_pass(int n, double* a, const double* twiddle) {
+// The stages from span `first` on.
+void fft_forward_pass(int n, double* a, const double* twiddle, int first = 2) {
     run_pass(n, a, twiddle,
              {LATTICE_BUBBLE_FFT_AVX512_STAGE(final_stage_forward), LATTICE_BUBBLE_FFT_AVX_STAGE(final_stage_forward),
-              fft_detail::final_stage_forward});
+              fft_detail::final_stage_forward},
+             first);
 }
 
 // The same stages; the last one conjugates its inputs and its results.
-void fft_backward_pass(int n, double* a, const double* twiddle) {
+void fft_backward_pass(int n, double* a, const double* twiddle, int first = 2) {
     run_pass(n, a, twiddle,
              {LATTICE_BUBBLE_FFT_AVX512_STAGE(final_stage_backward),
-              LATTICE_BUBBLE_FFT_AVX_STAGE(final_stage_backward), fft_detail::final_stage_backward});
+              LATTICE_BUBBLE_FFT_AVX_STAGE(final_stage_backward), fft_detail::final_stage_backward},
+             first);
+}
+
+// Where the processor has AVX-512F, from 32 points on, the bit reversal and
+// the first stage run as one pass over the data (detail/tiles_avx512.h). The
+// scratch entries are still made as the permutations make them. Returns
+// whether it ran.
+bool reversed_with_first_stage(int n, int sign, double* a, int* scratch, const double* twiddle) {
+#if defined(LATTICE_BUBBLE_FFT_BUILD_CARRIES_AVX512)
+    if (!fft_detail::fused_kernels || n < 64 || !fft_detail::avx512_available()) {
+        return false;
+    }
+    int l = n;
+    if (sign >= 0) {
+        fft_detail::reversal_offsets(scratch, l, 2);
+        fft_avx512::reverse_and_first_stage_forward(n, a, twiddle);
+        fft_forward_pass(n, a, twiddle, 8);
+    } else {
+        fft_detail::reversal_offsets(scratch, l, 3);
+        fft_avx512::reverse_and_first_stage_backward(n, a, twiddle);
+        fft_backward_pass(n, a, twiddle, 8);
+    }
+    return true;
+#else
+    static_cast<void>(n), static_cast<void>(sign), static_cast<void>(a), static_cast<void>(scratch),
+        static_cast<void>(twiddle);
+    return false;
+#endif
 }
 
 // The fused eight-point kernel, in registers: the (conjugating) bit reversal done by the loads,
@@ -265,6 +296,9 @@ void complex_fft(int n, int sign, double* a, int* index_work, double* twiddle) {
     }
     if (fft_detail::fused_kernels && n == eight_point_doubles) {
         eight_point_fft(sign, a, index_work + 2, twiddle);
+        return;
+    }
+    if (reversed_with_first_stage(n, sign, a, index_work + 2, twiddle)) {
         return;
     }
     if (n > 4) {

@@ -121,7 +121,25 @@ void run_pass(const Passes& pass, int lines, int n1, int n2, double** rows, cons
 #define LATTICE_BUBBLE_FFT_PASSES(name, portable) \
     Passes { LATTICE_BUBBLE_FFT_AVX512_PASS(name), LATTICE_BUBBLE_FFT_AVX_PASS(name), portable }
 
+// Where the processor has AVX-512F, a row of 32 columns or more goes through
+// the column pass on its own, its bit reversal done with its first stage, so
+// the driver leaves the columns where they are.
+bool column_pass_by_rows(int n2) {
+#if defined(LATTICE_BUBBLE_FFT_BUILD_CARRIES_AVX512)
+    return fft_detail::fused_kernels && n2 >= 64 && fft_detail::avx512_available();
+#else
+    static_cast<void>(n2);
+    return false;
+#endif
+}
+
 void fft2d_column_pass_positive(int n1, int n2, double** rows, const double* twiddle) {
+#if defined(LATTICE_BUBBLE_FFT_BUILD_CARRIES_AVX512)
+    if (column_pass_by_rows(n2)) {
+        fft_avx512::column_pass_by_rows_positive(n1, n2, rows, twiddle);
+        return;
+    }
+#endif
     run_pass(LATTICE_BUBBLE_FFT_PASSES(column_pass_positive, fft_detail::column_pass<Positive>), n1, n1, n2,
              rows, twiddle);
 }
@@ -130,6 +148,12 @@ void fft2d_row_pass_positive(int n1, int n2, double** rows, const double* twiddl
              twiddle);
 }
 void fft2d_column_pass_negative(int n1, int n2, double** rows, const double* twiddle) {
+#if defined(LATTICE_BUBBLE_FFT_BUILD_CARRIES_AVX512)
+    if (column_pass_by_rows(n2)) {
+        fft_avx512::column_pass_by_rows_negative(n1, n2, rows, twiddle);
+        return;
+    }
+#endif
     run_pass(LATTICE_BUBBLE_FFT_PASSES(column_pass_negative, fft_detail::column_pass<Negative>), n1, n1, n2,
              rows, twiddle);
 }
@@ -170,7 +194,8 @@ void complex_fft_2d(int n1, int n2, int sign, double** rows, int* index_work, do
     // The row reversal and the column pass commute (the column pass treats
     // every row alike), so a row pass may take over the row moves.
     if (n2 > 4) {
-        bit_reverse_columns(n1, n2, index_work + 2, rows, !fft_detail::reverses_on_load(n2 / 2));
+        bit_reverse_columns(n1, n2, index_work + 2, rows,
+                            !fft_detail::reverses_on_load(n2 / 2) && !column_pass_by_rows(n2));
     }
     if (n1 > 2) {
         bit_reverse_rows(n1, n2, index_work + 2, rows, !fft_detail::reverses_on_load(n1));

@@ -39,12 +39,20 @@ void column_pass_negative(int n1, int n2, double** rows, const double* twiddle);
 namespace lattice_bubble::LATTICE_BUBBLE_FFT_AVX512_ENTRIES {
 
 void radix4_stage(int begin, int end, int l, double* a, const double* twiddle);
+// The bit reversal (conjugating for the backward transform) and the first
+// stage in one pass; n ≥ 64.
+void reverse_and_first_stage_forward(int n, double* a, const double* twiddle);
+void reverse_and_first_stage_backward(int n, double* a, const double* twiddle);
 void final_stage_forward(int n, int l, double* a);
 void final_stage_backward(int n, int l, double* a);
 void row_pass_positive(int n1, int n2, double** rows, const double* twiddle);
 void row_pass_negative(int n1, int n2, double** rows, const double* twiddle);
 void column_pass_positive(int n1, int n2, double** rows, const double* twiddle);
 void column_pass_negative(int n1, int n2, double** rows, const double* twiddle);
+// The column pass row by row from columns in natural order, each row's bit
+// reversal done with its first stage; n2 ≥ 64, any n1.
+void column_pass_by_rows_positive(int n1, int n2, double** rows, const double* twiddle);
+void column_pass_by_rows_negative(int n1, int n2, double** rows, const double* twiddle);
 
 }  // namespace lattice_bubble::LATTICE_BUBBLE_FFT_AVX512_ENTRIES
 

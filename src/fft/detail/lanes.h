@@ -233,6 +233,34 @@ LATTICE_BUBBLE_FFT_INLINE Quad twiddled_negative(const Opening& e, Twiddle t1, T
     return {e.e0 + e.e2, mul_conj(t1, e.e1 - ie3), mul_conj(t2, e.e0 - e.e2), mul_conj(t3, e.e1 + ie3)};
 }
 
+// The three twiddles of a twiddled butterfly, on p + L, p + 2L and p + 3L.
+struct BlockTwiddles {
+    Twiddle t1;
+    Twiddle t2;
+    Twiddle t3;
+};
+
+// The butterflies of one direction of the exponent.
+struct Positive {
+    LATTICE_BUBBLE_FFT_INLINE static Quad plain(const Opening& e) { return fft_detail::plain_positive(e); }
+    LATTICE_BUBBLE_FFT_INLINE static Quad eighth(const Opening& e, Cx h) {
+        return fft_detail::eighth_positive(e, h);
+    }
+    LATTICE_BUBBLE_FFT_INLINE static Quad twiddled(const Opening& e, const BlockTwiddles& t) {
+        return fft_detail::twiddled_positive(e, t.t1, t.t2, t.t3);
+    }
+};
+
+struct Negative {
+    LATTICE_BUBBLE_FFT_INLINE static Quad plain(const Opening& e) { return fft_detail::plain_negative(e); }
+    LATTICE_BUBBLE_FFT_INLINE static Quad eighth(const Opening& e, Cx h) {
+        return fft_detail::eighth_negative(e, h);
+    }
+    LATTICE_BUBBLE_FFT_INLINE static Quad twiddled(const Opening& e, const BlockTwiddles& t) {
+        return fft_detail::twiddled_negative(e, t.t1, t.t2, t.t3);
+    }
+};
+
 }  // namespace fft_detail
 }  // namespace LATTICE_BUBBLE_FFT_ABI
 }  // namespace lattice_bubble

@@ -20,12 +20,6 @@ namespace fft_detail {
 // Twiddles of block g ≥ 2: T1 = W[g]; T2 = T1², read from the table as
 // (s·twiddle[g], twiddle[g + s]) with s = +1 for even g and −1 for odd g;
 // T3 = T1³ by the cube formula.
-struct BlockTwiddles {
-    Twiddle t1;
-    Twiddle t2;
-    Twiddle t3;
-};
-
 LATTICE_BUBBLE_FFT_INLINE BlockTwiddles block_twiddles(int g, const double* twiddle) {
     const double t1_re = twiddle[2 * g];
     const double t1_im = twiddle[2 * g + 1];
@@ -36,27 +30,6 @@ LATTICE_BUBBLE_FFT_INLINE BlockTwiddles block_twiddles(int g, const double* twid
     return {fft_detail::twiddle_of(t1_re, t1_im), fft_detail::twiddle_of(t2_re, t2_im),
             fft_detail::twiddle_of(t3.re, t3.im)};
 }
-
-// The butterflies of one direction of the exponent.
-struct Positive {
-    LATTICE_BUBBLE_FFT_INLINE static Quad plain(const Opening& e) { return fft_detail::plain_positive(e); }
-    LATTICE_BUBBLE_FFT_INLINE static Quad eighth(const Opening& e, Cx h) {
-        return fft_detail::eighth_positive(e, h);
-    }
-    LATTICE_BUBBLE_FFT_INLINE static Quad twiddled(const Opening& e, const BlockTwiddles& t) {
-        return fft_detail::twiddled_positive(e, t.t1, t.t2, t.t3);
-    }
-};
-
-struct Negative {
-    LATTICE_BUBBLE_FFT_INLINE static Quad plain(const Opening& e) { return fft_detail::plain_negative(e); }
-    LATTICE_BUBBLE_FFT_INLINE static Quad eighth(const Opening& e, Cx h) {
-        return fft_detail::eighth_negative(e, h);
-    }
-    LATTICE_BUBBLE_FFT_INLINE static Quad twiddled(const Opening& e, const BlockTwiddles& t) {
-        return fft_detail::twiddled_negative(e, t.t1, t.t2, t.t3);
-    }
-};
 
 // How a pass reaches element p of line `line`.
 struct RowsOfColumns {  // row pass: element p is row p; a line is a group of columns

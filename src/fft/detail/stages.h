@@ -28,16 +28,21 @@ LATTICE_BUBBLE_FFT_INLINE void butterfly_store(double* a, int j, int l, const Qu
 // block 2t + 1 with i·q2, q1 = W[2t + 1]; q3 = q1³ comes from q1 and q2 by the
 // cube formula. A block's twiddles depend on its place in the whole array, so
 // a stage may run range by range.
-inline void radix4_stage(int begin, int end, int l, double* a, const double* twiddle) {
+// Exponent is Positive for the 1-D transform (whose negative sign conjugates
+// the data instead) and for a row's positive 2-D column pass, Negative for
+// its negative one: the 2-D pass over a row runs this stage's blocks with the
+// same twiddles.
+template <typename Exponent = Positive>
+void radix4_stage(int begin, int end, int l, double* a, const double* twiddle) {
     const int m = l << 2;
     const int m2 = m << 1;
     if (begin == 0) {
         for (int j = 0; j < l; j += lane_doubles) {
-            butterfly_store(a, j, l, plain_positive(butterfly_load(a, j, l)));
+            butterfly_store(a, j, l, Exponent::plain(butterfly_load(a, j, l)));
         }
         const Cx s = splat(twiddle[2]);
         for (int j = m; j < l + m; j += lane_doubles) {
-            butterfly_store(a, j, l, eighth_positive(butterfly_load(a, j, l), s));
+            butterfly_store(a, j, l, Exponent::eighth(butterfly_load(a, j, l), s));
         }
         begin = m2;
     }
@@ -50,22 +55,19 @@ inline void radix4_stage(int begin, int end, int l, double* a, const double* twi
             const double q1_re = twiddle[k2];
             const double q1_im = twiddle[k2 + 1];
             const ScalarPair q3 = cube_from(q1_re, q1_im, q2_im);
-            const Twiddle t1 = twiddle_of(q1_re, q1_im);
-            const Twiddle t2 = twiddle_of(q2_re, q2_im);
-            const Twiddle t3 = twiddle_of(q3.re, q3.im);
+            const BlockTwiddles t{twiddle_of(q1_re, q1_im), twiddle_of(q2_re, q2_im), twiddle_of(q3.re, q3.im)};
             for (int j = k; j < l + k; j += lane_doubles) {
-                butterfly_store(a, j, l, twiddled_positive(butterfly_load(a, j, l), t1, t2, t3));
+                butterfly_store(a, j, l, Exponent::twiddled(butterfly_load(a, j, l), t));
             }
         }
         {
             const double q1_re = twiddle[k2 + 2];
             const double q1_im = twiddle[k2 + 3];
             const ScalarPair q3 = cube_from(q1_re, q1_im, q2_re);
-            const Twiddle t1 = twiddle_of(q1_re, q1_im);
-            const Twiddle t2 = twiddle_of(-q2_im, q2_re);  // i·q2
-            const Twiddle t3 = twiddle_of(q3.re, q3.im);
+            const BlockTwiddles t{twiddle_of(q1_re, q1_im), twiddle_of(-q2_im, q2_re),  // i·q2
+                                  twiddle_of(q3.re, q3.im)};
             for (int j = k + m; j < l + k + m; j += lane_doubles) {
-                butterfly_store(a, j, l, twiddled_positive(butterfly_load(a, j, l), t1, t2, t3));
+                butterfly_store(a, j, l, Exponent::twiddled(butterfly_load(a, j, l), t));
             }
         }
     }

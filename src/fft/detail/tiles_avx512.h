@@ -1,0 +1,146 @@
+#pragma once
+// Private to the FFT engine, for the AVX-512 unit alone: the bit reversal and
+// the first radix-4 stage in one pass over the data, and the 2-D column pass
+// of a row built on it.
+//
+// The bit reversal moves 4 × 4 tiles (see tiled_bit_reverse in permute.h):
+// with index c = (h, b, d), two high bits, the middle bits b and two low bits,
+// the new row h′ of tile b holds at d′ the old value at row rev d′, column
+// rev h′ of tile rev b. Loading old row rev x of tile rev b into a register
+// and putting its four values in the order rev y gives a register whose lane
+// y holds value x of the new row y: for x = 0 … 3 these are the four inputs of
+// the first stage's butterfly on new row y, and the four lanes are the
+// butterflies of four blocks. So the first stage runs on the tile as loaded,
+// and a transposition puts its outputs back into rows. The butterflies are
+// the first stage's own, with each block's own twiddles, so the bits are
+// those of a bit reversal followed by the stage.
+
+#include "fft/detail/lanes.h"
+#include "fft/detail/permute.h"
+#include "fft/detail/stages.h"
+
+#if !defined(LATTICE_BUBBLE_FFT_COMPILING_AVX512_UNIT)
+#error "tiles_avx512.h is for the AVX-512 unit only"
+#endif
+
+namespace lattice_bubble {
+inline namespace LATTICE_BUBBLE_FFT_ABI {
+namespace fft_detail {
+
+// The four complex values of a register in the order 0, 2, 1, 3.
+LATTICE_BUBBLE_FFT_INLINE Cx reverse_lanes(Cx a) { return {_mm512_shuffle_f64x2(a.v, a.v, 0b11011000)}; }
+
+// W[first + y·stride] in lane y.
+LATTICE_BUBBLE_FFT_INLINE Cx gather_twiddles(const double* twiddle, int first, int stride) {
+    const double* w = twiddle + 2 * first;
+    const int step = 2 * stride;
+    const __m256d lo = _mm256_loadu2_m128d(w + step, w);
+    const __m256d hi = _mm256_loadu2_m128d(w + 3 * step, w + 2 * step);
+    return {_mm512_insertf64x4(_mm512_castpd256_pd512(lo), hi, 1)};
+}
+
+// The first stage's butterflies on new tile c of an array of `points` values,
+// its inputs x[0 … 3] as loaded, lane y being block y·points/16 + c; the
+// outputs go to the tile's rows at `out`, `row` doubles apart.
+template <typename Exponent>
+LATTICE_BUBBLE_FFT_INLINE void first_stage_tile(const Cx (&x)[4], int c, int points, double* out, int row,
+                                                const double* twiddle) {
+    const Opening e = open_butterfly(x[0], x[1], x[2], x[3]);
+    // Lane y is block y·points/16 + c, of the parity of c (points ≥ 32), so
+    // t = y·points/32 + c/2 and its twiddles are those of G (c even) or G′.
+    const int stride = points / 32;
+    const Cx q2 = gather_twiddles(twiddle, c >> 1, stride);
+    const Cx q1 = gather_twiddles(twiddle, c, 2 * stride);  // W[2t], or W[2t + 1] for odd c
+    const Twiddle t1{dup_re(q1), dup_im(q1)};
+    const Cx minus_im{flip_signs(dup_im(q2).v, _mm512_set1_epi64(sign_bit))};
+    const Twiddle t2 = (c & 1) == 0 ? Twiddle{dup_re(q2), dup_im(q2)} : Twiddle{minus_im, dup_re(q2)};  // i·q2
+    const Cx twice = splat(2.0) * ((c & 1) == 0 ? dup_im(q2) : dup_re(q2));
+    const Twiddle t3{t1.re - twice * t1.im, twice * t1.re - t1.im};
+    Quad y = Exponent::twiddled(e, BlockTwiddles{t1, t2, t3});
+    if (c < 2) {
+        // Lane 0 is block 0 (untwiddled) or block 1 (eighth turn).
+        const Quad z = c == 0 ? Exponent::plain(e) : Exponent::eighth(e, splat(twiddle[2]));
+        constexpr __mmask8 lane0 = 0b00000011;
+        y.y0.v = _mm512_mask_blend_pd(lane0, y.y0.v, z.y0.v);
+        y.y1.v = _mm512_mask_blend_pd(lane0, y.y1.v, z.y1.v);
+        y.y2.v = _mm512_mask_blend_pd(lane0, y.y2.v, z.y2.v);
+        y.y3.v = _mm512_mask_blend_pd(lane0, y.y3.v, z.y3.v);
+    }
+    // Transposed: row y gets lane y of the outputs at elements 0, 1, 2, 3.
+    const __m512d a0 = _mm512_shuffle_f64x2(y.y0.v, y.y1.v, 0x44);
+    const __m512d a1 = _mm512_shuffle_f64x2(y.y0.v, y.y1.v, 0xee);
+    const __m512d a2 = _mm512_shuffle_f64x2(y.y2.v, y.y3.v, 0x44);
+    const __m512d a3 = _mm512_shuffle_f64x2(y.y2.v, y.y3.v, 0xee);
+    double* r = out + 8 * c;
+    _mm512_storeu_pd(r, _mm512_shuffle_f64x2(a0, a2, 0x88));
+    _mm512_storeu_pd(r + row, _mm512_shuffle_f64x2(a0, a2, 0xdd));
+    _mm512_storeu_pd(r + 2 * row, _mm512_shuffle_f64x2(a1, a3, 0x88));
+    _mm512_storeu_pd(r + 3 * row, _mm512_shuffle_f64x2(a1, a3, 0xdd));
+}
+
+// Old rows rev x of tile b, as the first stage's inputs of new tile rev b.
+template <bool Conj>
+LATTICE_BUBBLE_FFT_INLINE void load_tile(const double* a, int b, int row, Cx (&x)[4]) {
+    constexpr int rev2[4] = {0, 2, 1, 3};
+    for (int i = 0; i < 4; ++i) {
+        x[i] = reverse_lanes(load(a + 8 * b + rev2[i] * row));
+        if constexpr (Conj) {
+            x[i] = neg_im(x[i]);
+        }
+    }
+}
+
+// Bit reversal (conjugating with Conj) and the first stage of n doubles,
+// n ≥ 64: tile b and its partner rev b are read before either is written.
+template <typename Exponent, bool Conj>
+void reverse_and_first_stage(int n, double* a, const double* twiddle) {
+    const int points = n / 2;
+    const int row = n >> 2;
+    const int tiles = points / 16;
+    const int top = tiles >> 1;
+    int rb = 0;
+    for (int b = 0; b < tiles; b++, rb = next_reversed(rb, top)) {
+        if (b > rb) {
+            continue;
+        }
+        Cx from_rb[4];
+        load_tile<Conj>(a, rb, row, from_rb);
+        if (b == rb) {
+            first_stage_tile<Exponent>(from_rb, b, points, a, row, twiddle);
+            continue;
+        }
+        Cx from_b[4];
+        load_tile<Conj>(a, b, row, from_b);
+        first_stage_tile<Exponent>(from_rb, b, points, a, row, twiddle);
+        first_stage_tile<Exponent>(from_b, rb, points, a, row, twiddle);
+    }
+}
+
+// The 2-D column pass of one row of n2 ≥ 64 doubles, from its columns in
+// natural order: the row's bit reversal with the first stage, then the other
+// stages, which are those of the 1-D transform with the exponent's butterflies.
+template <typename Exponent>
+void column_pass_of_row(int n2, double* row, const double* twiddle) {
+    reverse_and_first_stage<Exponent, false>(n2, row, twiddle);
+    int l = 8;
+    while ((l << 2) < n2) {
+        radix4_stage<Exponent>(0, n2, l, row, twiddle);
+        l <<= 2;
+    }
+    if ((l << 2) == n2) {
+        for (int j = 0; j < l; j += lane_doubles) {
+            butterfly_store(row, j, l, Exponent::plain(butterfly_load(row, j, l)));
+        }
+    } else {
+        for (int j = 0; j < l; j += lane_doubles) {
+            const Cx x0 = load(row + j);
+            const Cx x1 = load(row + j + l);
+            store(row + j, x0 + x1);
+            store(row + j + l, x0 - x1);
+        }
+    }
+}
+
+}  // namespace fft_detail
+}  // namespace LATTICE_BUBBLE_FFT_ABI
+}  // namespace lattice_bubble
