@@ -9,6 +9,8 @@
 // arithmetic nothing, and both engines get the same treatment.
 //
 // GFLOPS is the conventional 5·N·log2(N) per transform divided by its time.
+// The run ends with a summary table (Markdown) of both engines' times and
+// their ratio per size and sign; the README's table is pasted from it.
 
 #include <benchmark/benchmark.h>
 
@@ -16,6 +18,7 @@
 #include <cstdio>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "alloc/work_arrays.h"
@@ -117,6 +120,78 @@ void fftw_2d(benchmark::State& state, int side, int sign) {
 
 std::string sign_name(int sign) { return sign > 0 ? "+1" : "-1"; }
 
+// The console's usual lines, and at the end one table of both engines' times
+// per size and sign with their ratio, in Markdown: with --benchmark_repetitions
+// the medians, else the single runs.
+class SummaryReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& reports) override {
+        ConsoleReporter::ReportRuns(reports);
+        for (const Run& run : reports) {
+            const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
+            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            if (run.error_occurred || (!single && !median)) {
+                continue;
+            }
+            // "engine_1d/1024/sign:-1": the engine, then the case.
+            const std::string name = run.run_name.str();
+            const std::size_t slash = name.find('/');
+            const std::string engine = name.substr(0, slash);
+            const std::string key = name.substr(slash + 1);
+            const double ns = run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit) * 1e9;
+            Row& row = row_for(engine.substr(engine.find('_') + 1) + "/" + key);
+            (engine.starts_with("fftw") ? row.fftw_ns : row.engine_ns) = ns;
+        }
+    }
+
+    void Finalize() override {
+        ConsoleReporter::Finalize();
+        std::FILE* out = stdout;
+        std::fprintf(out, "\nSummary (real time per transform; ratio = this engine / FFTW):\n\n");
+        std::fprintf(out, "| transform | size | sign | this engine (ns) | FFTW (ns) | ratio |\n");
+        std::fprintf(out, "|---|---|---|---|---|---|\n");
+        for (const auto& [key, row] : rows_) {
+            // key: "1d/1024/sign:-1"
+            const std::size_t first = key.find('/');
+            const std::size_t second = key.find('/', first + 1);
+            std::fprintf(out, "| %s | %s | %s | %s |", key.substr(0, first).c_str(),
+                         key.substr(first + 1, second - first - 1).c_str(),
+                         key.substr(key.find(':') + 1).c_str(), nanoseconds(row.engine_ns).c_str());
+            if (row.fftw_ns > 0.0) {
+                std::fprintf(out, " %s | %.2f |\n", nanoseconds(row.fftw_ns).c_str(), row.engine_ns / row.fftw_ns);
+            } else {
+                std::fprintf(out, " – | – |\n");
+            }
+        }
+        std::fflush(out);
+    }
+
+private:
+    // Three significant digits at least, without an exponent.
+    static std::string nanoseconds(double ns) {
+        char text[32];
+        std::snprintf(text, sizeof text, ns < 100.0 ? "%.1f" : "%.0f", ns);
+        return text;
+    }
+
+    struct Row {
+        double engine_ns = 0.0;
+        double fftw_ns = 0.0;
+    };
+
+    // Rows in the order the benchmarks ran.
+    Row& row_for(const std::string& key) {
+        for (auto& [k, row] : rows_) {
+            if (k == key) {
+                return row;
+            }
+        }
+        return rows_.emplace_back(key, Row{}).second;
+    }
+
+    std::vector<std::pair<std::string, Row>> rows_;
+};
+
 void register_all() {
     for (int log2n = 2; log2n <= 20; ++log2n) {
         const int points = 1 << log2n;
@@ -156,7 +231,8 @@ int main(int argc, char** argv) {
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 1;
     }
-    benchmark::RunSpecifiedBenchmarks();
+    SummaryReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;
 }
