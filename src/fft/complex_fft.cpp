@@ -184,6 +184,12 @@ void fft_backward_pass(int n, double* a, const double* twiddle, int first = 2) {
              first);
 }
 
+// The scratch list that the (conjugating) bit reversal of n doubles makes.
+void reversal_list(int n, int sign, int* scratch) {
+    int l = n;
+    fft_detail::reversal_offsets(scratch, l, sign >= 0 ? 2 : 3);
+}
+
 // Where the processor has AVX-512F, from 32 points on, the bit reversal and
 // the first stage run as one pass over the data (detail/tiles_avx512.h). The
 // scratch entries are still made as the permutations make them. Returns
@@ -193,13 +199,11 @@ bool reversed_with_first_stage(int n, int sign, double* a, int* scratch, const d
     if (!fft_detail::fused_kernels || n < 64 || !fft_detail::avx512_available()) {
         return false;
     }
-    int l = n;
+    reversal_list(n, sign, scratch);
     if (sign >= 0) {
-        fft_detail::reversal_offsets(scratch, l, 2);
         fft_avx512::reverse_and_first_stage_forward(n, a, twiddle);
         fft_forward_pass(n, a, twiddle, 8);
     } else {
-        fft_detail::reversal_offsets(scratch, l, 3);
         fft_avx512::reverse_and_first_stage_backward(n, a, twiddle);
         fft_backward_pass(n, a, twiddle, 8);
     }
@@ -211,26 +215,59 @@ bool reversed_with_first_stage(int n, int sign, double* a, int* scratch, const d
 #endif
 }
 
-// The fused eight-point kernel, in registers: the (conjugating) bit reversal done by the loads,
-// the first stage's two blocks and the radix-2 last stage, with the same
-// operations as the general path, whose loops and calls cost several times
-// the arithmetic at this size. The scratch entries are left as the
-// permutations leave them.
+// Fused kernels for 4, 8 and 16 points, in registers: the (conjugating) bit
+// reversal done by the loads, then every stage, with the same operations as
+// the general path, whose loops and calls cost several times the arithmetic
+// at these sizes. The scratch entries are left as the permutations leave them.
+inline constexpr int four_point_doubles = 8;
 inline constexpr int eight_point_doubles = 16;
+inline constexpr int sixteen_point_doubles = 32;
 
-void eight_point_fft(int sign, double* a, int* scratch, const double* twiddle) {
-    using namespace fft_detail;
-    constexpr int reversed[8] = {0, 4, 2, 6, 1, 5, 3, 7};
-    scratch[0] = 0;
-    scratch[1] = 8;
-    const bool backward = sign < 0;
-    Cx u[8];
-    for (int p = 0; p < 8; ++p) {
-        u[p] = load(a + 2 * reversed[p]);
-        if (backward) {
-            u[p] = neg_im(u[p]);
+// The values of a in bit-reversed order, conjugated for sign < 0.
+template <int Points>
+struct Reversed {
+    int index[Points];
+    constexpr Reversed() : index{} {
+        for (int p = 0; p < Points; ++p) {
+            for (int bit = 1, mirror = Points / 2; bit < Points; bit <<= 1, mirror >>= 1) {
+                index[p] |= (p & bit) != 0 ? mirror : 0;
+            }
         }
     }
+};
+
+template <int Points>
+LATTICE_BUBBLE_FFT_INLINE void load_reversed(int sign, const double* a, fft_detail::Cx (&u)[Points]) {
+    static constexpr Reversed<Points> reversed;
+    for (int p = 0; p < Points; ++p) {
+        u[p] = fft_detail::load(a + 2 * reversed.index[p]);
+        if (sign < 0) {
+            u[p] = fft_detail::neg_im(u[p]);
+        }
+    }
+}
+
+// The last radix-4 stage, of span `span` values, on the butterflies' inputs in
+// element order, written to a.
+LATTICE_BUBBLE_FFT_INLINE void last_radix4(int sign, double* a, int span, fft_detail::Cx x0, fft_detail::Cx x1, fft_detail::Cx x2,
+                 fft_detail::Cx x3) {
+    using namespace fft_detail;
+    const Quad y = sign >= 0 ? plain_positive(open_butterfly(x0, x1, x2, x3)) : last_backward(x0, x1, x2, x3);
+    butterfly_store(a, 0, 2 * span, y);
+}
+
+void four_point_fft(int sign, double* a) {
+    fft_detail::Cx u[4];
+    load_reversed(sign, a, u);
+    last_radix4(sign, a, 1, u[0], u[1], u[2], u[3]);
+}
+
+// The first stage's two blocks, then the radix-2 last stage.
+void eight_point_fft(int sign, double* a, const double* twiddle) {
+    using namespace fft_detail;
+    const bool backward = sign < 0;
+    Cx u[8];
+    load_reversed(sign, a, u);
     const Quad lo = plain_positive(open_butterfly(u[0], u[1], u[2], u[3]));
     const Quad hi = eighth_positive(open_butterfly(u[4], u[5], u[6], u[7]), splat(twiddle[2]));
     const Cx first[4] = {lo.y0, lo.y1, lo.y2, lo.y3};
@@ -241,6 +278,50 @@ void eight_point_fft(int sign, double* a, int* scratch, const double* twiddle) {
         store(a + 2 * k, x + y);
         store(a + 2 * k + 8, x - y);
     }
+}
+
+// The first stage's four blocks (U, E, G and G′ of t = 1), then the radix-4
+// last stage of span four values.
+void sixteen_point_fft(int sign, double* a, const double* twiddle) {
+    using namespace fft_detail;
+    Cx u[16];
+    load_reversed(sign, a, u);
+    const double q2_re = twiddle[2];
+    const double q2_im = twiddle[3];
+    const ScalarPair g3 = cube_from(twiddle[4], twiddle[5], q2_im);
+    const ScalarPair h3 = cube_from(twiddle[6], twiddle[7], q2_re);
+    const BlockTwiddles g{twiddle_of(twiddle[4], twiddle[5]), twiddle_of(q2_re, q2_im), twiddle_of(g3.re, g3.im)};
+    const BlockTwiddles h{twiddle_of(twiddle[6], twiddle[7]), twiddle_of(-q2_im, q2_re), twiddle_of(h3.re, h3.im)};
+    const Quad b0 = plain_positive(open_butterfly(u[0], u[1], u[2], u[3]));
+    const Quad b1 = eighth_positive(open_butterfly(u[4], u[5], u[6], u[7]), splat(twiddle[2]));
+    const Quad b2 = Positive::twiddled(open_butterfly(u[8], u[9], u[10], u[11]), g);
+    const Quad b3 = Positive::twiddled(open_butterfly(u[12], u[13], u[14], u[15]), h);
+    last_radix4(sign, a, 4, b0.y0, b1.y0, b2.y0, b3.y0);
+    last_radix4(sign, a + 2, 4, b0.y1, b1.y1, b2.y1, b3.y1);
+    last_radix4(sign, a + 4, 4, b0.y2, b1.y2, b2.y2, b3.y2);
+    last_radix4(sign, a + 6, 4, b0.y3, b1.y3, b2.y3, b3.y3);
+}
+
+// Runs the fused kernel for n where there is one; returns whether it ran.
+bool fused_fft(int n, int sign, double* a, int* scratch, const double* twiddle) {
+    if (!fft_detail::fused_kernels) {
+        return false;
+    }
+    switch (n) {
+        case four_point_doubles:
+            four_point_fft(sign, a);
+            break;
+        case eight_point_doubles:
+            eight_point_fft(sign, a, twiddle);
+            break;
+        case sixteen_point_doubles:
+            sixteen_point_fft(sign, a, twiddle);
+            break;
+        default:
+            return false;
+    }
+    reversal_list(n, sign, scratch);
+    return true;
 }
 
 }  // namespace
@@ -294,8 +375,7 @@ void complex_fft(int n, int sign, double* a, int* index_work, double* twiddle) {
     if (n > (index_work[0] << 2)) {
         build_twiddle_table(n >> 2, index_work, twiddle);
     }
-    if (fft_detail::fused_kernels && n == eight_point_doubles) {
-        eight_point_fft(sign, a, index_work + 2, twiddle);
+    if (fused_fft(n, sign, a, index_work + 2, twiddle)) {
         return;
     }
     if (reversed_with_first_stage(n, sign, a, index_work + 2, twiddle)) {

@@ -129,25 +129,32 @@ inline void final_stage_forward(int n, int l, double* a) {
     }
 }
 
+// The backward transform's last radix-4 butterfly on the values a0 … a3 at
+// j, j + l, j + 2l, j + 3l: the U butterfly on conjugated inputs (−im),
+// delivering the conjugates of its results, written out as
+//   e0 = (a0.re + a1.re, −a0.im − a1.im), e1 = (a0.re − a1.re, −a0.im + a1.im),
+// e2 and e3 as in U; j: (e0.re + e2.re, e0.im − e2.im), j2: (e0.re − e2.re,
+// e0.im + e2.im), j1: (e1.re − e3.im, e1.im − e3.re), j3: (e1.re + e3.im,
+// e1.im + e3.re). Outputs in element order.
+LATTICE_BUBBLE_FFT_INLINE Quad last_backward(Cx a0, Cx a1, Cx a2, Cx a3) {
+    const Cx x0 = neg_im(a0);
+    const Cx x1 = neg_im(a1);
+    const Cx e0 = x0 + x1;
+    const Cx e1 = x0 - x1;
+    const Cx e2 = a2 + a3;
+    const Cx e3 = a2 - a3;
+    const Cx c2 = neg_im(e2);
+    const Cx s3 = swap(e3);
+    return {e0 + c2, e1 - s3, e0 - c2, e1 + s3};
+}
+
 // As final_stage_forward on conjugated inputs (−im), delivering the conjugates
 // of its results: the backward transform's data was conjugated on the way in.
 inline void final_stage_backward(int n, int l, double* a) {
     if ((l << 2) == n) {
         for (int j = 0; j < l; j += lane_doubles) {
-            const Cx x0 = neg_im(load(a + j));
-            const Cx x1 = neg_im(load(a + j + l));
-            const Cx x2 = load(a + j + 2 * l);
-            const Cx x3 = load(a + j + 3 * l);
-            const Cx e0 = x0 + x1;  // (a0.re + a1.re, −a0.im − a1.im)
-            const Cx e1 = x0 - x1;  // (a0.re − a1.re, −a0.im + a1.im)
-            const Cx e2 = x2 + x3;
-            const Cx e3 = x2 - x3;
-            const Cx c2 = neg_im(e2);
-            const Cx s3 = swap(e3);
-            store(a + j, e0 + c2);
-            store(a + j + 2 * l, e0 - c2);
-            store(a + j + l, e1 - s3);
-            store(a + j + 3 * l, e1 + s3);
+            const Quad y = last_backward(load(a + j), load(a + j + l), load(a + j + 2 * l), load(a + j + 3 * l));
+            butterfly_store(a, j, l, y);
         }
     } else {
         for (int j = 0; j < l; j += lane_doubles) {
