@@ -151,10 +151,12 @@ struct Twiddle {
 };
 inline Twiddle twiddle_of(double re, double im) { return {splat(re), splat(im)}; }
 
-// q·y = (q.re·y.re − q.im·y.im, q.re·y.im + q.im·y.re)
-inline Cx mul(Twiddle q, Cx y) { return q.re * y + neg_re(q.im * swap(y)); }
+// q·y = (q.re·y.re − q.im·y.im, q.re·y.im + q.im·y.re). The sign goes on the
+// twiddle, (−q.im)·y.im being −(q.im·y.im) exactly, so that a loop over many
+// butterflies of one block flips it once.
+inline Cx mul(Twiddle q, Cx y) { return q.re * y + neg_re(q.im) * swap(y); }
 // conj(q)·y = (q.re·y.re + q.im·y.im, q.re·y.im − q.im·y.re)
-inline Cx mul_conj(Twiddle q, Cx y) { return q.re * y + neg_im(q.im * swap(y)); }
+inline Cx mul_conj(Twiddle q, Cx y) { return q.re * y + neg_im(q.im) * swap(y); }
 
 // Third power from the first two, without a complex product:
 // (q1.re − (2·q2i)·q1.im, (2·q2i)·q1.re − q1.im), where q2i is the imaginary
