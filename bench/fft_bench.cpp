@@ -25,6 +25,12 @@
 #include "fft/complex_fft.h"
 #include "fft/complex_fft_2d.h"
 
+#if defined(_WIN32)
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 #if defined(LATTICE_BUBBLE_HAVE_FFTW3)
 #include <fftw3.h>
 #endif
@@ -125,6 +131,9 @@ std::string sign_name(int sign) { return sign > 0 ? "+1" : "-1"; }
 // the medians, else the single runs.
 class SummaryReporter : public benchmark::ConsoleReporter {
 public:
+    // Colours only on a terminal, so that a saved run is plain text.
+    SummaryReporter() : ConsoleReporter(on_terminal() ? OO_Defaults : OO_Tabular) {}
+
     void ReportRuns(const std::vector<Run>& reports) override {
         ConsoleReporter::ReportRuns(reports);
         for (const Run& run : reports) {
@@ -167,6 +176,14 @@ public:
     }
 
 private:
+    static bool on_terminal() {
+#if defined(_WIN32)
+        return _isatty(_fileno(stdout)) != 0;
+#else
+        return isatty(fileno(stdout)) != 0;
+#endif
+    }
+
     // Three significant digits at least, without an exponent.
     static std::string nanoseconds(double ns) {
         char text[32];

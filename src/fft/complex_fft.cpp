@@ -286,12 +286,11 @@ void sixteen_point_fft(int sign, double* a, const double* twiddle) {
     using namespace fft_detail;
     Cx u[16];
     load_reversed(sign, a, u);
-    const double q2_re = twiddle[2];
-    const double q2_im = twiddle[3];
-    const ScalarPair g3 = cube_from(twiddle[4], twiddle[5], q2_im);
-    const ScalarPair h3 = cube_from(twiddle[6], twiddle[7], q2_re);
-    const BlockTwiddles g{twiddle_of(twiddle[4], twiddle[5]), twiddle_of(q2_re, q2_im), twiddle_of(g3.re, g3.im)};
-    const BlockTwiddles h{twiddle_of(twiddle[6], twiddle[7]), twiddle_of(-q2_im, q2_re), twiddle_of(h3.re, h3.im)};
+    const Twiddle q2 = twiddle_of(twiddle[2], twiddle[3]);
+    const Twiddle g1 = twiddle_of(twiddle[4], twiddle[5]);
+    const Twiddle h1 = twiddle_of(twiddle[6], twiddle[7]);
+    const BlockTwiddles g{g1, q2, cube_from(g1, q2.im)};
+    const BlockTwiddles h{h1, twiddle_of(-twiddle[3], twiddle[2]), cube_from(h1, q2.re)};
     const Quad b0 = plain_positive(open_butterfly(u[0], u[1], u[2], u[3]));
     const Quad b1 = eighth_positive(open_butterfly(u[4], u[5], u[6], u[7]), splat(twiddle[2]));
     const Quad b2 = Positive::twiddled(open_butterfly(u[8], u[9], u[10], u[11]), g);

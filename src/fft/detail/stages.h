@@ -49,23 +49,18 @@ void radix4_stage(int begin, int end, int l, double* a, const double* twiddle) {
     for (int k = begin; k < end; k += m2) {
         const int k1 = k / m;  // 2t for the blocks 2t and 2t + 1 at k = t·m2
         const int k2 = 2 * k1;
-        const double q2_re = twiddle[k1];
-        const double q2_im = twiddle[k1 + 1];
+        const Twiddle q2 = twiddle_of(twiddle[k1], twiddle[k1 + 1]);
         {
-            const double q1_re = twiddle[k2];
-            const double q1_im = twiddle[k2 + 1];
-            const ScalarPair q3 = cube_from(q1_re, q1_im, q2_im);
-            const BlockTwiddles t{twiddle_of(q1_re, q1_im), twiddle_of(q2_re, q2_im), twiddle_of(q3.re, q3.im)};
+            const Twiddle q1 = twiddle_of(twiddle[k2], twiddle[k2 + 1]);
+            const BlockTwiddles t{q1, q2, cube_from(q1, q2.im)};
             for (int j = k; j < l + k; j += lane_doubles) {
                 butterfly_store(a, j, l, Exponent::twiddled(butterfly_load(a, j, l), t));
             }
         }
         {
-            const double q1_re = twiddle[k2 + 2];
-            const double q1_im = twiddle[k2 + 3];
-            const ScalarPair q3 = cube_from(q1_re, q1_im, q2_re);
-            const BlockTwiddles t{twiddle_of(q1_re, q1_im), twiddle_of(-q2_im, q2_re),  // i·q2
-                                  twiddle_of(q3.re, q3.im)};
+            const Twiddle q1 = twiddle_of(twiddle[k2 + 2], twiddle[k2 + 3]);
+            const BlockTwiddles t{q1, twiddle_of(-twiddle[k1 + 1], twiddle[k1]),  // i·q2
+                                  cube_from(q1, q2.re)};
             for (int j = k + m; j < l + k + m; j += lane_doubles) {
                 butterfly_store(a, j, l, Exponent::twiddled(butterfly_load(a, j, l), t));
             }
