@@ -7,11 +7,11 @@
 // with index c = (h, b, d), two high bits, the middle bits b and two low bits,
 // the new row h′ of tile b holds at d′ the old value at row rev d′, column
 // rev h′ of tile rev b. Loading old row rev x of tile rev b into a register
-// and putting its four values in the order rev y gives a register whose lane
-// y holds value x of the new row y: for x = 0 … 3 these are the four inputs of
-// the first stage's butterfly on new row y, and the four lanes are the
-// butterflies of four blocks. So the first stage runs on the tile as loaded,
-// and a transposition puts its outputs back into rows. The butterflies are
+// gives a register whose lane y holds value x of the new row rev y: for
+// x = 0 … 3 these are the four inputs of the first stage's butterfly on new
+// row rev y, and the four lanes are the butterflies of four blocks. So the
+// first stage runs on the tile as loaded, and a transposition puts its
+// outputs back into rows, lane y's into row rev y. The butterflies are
 // the first stage's own, with each block's own twiddles, so the bits are
 // those of a bit reversal followed by the stage.
 
@@ -27,27 +27,25 @@ namespace lattice_bubble {
 inline namespace LATTICE_BUBBLE_FFT_ABI {
 namespace fft_detail {
 
-// The four complex values of a register in the order 0, 2, 1, 3.
-LATTICE_BUBBLE_FFT_INLINE Cx reverse_lanes(Cx a) { return {_mm512_shuffle_f64x2(a.v, a.v, 0b11011000)}; }
-
-// W[first + y·stride] in lane y.
+// W[first + rev(y)·stride] in lane y, rev(y) being 0, 2, 1, 3.
 LATTICE_BUBBLE_FFT_INLINE Cx gather_twiddles(const double* twiddle, int first, int stride) {
     const double* w = twiddle + 2 * first;
     const int step = 2 * stride;
-    const __m256d lo = _mm256_loadu2_m128d(w + step, w);
-    const __m256d hi = _mm256_loadu2_m128d(w + 3 * step, w + 2 * step);
+    const __m256d lo = _mm256_loadu2_m128d(w + 2 * step, w);
+    const __m256d hi = _mm256_loadu2_m128d(w + 3 * step, w + step);
     return {_mm512_insertf64x4(_mm512_castpd256_pd512(lo), hi, 1)};
 }
 
 // The first stage's butterflies on new tile c of an array of `points` values,
-// its inputs x[0 … 3] as loaded, lane y being block y·points/16 + c; the
-// outputs go to the tile's rows at `out`, `row` doubles apart.
+// its inputs x[0 … 3] as loaded, lane y being block rev(y)·points/16 + c;
+// the outputs go to the tile's rows at `out`, `row` doubles apart.
 template <typename Exponent>
 LATTICE_BUBBLE_FFT_INLINE void first_stage_tile(const Cx (&x)[4], int c, int points, double* out, int row,
                                                 const double* twiddle) {
     const Opening e = open_butterfly(x[0], x[1], x[2], x[3]);
-    // Lane y is block y·points/16 + c, of the parity of c (points ≥ 32), so
-    // t = y·points/32 + c/2 and its twiddles are those of G (c even) or G′.
+    // Lane y is block rev(y)·points/16 + c, of the parity of c (points ≥ 32),
+    // so t = rev(y)·points/32 + c/2 and its twiddles are those of G (c even)
+    // or G′.
     const int stride = points / 32;
     const Cx q2 = gather_twiddles(twiddle, c >> 1, stride);
     const Cx q1 = gather_twiddles(twiddle, c, 2 * stride);  // W[2t], or W[2t + 1] for odd c
@@ -66,15 +64,15 @@ LATTICE_BUBBLE_FFT_INLINE void first_stage_tile(const Cx (&x)[4], int c, int poi
         y.y2.v = _mm512_mask_blend_pd(lane0, y.y2.v, z.y2.v);
         y.y3.v = _mm512_mask_blend_pd(lane0, y.y3.v, z.y3.v);
     }
-    // Transposed: row y gets lane y of the outputs at elements 0, 1, 2, 3.
+    // Transposed: row rev(y) gets lane y of the outputs at elements 0, 1, 2, 3.
     const __m512d a0 = _mm512_shuffle_f64x2(y.y0.v, y.y1.v, 0x44);
     const __m512d a1 = _mm512_shuffle_f64x2(y.y0.v, y.y1.v, 0xee);
     const __m512d a2 = _mm512_shuffle_f64x2(y.y2.v, y.y3.v, 0x44);
     const __m512d a3 = _mm512_shuffle_f64x2(y.y2.v, y.y3.v, 0xee);
     double* r = out + 8 * c;
     _mm512_storeu_pd(r, _mm512_shuffle_f64x2(a0, a2, 0x88));
-    _mm512_storeu_pd(r + row, _mm512_shuffle_f64x2(a0, a2, 0xdd));
-    _mm512_storeu_pd(r + 2 * row, _mm512_shuffle_f64x2(a1, a3, 0x88));
+    _mm512_storeu_pd(r + 2 * row, _mm512_shuffle_f64x2(a0, a2, 0xdd));
+    _mm512_storeu_pd(r + row, _mm512_shuffle_f64x2(a1, a3, 0x88));
     _mm512_storeu_pd(r + 3 * row, _mm512_shuffle_f64x2(a1, a3, 0xdd));
 }
 
@@ -83,7 +81,7 @@ template <bool Conj>
 LATTICE_BUBBLE_FFT_INLINE void load_tile(const double* a, int b, int row, Cx (&x)[4]) {
     constexpr int rev2[4] = {0, 2, 1, 3};
     for (int i = 0; i < 4; ++i) {
-        x[i] = reverse_lanes(load(a + 8 * b + rev2[i] * row));
+        x[i] = load(a + 8 * b + rev2[i] * row);
         if constexpr (Conj) {
             x[i] = neg_im(x[i]);
         }
