@@ -20,6 +20,10 @@ void radix4_stage(int begin, int end, int l, double* a, const double* twiddle) {
     avx512::radix4_stage(begin, end, l, a, twiddle);
 }
 
+void radix4_stage_pair(int begin, int end, int l, double* a, const double* twiddle) {
+    avx512::radix4_stage_pair(begin, end, l, a, twiddle);
+}
+
 void reverse_and_first_stage_forward(int n, double* a, const double* twiddle) {
     avx512::reverse_and_first_stage<avx512::Positive, false>(n, a, twiddle);
 }

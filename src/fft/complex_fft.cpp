@@ -105,6 +105,15 @@ void fft_stage(int begin, int end, int l, double* a, const double* twiddle) {
 inline constexpr int near_chunk_doubles = 4096;  // 32 KiB
 inline constexpr int far_chunk_doubles = 65536;  // 512 KiB
 
+#if defined(LATTICE_BUBBLE_FFT_BUILD_CARRIES_AVX512)
+// Whether the stages of spans l and 4l (both twiddled, inside chunks of
+// `size` doubles) run as one pass: AVX-512 registers hold the sixteen inputs.
+bool stage_pair_fits(int n, int size, int l) {
+    return fft_detail::fused_kernels && l >= avx512_min_span && (l << 4) < n && (l << 5) <= size &&
+           fft_detail::avx512_available();
+}
+#endif
+
 // Runs the stages from span l on while 4l < n and 8l ≤ size, over every chunk
 // of `size` doubles in [begin, end); returns the first span not run.
 int stages_by_chunk(int n, int begin, int end, int size, int l, double* a, const double* twiddle) {
@@ -112,6 +121,13 @@ int stages_by_chunk(int n, int begin, int end, int size, int l, double* a, const
     for (int chunk = begin; chunk < end; chunk += size) {
         next = l;
         while ((next << 2) < n && (next << 3) <= size) {
+#if defined(LATTICE_BUBBLE_FFT_BUILD_CARRIES_AVX512)
+            if (stage_pair_fits(n, size, next)) {
+                fft_avx512::radix4_stage_pair(chunk, chunk + size, next, a, twiddle);
+                next <<= 4;
+                continue;
+            }
+#endif
             fft_stage(chunk, chunk + size, next, a, twiddle);
             next <<= 2;
         }

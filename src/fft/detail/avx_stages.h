@@ -39,6 +39,8 @@ void column_pass_negative(int n1, int n2, double** rows, const double* twiddle);
 namespace lattice_bubble::LATTICE_BUBBLE_FFT_AVX512_ENTRIES {
 
 void radix4_stage(int begin, int end, int l, double* a, const double* twiddle);
+// The stages of spans l and 4l in one pass, over a range of multiples of 32l.
+void radix4_stage_pair(int begin, int end, int l, double* a, const double* twiddle);
 // The bit reversal (conjugating for the backward transform) and the first
 // stage in one pass; n ≥ 64.
 void reverse_and_first_stage_forward(int n, double* a, const double* twiddle);

@@ -68,6 +68,61 @@ void radix4_stage(int begin, int end, int l, double* a, const double* twiddle) {
     }
 }
 
+// The twiddles of block b ≥ 2 of a stage: G with t = b/2 for even b, G′ for odd.
+LATTICE_BUBBLE_FFT_INLINE BlockTwiddles stage_twiddles(int b, const double* twiddle) {
+    const int k1 = 2 * (b >> 1);  // doubles to W[t]
+    const Twiddle q2 = twiddle_of(twiddle[k1], twiddle[k1 + 1]);
+    if ((b & 1) == 0) {
+        const Twiddle q1 = twiddle_of(twiddle[2 * k1], twiddle[2 * k1 + 1]);
+        return {q1, q2, cube_from(q1, q2.im)};
+    }
+    const Twiddle q1 = twiddle_of(twiddle[2 * k1 + 2], twiddle[2 * k1 + 3]);
+    return {q1, twiddle_of(-twiddle[k1 + 1], twiddle[k1]), cube_from(q1, q2.re)};
+}
+
+// The stages of spans l and 4l together over [begin, end), multiples of 32l:
+// each group of 16l doubles is one block of the wider stage and four of the
+// narrower, so its sixteen inputs at j, j + l, …, j + 15l go through a
+// butterfly of each of the four narrow blocks and then four of the wide block
+// in registers, loaded and stored once. The butterflies and twiddles are the
+// two stages' own. The first two groups hold the untwiddled and eighth-turn
+// blocks and run stage by stage.
+template <typename Exponent = Positive>
+void radix4_stage_pair(int begin, int end, int l, double* a, const double* twiddle) {
+    const int group = 16 * l;
+    if (begin == 0) {
+        radix4_stage<Exponent>(0, 2 * group, l, a, twiddle);
+        radix4_stage<Exponent>(0, 2 * group, 4 * l, a, twiddle);
+        begin = 2 * group;
+    }
+    for (int start = begin; start < end; start += group) {
+        const int wide = start / group;
+        const BlockTwiddles outer = stage_twiddles(wide, twiddle);
+        const BlockTwiddles inner[4] = {stage_twiddles(4 * wide, twiddle), stage_twiddles(4 * wide + 1, twiddle),
+                                        stage_twiddles(4 * wide + 2, twiddle), stage_twiddles(4 * wide + 3, twiddle)};
+        for (int j = start; j < start + l; j += lane_doubles) {
+            Quad y[4];
+            for (int q = 0; q < 4; ++q) {
+                const double* x = a + j + 4 * q * l;
+                y[q] = Exponent::twiddled(open_butterfly(load(x), load(x + l), load(x + 2 * l), load(x + 3 * l)),
+                                          inner[q]);
+            }
+            const auto wide_butterfly = [&](int r, Cx x0, Cx x1, Cx x2, Cx x3) {
+                const Quad z = Exponent::twiddled(open_butterfly(x0, x1, x2, x3), outer);
+                double* out = a + j + r * l;
+                store(out, z.y0);
+                store(out + 4 * l, z.y1);
+                store(out + 8 * l, z.y2);
+                store(out + 12 * l, z.y3);
+            };
+            wide_butterfly(0, y[0].y0, y[1].y0, y[2].y0, y[3].y0);
+            wide_butterfly(1, y[0].y1, y[1].y1, y[2].y1, y[3].y1);
+            wide_butterfly(2, y[0].y2, y[1].y2, y[2].y2, y[3].y2);
+            wide_butterfly(3, y[0].y3, y[1].y3, y[2].y3, y[3].y3);
+        }
+    }
+}
+
 // The first stage (span 2 doubles, one butterfly per block) is split in two so
 // that its twiddled blocks can run on their own in AVX: blocks 0 and 1 first.
 inline void first_stage_leading_blocks(double* a, const double* twiddle) {
