@@ -52,6 +52,14 @@ void column_pass_negative(int n1, int n2, double** rows, const double* twiddle) 
     avx512::column_pass<avx512::Negative>(n1, n2, rows, twiddle);
 }
 
+void row_pass_reversing_positive(int n1, int n2, double** rows, const double* twiddle) {
+    avx512::row_pass_reversing<avx512::Positive>(n1, n2, rows, twiddle);
+}
+
+void row_pass_reversing_negative(int n1, int n2, double** rows, const double* twiddle) {
+    avx512::row_pass_reversing<avx512::Negative>(n1, n2, rows, twiddle);
+}
+
 void column_pass_by_rows_positive(int n1, int n2, double** rows, const double* twiddle) {
     for (int i = 0; i < n1; ++i) {
         avx512::column_pass_of_row<avx512::Positive>(n2, rows[i], twiddle);

@@ -143,7 +143,26 @@ void fft2d_column_pass_positive(int n1, int n2, double** rows, const double* twi
     run_pass(LATTICE_BUBBLE_FFT_PASSES(column_pass_positive, fft_detail::column_pass<Positive>), n1, n1, n2,
              rows, twiddle);
 }
+// Where the processor has AVX-512F, from 32 rows on, the row pass reads the
+// rows in natural order and does their bit reversal with its first stage, as
+// long as the 32 rows of a tile pair fit in 32 KiB of cache (n2 ≤ 128): wider
+// rows are faster moved by the plain row reversal.
+bool row_pass_reverses(int n1, int n2) {
+#if defined(LATTICE_BUBBLE_FFT_BUILD_CARRIES_AVX512)
+    return fft_detail::fused_kernels && n1 >= 32 && n2 % 8 == 0 && n2 <= 128 && fft_detail::avx512_available();
+#else
+    static_cast<void>(n1), static_cast<void>(n2);
+    return false;
+#endif
+}
+
 void fft2d_row_pass_positive(int n1, int n2, double** rows, const double* twiddle) {
+#if defined(LATTICE_BUBBLE_FFT_BUILD_CARRIES_AVX512)
+    if (row_pass_reverses(n1, n2)) {
+        fft_avx512::row_pass_reversing_positive(n1, n2, rows, twiddle);
+        return;
+    }
+#endif
     run_pass(LATTICE_BUBBLE_FFT_PASSES(row_pass_positive, fft_detail::row_pass<Positive>), n2 / 2, n1, n2, rows,
              twiddle);
 }
@@ -158,6 +177,12 @@ void fft2d_column_pass_negative(int n1, int n2, double** rows, const double* twi
              rows, twiddle);
 }
 void fft2d_row_pass_negative(int n1, int n2, double** rows, const double* twiddle) {
+#if defined(LATTICE_BUBBLE_FFT_BUILD_CARRIES_AVX512)
+    if (row_pass_reverses(n1, n2)) {
+        fft_avx512::row_pass_reversing_negative(n1, n2, rows, twiddle);
+        return;
+    }
+#endif
     run_pass(LATTICE_BUBBLE_FFT_PASSES(row_pass_negative, fft_detail::row_pass<Negative>), n2 / 2, n1, n2, rows,
              twiddle);
 }
@@ -198,7 +223,8 @@ void complex_fft_2d(int n1, int n2, int sign, double** rows, int* index_work, do
                             !fft_detail::reverses_on_load(n2 / 2) && !column_pass_by_rows(n2));
     }
     if (n1 > 2) {
-        bit_reverse_rows(n1, n2, index_work + 2, rows, !fft_detail::reverses_on_load(n1));
+        bit_reverse_rows(n1, n2, index_work + 2, rows,
+                         !fft_detail::reverses_on_load(n1) && !row_pass_reverses(n1, n2));
     }
     if (sign < 0) {
         fft2d_column_pass_negative(n1, n2, rows, twiddle);

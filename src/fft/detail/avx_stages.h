@@ -55,6 +55,10 @@ void column_pass_negative(int n1, int n2, double** rows, const double* twiddle);
 // reversal done with its first stage; n2 ≥ 64, any n1.
 void column_pass_by_rows_positive(int n1, int n2, double** rows, const double* twiddle);
 void column_pass_by_rows_negative(int n1, int n2, double** rows, const double* twiddle);
+// The row pass from rows in natural order, the rows' bit reversal done with
+// its first stage; n1 ≥ 32, n2 a multiple of 8.
+void row_pass_reversing_positive(int n1, int n2, double** rows, const double* twiddle);
+void row_pass_reversing_negative(int n1, int n2, double** rows, const double* twiddle);
 
 }  // namespace lattice_bubble::LATTICE_BUBBLE_FFT_AVX512_ENTRIES
 

@@ -83,10 +83,11 @@ LATTICE_BUBBLE_FFT_INLINE void butterfly(const Access& x, int p, int span, int l
     }
 }
 
-// The pass scheme over `count` elements of every line.
+// The pass scheme over `count` elements of every line, from the stage of span
+// first_span on (a power of four: the earlier stages have run).
 template <typename Exponent, typename Access>
-void radix4_pass(const Access& x, int count, int lines, const double* twiddle) {
-    int span = 1;
+void radix4_pass(const Access& x, int count, int lines, const double* twiddle, int first_span = 1) {
+    int span = first_span;
     while (2 * span < count) {
         const int block = 4 * span;
         for (int p = 0; p < span; ++p) {

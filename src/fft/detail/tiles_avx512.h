@@ -16,6 +16,7 @@
 // those of a bit reversal followed by the stage.
 
 #include "fft/detail/lanes.h"
+#include "fft/detail/passes_2d.h"
 #include "fft/detail/permute.h"
 #include "fft/detail/stages.h"
 
@@ -137,6 +138,70 @@ void column_pass_of_row(int n2, double* row, const double* twiddle) {
             store(row + j + l, x0 - x1);
         }
     }
+}
+
+// The 2-D row pass from rows in natural order, n1 ≥ 32 rows and n2 a
+// multiple of 8: the rows' bit reversal done with the first stage, by the same
+// tiles counted in rows. New tile b's row group h′ (rows h′·n1/4 + 4b + d′,
+// d′ = 0 … 3) is one first-stage butterfly, block h′·n1/16 + b, on the old
+// rows rev d′·n1/4 + 4·rev b + rev h′. A register holds four columns of a row,
+// so the tile pair's 32 rows go through their eight butterflies four columns
+// at a time, with no transposition; then the other stages.
+template <typename Exponent>
+void row_pass_reversing(int n1, int n2, double** rows, const double* twiddle) {
+    constexpr int rev2[4] = {0, 2, 1, 3};
+    const int quarter = n1 / 4;
+    const int tiles = n1 / 16;
+    const int top = tiles >> 1;
+    const Cx h = splat(twiddle[2]);
+    int rb = 0;
+    for (int b = 0; b < tiles; b++, rb = next_reversed(rb, top)) {
+        if (b > rb) {
+            continue;
+        }
+        const int count = b == rb ? 1 : 2;
+        const int tile[2] = {b, rb};
+        // Rows of the tiles in natural order (h, d), and each butterfly's block.
+        double* row[2][16] = {};
+        int block[2][4] = {};
+        BlockTwiddles twiddles[2][4] = {};
+        for (int i = 0; i < count; ++i) {
+            for (int k = 0; k < 16; ++k) {
+                row[i][k] = rows[(k / 4) * quarter + 4 * tile[i] + k % 4];
+            }
+            for (int g = 0; g < 4; ++g) {
+                block[i][g] = g * tiles + tile[i];
+                if (block[i][g] >= 2) {
+                    twiddles[i][g] = block_twiddles(block[i][g], twiddle);
+                }
+            }
+        }
+        for (int column = 0; column < n2; column += lane_doubles) {
+            Cx old[2][16];
+            for (int i = 0; i < count; ++i) {
+                for (int k = 0; k < 16; ++k) {
+                    old[i][k] = load(row[i][k] + column);
+                }
+            }
+            // New tile i from the old rows of its partner.
+            for (int i = 0; i < count; ++i) {
+                const Cx(&from)[16] = old[count - 1 - i];
+                for (int g = 0; g < 4; ++g) {
+                    const int hr = rev2[g];
+                    const Opening e = open_butterfly(from[4 * rev2[0] + hr], from[4 * rev2[1] + hr],
+                                                     from[4 * rev2[2] + hr], from[4 * rev2[3] + hr]);
+                    const Quad y = block[i][g] == 0   ? Exponent::plain(e)
+                                   : block[i][g] == 1 ? Exponent::eighth(e, h)
+                                                      : Exponent::twiddled(e, twiddles[i][g]);
+                    store(row[i][4 * g] + column, y.y0);
+                    store(row[i][4 * g + 1] + column, y.y1);
+                    store(row[i][4 * g + 2] + column, y.y2);
+                    store(row[i][4 * g + 3] + column, y.y3);
+                }
+            }
+        }
+    }
+    radix4_pass<Exponent>(RowsOfColumns{rows}, n1, n2 / lane_doubles, twiddle, 4);
 }
 
 }  // namespace fft_detail
