@@ -24,6 +24,14 @@ void radix4_stage_pair(int begin, int end, int l, double* a, const double* twidd
     avx512::radix4_stage_pair(begin, end, l, a, twiddle);
 }
 
+void last_two_stages(int n, int sign, int l, double* a, const double* twiddle) {
+    if (sign >= 0) {
+        avx512::last_two_stages<avx512::Positive, avx512::PlainLast<avx512::Positive>>(n, l, a, twiddle);
+    } else {
+        avx512::last_two_stages<avx512::Positive, avx512::BackwardLast>(n, l, a, twiddle);
+    }
+}
+
 void reverse_and_first_stage_forward(int n, double* a, const double* twiddle) {
     avx512::reverse_and_first_stage<avx512::Positive, false>(n, a, twiddle);
 }

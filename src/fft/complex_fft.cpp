@@ -108,21 +108,21 @@ inline constexpr int far_chunk_doubles = 65536;  // 512 KiB
 #if defined(LATTICE_BUBBLE_FFT_BUILD_CARRIES_AVX512)
 // Whether the stages of spans l and 4l (both twiddled, inside chunks of
 // `size` doubles) run as one pass: AVX-512 registers hold the sixteen inputs.
-bool stage_pair_fits(int n, int size, int l) {
-    return fft_detail::fused_kernels && l >= avx512_min_span && (l << 4) < n && (l << 5) <= size &&
-           fft_detail::avx512_available();
+bool stage_pair_fits(int n, int size, int l, int stop) {
+    return fft_detail::fused_kernels && l >= avx512_min_span && (l << 4) < n && (l << 2) < stop &&
+           (l << 5) <= size && fft_detail::avx512_available();
 }
 #endif
 
-// Runs the stages from span l on while 4l < n and 8l ≤ size, over every chunk
-// of `size` doubles in [begin, end); returns the first span not run.
-int stages_by_chunk(int n, int begin, int end, int size, int l, double* a, const double* twiddle) {
+// Runs the stages from span l on while 4l < n, l < stop and 8l ≤ size, over
+// every chunk of `size` doubles in [begin, end); returns the first span not run.
+int stages_by_chunk(int n, int begin, int end, int size, int l, int stop, double* a, const double* twiddle) {
     int next = l;
     for (int chunk = begin; chunk < end; chunk += size) {
         next = l;
-        while ((next << 2) < n && (next << 3) <= size) {
+        while ((next << 2) < n && next < stop && (next << 3) <= size) {
 #if defined(LATTICE_BUBBLE_FFT_BUILD_CARRIES_AVX512)
-            if (stage_pair_fits(n, size, next)) {
+            if (stage_pair_fits(n, size, next, stop)) {
                 fft_avx512::radix4_stage_pair(chunk, chunk + size, next, a, twiddle);
                 next <<= 4;
                 continue;
@@ -136,8 +136,9 @@ int stages_by_chunk(int n, int begin, int end, int size, int l, double* a, const
 }
 
 // Runs the twiddled stages from span `first` on (2, or 8 where the first stage
-// ran with the bit reversal) and returns the span l of the last, untwiddled one.
-int fft_twiddled_stages(int n, double* a, const double* twiddle, int first) {
+// ran with the bit reversal) and below span `stop`, and returns the span of the
+// first stage not run: with stop = n, the last, untwiddled one.
+int fft_twiddled_stages(int n, double* a, const double* twiddle, int first, int stop) {
     if (n <= 8) {
         return 2;
     }
@@ -145,10 +146,10 @@ int fft_twiddled_stages(int n, double* a, const double* twiddle, int first) {
     const int near = far < near_chunk_doubles ? far : near_chunk_doubles;
     int l = first;
     for (int chunk = 0; chunk < n; chunk += far) {
-        const int after_near = stages_by_chunk(n, chunk, chunk + far, near, first, a, twiddle);
-        l = stages_by_chunk(n, chunk, chunk + far, far, after_near, a, twiddle);
+        const int after_near = stages_by_chunk(n, chunk, chunk + far, near, first, stop, a, twiddle);
+        l = stages_by_chunk(n, chunk, chunk + far, far, after_near, stop, a, twiddle);
     }
-    return stages_by_chunk(n, 0, n, n, l, a, twiddle);
+    return stages_by_chunk(n, 0, n, n, l, stop, a, twiddle);
 }
 
 using FinalStage = void (*)(int, int, double*);
@@ -163,7 +164,7 @@ struct FinalStages {
 
 // The twiddled stages, then the last stage.
 void run_pass(int n, double* a, const double* twiddle, const FinalStages& final, int first) {
-    const int l = fft_twiddled_stages(n, a, twiddle, first);
+    const int l = fft_twiddled_stages(n, a, twiddle, first, n);
     if (final.avx512 != nullptr && l >= avx512_min_span && fft_detail::avx512_available()) {
         final.avx512(n, l, a);
     } else if (final.avx != nullptr && l >= avx_min_span && fft_detail::avx_available()) {
@@ -218,11 +219,16 @@ bool reversed_with_first_stage(int n, int sign, double* a, int* scratch, const d
     reversal_list(n, sign, scratch);
     if (sign >= 0) {
         fft_avx512::reverse_and_first_stage_forward(n, a, twiddle);
-        fft_forward_pass(n, a, twiddle, 8);
     } else {
         fft_avx512::reverse_and_first_stage_backward(n, a, twiddle);
-        fft_backward_pass(n, a, twiddle, 8);
     }
+    // The last twiddled stage runs with the untwiddled one, in one pass.
+    int last = 8;
+    while ((last << 4) < n) {
+        last <<= 2;
+    }
+    fft_twiddled_stages(n, a, twiddle, 8, last);
+    fft_avx512::last_two_stages(n, sign, last, a, twiddle);
     return true;
 #else
     static_cast<void>(n), static_cast<void>(sign), static_cast<void>(a), static_cast<void>(scratch),

@@ -45,6 +45,9 @@ void radix4_stage_pair(int begin, int end, int l, double* a, const double* twidd
 // stage in one pass; n ≥ 64.
 void reverse_and_first_stage_forward(int n, double* a, const double* twiddle);
 void reverse_and_first_stage_backward(int n, double* a, const double* twiddle);
+// The last twiddled stage (span l, with n = 8l or 16l) and the last stage in
+// one pass, of the forward (sign ≥ 0) or the backward transform.
+void last_two_stages(int n, int sign, int l, double* a, const double* twiddle);
 void final_stage_forward(int n, int l, double* a);
 void final_stage_backward(int n, int l, double* a);
 void row_pass_positive(int n1, int n2, double** rows, const double* twiddle);

@@ -216,6 +216,73 @@ inline void final_stage_backward(int n, int l, double* a) {
     }
 }
 
+// The untwiddled last stage's butterflies: the 1-D forward transform's and
+// the 2-D passes' (Exponent's plain butterfly; radix 2 the same either way),
+// and the 1-D backward transform's, which conjugates inputs and results.
+template <typename Exponent>
+struct PlainLast {
+    LATTICE_BUBBLE_FFT_INLINE static Quad radix4(Cx x0, Cx x1, Cx x2, Cx x3) {
+        return Exponent::plain(open_butterfly(x0, x1, x2, x3));
+    }
+    LATTICE_BUBBLE_FFT_INLINE static Opening radix2(Cx u, Cx v) { return {u + v, u - v, u, v}; }
+};
+
+struct BackwardLast {
+    LATTICE_BUBBLE_FFT_INLINE static Quad radix4(Cx x0, Cx x1, Cx x2, Cx x3) { return last_backward(x0, x1, x2, x3); }
+    LATTICE_BUBBLE_FFT_INLINE static Opening radix2(Cx u, Cx v) {
+        const Cx x = neg_im(u);
+        const Cx y = neg_im(v);
+        return {x + y, x - y, x, y};
+    }
+};
+
+// The last twiddled stage, of span l, and the untwiddled last stage in one
+// pass. With n = 16l the twiddled stage has the blocks 0 … 3 (untwiddled,
+// eighth turn, G and G′ of t = 1) and the last stage is radix 4 of span 4l;
+// with n = 8l it has blocks 0 and 1 and the last stage is radix 2 of span 4l.
+// Each group of inputs at j, j + l, … goes through its butterflies of both
+// stages in registers. Last supplies the last stage's butterflies.
+template <typename Exponent, typename Last>
+void last_two_stages(int n, int l, double* a, const double* twiddle) {
+    const Cx h = splat(twiddle[2]);
+    if (16 * l == n) {
+        const BlockTwiddles g = stage_twiddles(2, twiddle);
+        const BlockTwiddles g_rotated = stage_twiddles(3, twiddle);
+        for (int j = 0; j < l; j += lane_doubles) {
+            const double* x = a + j;
+            const Quad b0 = Exponent::plain(open_butterfly(load(x), load(x + l), load(x + 2 * l), load(x + 3 * l)));
+            x += 4 * l;
+            const Quad b1 =
+                Exponent::eighth(open_butterfly(load(x), load(x + l), load(x + 2 * l), load(x + 3 * l)), h);
+            x += 4 * l;
+            const Quad b2 =
+                Exponent::twiddled(open_butterfly(load(x), load(x + l), load(x + 2 * l), load(x + 3 * l)), g);
+            x += 4 * l;
+            const Quad b3 = Exponent::twiddled(
+                open_butterfly(load(x), load(x + l), load(x + 2 * l), load(x + 3 * l)), g_rotated);
+            butterfly_store(a, j, 4 * l, Last::radix4(b0.y0, b1.y0, b2.y0, b3.y0));
+            butterfly_store(a, j + l, 4 * l, Last::radix4(b0.y1, b1.y1, b2.y1, b3.y1));
+            butterfly_store(a, j + 2 * l, 4 * l, Last::radix4(b0.y2, b1.y2, b2.y2, b3.y2));
+            butterfly_store(a, j + 3 * l, 4 * l, Last::radix4(b0.y3, b1.y3, b2.y3, b3.y3));
+        }
+    } else {
+        for (int j = 0; j < l; j += lane_doubles) {
+            const double* x = a + j;
+            const Quad b0 = Exponent::plain(open_butterfly(load(x), load(x + l), load(x + 2 * l), load(x + 3 * l)));
+            x += 4 * l;
+            const Quad b1 =
+                Exponent::eighth(open_butterfly(load(x), load(x + l), load(x + 2 * l), load(x + 3 * l)), h);
+            const Cx lo[4] = {b0.y0, b0.y1, b0.y2, b0.y3};
+            const Cx hi[4] = {b1.y0, b1.y1, b1.y2, b1.y3};
+            for (int r = 0; r < 4; ++r) {
+                const Opening d = Last::radix2(lo[r], hi[r]);
+                store(a + j + r * l, d.e0);
+                store(a + j + (r + 4) * l, d.e1);
+            }
+        }
+    }
+}
+
 }  // namespace fft_detail
 }  // namespace LATTICE_BUBBLE_FFT_ABI
 }  // namespace lattice_bubble

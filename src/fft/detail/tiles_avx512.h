@@ -122,22 +122,11 @@ template <typename Exponent>
 void column_pass_of_row(int n2, double* row, const double* twiddle) {
     reverse_and_first_stage<Exponent, false>(n2, row, twiddle);
     int l = 8;
-    while ((l << 2) < n2) {
+    while ((l << 4) < n2) {
         radix4_stage<Exponent>(0, n2, l, row, twiddle);
         l <<= 2;
     }
-    if ((l << 2) == n2) {
-        for (int j = 0; j < l; j += lane_doubles) {
-            butterfly_store(row, j, l, Exponent::plain(butterfly_load(row, j, l)));
-        }
-    } else {
-        for (int j = 0; j < l; j += lane_doubles) {
-            const Cx x0 = load(row + j);
-            const Cx x1 = load(row + j + l);
-            store(row + j, x0 + x1);
-            store(row + j + l, x0 - x1);
-        }
-    }
+    last_two_stages<Exponent, PlainLast<Exponent>>(n2, l, row, twiddle);
 }
 
 // The 2-D row pass from rows in natural order, n1 ≥ 32 rows and n2 a
