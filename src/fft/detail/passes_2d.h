@@ -85,10 +85,66 @@ LATTICE_BUBBLE_FFT_INLINE void butterfly(const Access& x, int p, int span, int l
 
 // The pass scheme over `count` elements of every line, from the stage of span
 // first_span on (a power of four: the earlier stages have run).
+// The twiddles of the last twiddled stage of a pass with count = 8·span or
+// 16·span: the eighth turn and blocks 2 and 3.
+struct LastTwiddles {
+    Cx h;
+    BlockTwiddles g2;
+    BlockTwiddles g3;
+};
+
+inline LastTwiddles last_twiddles(const double* twiddle) {
+    return {splat(twiddle[2]), block_twiddles(2, twiddle), block_twiddles(3, twiddle)};
+}
+
+// The last twiddled stage and the untwiddled last stage in registers, for the
+// elements p + i·span of one line: with count = 16·span, blocks 0 … 3 and a
+// radix-4 last stage; with count = 8·span, blocks 0 and 1 and a radix-2 last
+// stage.
 template <typename Exponent, typename Access>
-void radix4_pass(const Access& x, int count, int lines, const double* twiddle, int first_span = 1) {
+LATTICE_BUBBLE_FFT_INLINE void last_two_stages_of(const Access& x, int p, int line, int span, int count,
+                                                  const LastTwiddles& t) {
+    const auto leg = [&](int i) { return x.get(p + i * span, line); };
+    const Quad b0 = Exponent::plain(open_butterfly(leg(0), leg(1), leg(2), leg(3)));
+    const Quad b1 = Exponent::eighth(open_butterfly(leg(4), leg(5), leg(6), leg(7)), t.h);
+    if (count == 16 * span) {
+        const Quad b2 = Exponent::twiddled(open_butterfly(leg(8), leg(9), leg(10), leg(11)), t.g2);
+        const Quad b3 = Exponent::twiddled(open_butterfly(leg(12), leg(13), leg(14), leg(15)), t.g3);
+        const Quad* b[4] = {&b0, &b1, &b2, &b3};
+        const Cx Quad::*part[4] = {&Quad::y0, &Quad::y1, &Quad::y2, &Quad::y3};
+        for (int r = 0; r < 4; ++r) {
+            const Quad z = Exponent::plain(
+                open_butterfly(b[0]->*part[r], b[1]->*part[r], b[2]->*part[r], b[3]->*part[r]));
+            x.put(p + r * span, line, z.y0);
+            x.put(p + (r + 8) * span, line, z.y2);
+            x.put(p + (r + 4) * span, line, z.y1);
+            x.put(p + (r + 12) * span, line, z.y3);
+        }
+    } else {
+        const Cx lo[4] = {b0.y0, b0.y1, b0.y2, b0.y3};
+        const Cx hi[4] = {b1.y0, b1.y1, b1.y2, b1.y3};
+        for (int r = 0; r < 4; ++r) {
+            x.put(p + r * span, line, lo[r] + hi[r]);
+            x.put(p + (r + 4) * span, line, lo[r] - hi[r]);
+        }
+    }
+}
+
+// With fuse_last, the last two stages run in one pass (last_two_stages_of).
+template <typename Exponent, typename Access>
+void radix4_pass(const Access& x, int count, int lines, const double* twiddle, int first_span = 1,
+                 bool fuse_last = false) {
     int span = first_span;
     while (2 * span < count) {
+        if (fused_kernels && fuse_last && (count == 8 * span || count == 16 * span)) {
+            const LastTwiddles t = last_twiddles(twiddle);
+            for (int p = 0; p < span; ++p) {
+                for (int line = 0; line < lines; ++line) {
+                    last_two_stages_of<Exponent>(x, p, line, span, count, t);
+                }
+            }
+            return;
+        }
         const int block = 4 * span;
         for (int p = 0; p < span; ++p) {
             butterfly(x, p, span, lines, [](const Opening& e) { return Exponent::plain(e); });
@@ -190,7 +246,7 @@ constexpr bool reverses_on_load(int count) { return fused_kernels && (count == e
 
 // One pass over `count` elements of `lines` lines.
 template <typename Exponent, typename Access>
-void fft2d_pass(const Access& x, int count, int lines, const double* twiddle) {
+void fft2d_pass(const Access& x, int count, int lines, const double* twiddle, bool fuse_last = false) {
     if (reverses_on_load(count) && count == eight) {
         const Cx h = splat(twiddle[2]);
         for (int line = 0; line < lines; ++line) {
@@ -202,7 +258,7 @@ void fft2d_pass(const Access& x, int count, int lines, const double* twiddle) {
             sixteen_points<Exponent>(x, line, t);
         }
     } else {
-        radix4_pass<Exponent>(x, count, lines, twiddle);
+        radix4_pass<Exponent>(x, count, lines, twiddle, 1, fuse_last);
     }
 }
 
@@ -219,10 +275,22 @@ void column_pass(int n1, int n2, double** rows, const double* twiddle) {
     }
 }
 
+// The row pass's last two stages run in one pass over sixteen (or eight) rows
+// at a time, `span` rows apart, as long as those rows lie at most 2 KiB apart:
+// at 4 KiB or a multiple of it they would all fall into one set of the
+// first-level cache, more of them than it has ways.
+constexpr bool rows_fuse_last(int n1, int n2) {
+    int span = 1;
+    while (16 * span < n1) {
+        span *= 4;
+    }
+    return span * n2 <= 256;
+}
+
 // The row index of every column; n2 a multiple of lane_doubles.
 template <typename Exponent>
 void row_pass(int n1, int n2, double** rows, const double* twiddle) {
-    fft2d_pass<Exponent>(RowsOfColumns{rows}, n1, n2 / lane_doubles, twiddle);
+    fft2d_pass<Exponent>(RowsOfColumns{rows}, n1, n2 / lane_doubles, twiddle, rows_fuse_last(n1, n2));
 }
 
 }  // namespace fft_detail

@@ -190,7 +190,7 @@ void row_pass_reversing(int n1, int n2, double** rows, const double* twiddle) {
             }
         }
     }
-    radix4_pass<Exponent>(RowsOfColumns{rows}, n1, n2 / lane_doubles, twiddle, 4);
+    radix4_pass<Exponent>(RowsOfColumns{rows}, n1, n2 / lane_doubles, twiddle, 4, rows_fuse_last(n1, n2));
 }
 
 }  // namespace fft_detail
