@@ -227,7 +227,9 @@ bool reversed_with_first_stage(int n, int sign, double* a, int* scratch, const d
     while ((last << 4) < n) {
         last <<= 2;
     }
-    fft_twiddled_stages(n, a, twiddle, 8, last);
+    if (last > 8) {
+        fft_twiddled_stages(n, a, twiddle, 8, last);
+    }
     fft_avx512::last_two_stages(n, sign, last, a, twiddle);
     return true;
 #else
