@@ -142,6 +142,9 @@ int fft_twiddled_stages(int n, double* a, const double* twiddle, int first, int 
     if (n <= 8) {
         return 2;
     }
+    if (n <= near_chunk_doubles) {
+        return stages_by_chunk(n, 0, n, n, first, stop, a, twiddle);  // one chunk
+    }
     const int far = n < far_chunk_doubles ? n : far_chunk_doubles;
     const int near = far < near_chunk_doubles ? far : near_chunk_doubles;
     int l = first;
