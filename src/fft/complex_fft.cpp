@@ -352,31 +352,6 @@ bool fused_fft(int n, int sign, double* a, int* scratch, const double* twiddle) 
 
 }  // namespace
 
-bool fft_detail::avx_available() {
-#if defined(LATTICE_BUBBLE_FFT_BUILD_CARRIES_AVX)
-#if !defined(__GNUC__)
-#error "the run-time check for AVX is written for GCC and Clang"
-#endif
-    // The processor's AVX flag and the operating system's saving of the
-    // 256-bit registers, both checked by the compiler's runtime.
-    static const bool available = __builtin_cpu_supports("avx");
-    return available;
-#else
-    return false;
-#endif
-}
-
-bool fft_detail::avx512_available() {
-#if defined(LATTICE_BUBBLE_FFT_BUILD_CARRIES_AVX512)
-    // As for AVX: the flag, and the operating system's saving of the 512-bit
-    // registers and the mask registers.
-    static const bool available = __builtin_cpu_supports("avx512f");
-    return available;
-#else
-    return false;
-#endif
-}
-
 FftPath fft_path() {
 #if defined(LATTICE_BUBBLE_FFT_SSE2_LANES)
     FftLanes lanes = FftLanes::sse2;

@@ -98,7 +98,8 @@ struct Passes {
     PassFunction portable;
 };
 
-void run_pass(const Passes& pass, int lines, int n1, int n2, double** rows, const double* twiddle) {
+LATTICE_BUBBLE_FFT_INLINE void run_pass(const Passes& pass, int lines, int n1, int n2, double** rows,
+                                        const double* twiddle) {
     if (pass.avx512 != nullptr && lines % 4 == 0 && fft_detail::avx512_available()) {
         pass.avx512(n1, n2, rows, twiddle);
     } else if (pass.avx != nullptr && lines % 2 == 0 && fft_detail::avx_available()) {

@@ -14,11 +14,36 @@ namespace lattice_bubble {
 inline namespace LATTICE_BUBBLE_FFT_ABI {
 namespace fft_detail {
 // Whether the AVX functions below may run: this build carries them and the
-// processor (and its operating system) has AVX. Asked once; defined in an
-// SSE2 translation unit.
-bool avx_available();
-// The same for the AVX-512F functions (a processor with them has AVX too).
-bool avx512_available();
+// processor (and its operating system) has AVX. Asked once, and inline: the
+// small transforms ask several times per call. Not for the AVX units, which
+// run only once it has been asked.
+#if !defined(LATTICE_BUBBLE_FFT_COMPILING_AVX_UNIT) && !defined(LATTICE_BUBBLE_FFT_COMPILING_AVX512_UNIT)
+inline bool avx_available() {
+#if defined(LATTICE_BUBBLE_FFT_BUILD_CARRIES_AVX)
+#if !defined(__GNUC__)
+#error "the run-time check for AVX is written for GCC and Clang"
+#endif
+    // The processor's AVX flag and the operating system's saving of the
+    // 256-bit registers, both checked by the compiler's runtime.
+    static const bool available = __builtin_cpu_supports("avx");
+    return available;
+#else
+    return false;
+#endif
+}
+
+// The same for the AVX-512F functions (a processor with them has AVX too):
+// the flag, and the operating system's saving of the 512-bit registers and
+// the mask registers.
+inline bool avx512_available() {
+#if defined(LATTICE_BUBBLE_FFT_BUILD_CARRIES_AVX512)
+    static const bool available = __builtin_cpu_supports("avx512f");
+    return available;
+#else
+    return false;
+#endif
+}
+#endif
 }  // namespace fft_detail
 }  // namespace LATTICE_BUBBLE_FFT_ABI
 }  // namespace lattice_bubble

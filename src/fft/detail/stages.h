@@ -46,8 +46,9 @@ void radix4_stage(int begin, int end, int l, double* a, const double* twiddle) {
         }
         begin = m2;
     }
-    for (int k = begin; k < end; k += m2) {
-        const int k1 = k / m;  // 2t for the blocks 2t and 2t + 1 at k = t·m2
+    // k1 = 2t for the blocks 2t and 2t + 1 at k = t·m2 (kept by addition: a
+    // division per block would cost more than a short block's butterflies).
+    for (int k = begin, k1 = begin / m; k < end; k += m2, k1 += 2) {
         const int k2 = 2 * k1;
         const Twiddle q2 = twiddle_of(twiddle[k1], twiddle[k1 + 1]);
         {
@@ -95,8 +96,7 @@ void radix4_stage_pair(int begin, int end, int l, double* a, const double* twidd
         radix4_stage<Exponent>(0, 2 * group, 4 * l, a, twiddle);
         begin = 2 * group;
     }
-    for (int start = begin; start < end; start += group) {
-        const int wide = start / group;
+    for (int start = begin, wide = begin / group; start < end; start += group, ++wide) {
         const BlockTwiddles outer = stage_twiddles(wide, twiddle);
         const BlockTwiddles inner[4] = {stage_twiddles(4 * wide, twiddle), stage_twiddles(4 * wide + 1, twiddle),
                                         stage_twiddles(4 * wide + 2, twiddle), stage_twiddles(4 * wide + 3, twiddle)};
