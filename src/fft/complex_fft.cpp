@@ -316,8 +316,8 @@ void sixteen_point_fft(int sign, double* a, const double* twiddle) {
     const Twiddle q2 = twiddle_of(twiddle[2], twiddle[3]);
     const Twiddle g1 = twiddle_of(twiddle[4], twiddle[5]);
     const Twiddle h1 = twiddle_of(twiddle[6], twiddle[7]);
-    const BlockTwiddles g{g1, q2, cube_from(g1, q2.im)};
-    const BlockTwiddles h{h1, twiddle_of(-twiddle[3], twiddle[2]), cube_from(h1, q2.re)};
+    const BlockTwiddles g{g1, q2, cube_from(twiddle[4], twiddle[5], twiddle[3])};
+    const BlockTwiddles h{h1, twiddle_of(-twiddle[3], twiddle[2]), cube_from(twiddle[6], twiddle[7], twiddle[2])};
     const Quad b0 = plain_positive(open_butterfly(u[0], u[1], u[2], u[3]));
     const Quad b1 = eighth_positive(open_butterfly(u[4], u[5], u[6], u[7]), splat(twiddle[2]));
     const Quad b2 = Positive::twiddled(open_butterfly(u[8], u[9], u[10], u[11]), g);

@@ -151,21 +151,18 @@ struct Twiddle {
 };
 inline Twiddle twiddle_of(double re, double im) { return {splat(re), splat(im)}; }
 
-// q·y = (q.re·y.re − q.im·y.im, q.re·y.im + q.im·y.re). The sign goes on the
-// twiddle, (−q.im)·y.im being −(q.im·y.im) exactly, so that a loop over many
-// butterflies of one block flips it once.
-inline Cx mul(Twiddle q, Cx y) { return q.re * y + neg_re(q.im) * swap(y); }
+// q·y = (q.re·y.re − q.im·y.im, q.re·y.im + q.im·y.re)
+inline Cx mul(Twiddle q, Cx y) { return q.re * y + neg_re(q.im * swap(y)); }
 // conj(q)·y = (q.re·y.re + q.im·y.im, q.re·y.im − q.im·y.re)
-inline Cx mul_conj(Twiddle q, Cx y) { return q.re * y + neg_im(q.im) * swap(y); }
+inline Cx mul_conj(Twiddle q, Cx y) { return q.re * y + neg_im(q.im * swap(y)); }
 
 // Third power from the first two, without a complex product:
 // (q1.re − (2·q2i)·q1.im, (2·q2i)·q1.re − q1.im), where q2i is the imaginary
-// part of q1² (or the real part of i·q1²). Lane by lane, on a twiddle whose
-// parts fill the lanes: the same operations on the same values in every
-// lane, without moving a computed scalar into a vector register.
-LATTICE_BUBBLE_FFT_INLINE Twiddle cube_from(Twiddle q1, Cx q2_part) {
-    const Cx twice = splat(2.0) * q2_part;
-    return {q1.re - twice * q1.im, twice * q1.re - q1.im};
+// part of q1² (or the real part of i·q1²), as a twiddle. The formula runs on
+// scalars, once per block, and only its results fill the lanes.
+inline Twiddle cube_from(double q1_re, double q1_im, double q2_part) {
+    const double twice = 2.0 * q2_part;
+    return twiddle_of(q1_re - twice * q1_im, twice * q1_re - q1_im);
 }
 
 // The four sums and differences that open every radix-4 butterfly.

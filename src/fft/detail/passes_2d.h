@@ -21,10 +21,11 @@ namespace fft_detail {
 // (s·twiddle[g], twiddle[g + s]) with s = +1 for even g and −1 for odd g;
 // T3 = T1³ by the cube formula.
 LATTICE_BUBBLE_FFT_INLINE BlockTwiddles block_twiddles(int g, const double* twiddle) {
-    const Twiddle t1 = twiddle_of(twiddle[2 * g], twiddle[2 * g + 1]);
+    const double t1_re = twiddle[2 * g];
+    const double t1_im = twiddle[2 * g + 1];
     const int s = (g % 2 == 0) ? 1 : -1;
-    const Twiddle t2 = twiddle_of(s * twiddle[g], twiddle[g + s]);
-    return {t1, t2, cube_from(t1, t2.im)};
+    const double t2_im = twiddle[g + s];
+    return {twiddle_of(t1_re, t1_im), twiddle_of(s * twiddle[g], t2_im), cube_from(t1_re, t1_im, t2_im)};
 }
 
 // How a pass reaches element p of line `line`.

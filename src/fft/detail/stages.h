@@ -53,7 +53,7 @@ void radix4_stage(int begin, int end, int l, double* a, const double* twiddle) {
         const Twiddle q2 = twiddle_of(twiddle[k1], twiddle[k1 + 1]);
         {
             const Twiddle q1 = twiddle_of(twiddle[k2], twiddle[k2 + 1]);
-            const BlockTwiddles t{q1, q2, cube_from(q1, q2.im)};
+            const BlockTwiddles t{q1, q2, cube_from(twiddle[k2], twiddle[k2 + 1], twiddle[k1 + 1])};
             for (int j = k; j < l + k; j += lane_doubles) {
                 butterfly_store(a, j, l, Exponent::twiddled(butterfly_load(a, j, l), t));
             }
@@ -61,7 +61,7 @@ void radix4_stage(int begin, int end, int l, double* a, const double* twiddle) {
         {
             const Twiddle q1 = twiddle_of(twiddle[k2 + 2], twiddle[k2 + 3]);
             const BlockTwiddles t{q1, twiddle_of(-twiddle[k1 + 1], twiddle[k1]),  // i·q2
-                                  cube_from(q1, q2.re)};
+                                  cube_from(twiddle[k2 + 2], twiddle[k2 + 3], twiddle[k1])};
             for (int j = k + m; j < l + k + m; j += lane_doubles) {
                 butterfly_store(a, j, l, Exponent::twiddled(butterfly_load(a, j, l), t));
             }
@@ -72,13 +72,12 @@ void radix4_stage(int begin, int end, int l, double* a, const double* twiddle) {
 // The twiddles of block b ≥ 2 of a stage: G with t = b/2 for even b, G′ for odd.
 LATTICE_BUBBLE_FFT_INLINE BlockTwiddles stage_twiddles(int b, const double* twiddle) {
     const int k1 = 2 * (b >> 1);  // doubles to W[t]
-    const Twiddle q2 = twiddle_of(twiddle[k1], twiddle[k1 + 1]);
     if ((b & 1) == 0) {
-        const Twiddle q1 = twiddle_of(twiddle[2 * k1], twiddle[2 * k1 + 1]);
-        return {q1, q2, cube_from(q1, q2.im)};
+        return {twiddle_of(twiddle[2 * k1], twiddle[2 * k1 + 1]), twiddle_of(twiddle[k1], twiddle[k1 + 1]),
+                cube_from(twiddle[2 * k1], twiddle[2 * k1 + 1], twiddle[k1 + 1])};
     }
-    const Twiddle q1 = twiddle_of(twiddle[2 * k1 + 2], twiddle[2 * k1 + 3]);
-    return {q1, twiddle_of(-twiddle[k1 + 1], twiddle[k1]), cube_from(q1, q2.re)};
+    return {twiddle_of(twiddle[2 * k1 + 2], twiddle[2 * k1 + 3]), twiddle_of(-twiddle[k1 + 1], twiddle[k1]),
+            cube_from(twiddle[2 * k1 + 2], twiddle[2 * k1 + 3], twiddle[k1])};
 }
 
 // The stages of spans l and 4l together over [begin, end), multiples of 32l:
