@@ -14,10 +14,12 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <random>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -155,6 +157,11 @@ public:
 
     void Finalize() override {
         ConsoleReporter::Finalize();
+        // 1-D before 2-D, by size, sign +1 before −1, whatever order the runs
+        // came in (--benchmark_enable_random_interleaving shuffles them).
+        std::stable_sort(rows_.begin(), rows_.end(), [](const auto& x, const auto& y) {
+            return order_of(x.first) < order_of(y.first);
+        });
         std::FILE* out = stdout;
         std::fprintf(out, "\nSummary (real time per transform; ratio = this engine / FFTW):\n\n");
         std::fprintf(out, "| transform | size | sign | this engine (ns) | FFTW (ns) | ratio |\n");
@@ -176,6 +183,13 @@ public:
     }
 
 private:
+    // "1d/1024/sign:-1" → (1, 1024, 1); "2d/64x64/sign:+1" → (2, 64, 0).
+    static std::tuple<int, long, int> order_of(const std::string& key) {
+        const int dimension = key[0] - '0';
+        const long size = std::stol(key.substr(key.find('/') + 1));
+        return {dimension, size, key.ends_with("-1") ? 1 : 0};
+    }
+
     static bool on_terminal() {
 #if defined(_WIN32)
         return _isatty(_fileno(stdout)) != 0;
@@ -196,7 +210,6 @@ private:
         double fftw_ns = 0.0;
     };
 
-    // Rows in the order the benchmarks ran.
     Row& row_for(const std::string& key) {
         for (auto& [k, row] : rows_) {
             if (k == key) {
