@@ -33,11 +33,11 @@ void last_two_stages(int n, int sign, int l, double* a, const double* twiddle) {
 }
 
 void reverse_and_first_stage_forward(int n, double* a, const double* twiddle) {
-    avx512::reverse_and_first_stage<avx512::Positive, false>(n, a, twiddle);
+    avx512::reverse_and_first_stage<avx512::Positive, false>(n, &a, 1, twiddle);
 }
 
 void reverse_and_first_stage_backward(int n, double* a, const double* twiddle) {
-    avx512::reverse_and_first_stage<avx512::Positive, true>(n, a, twiddle);
+    avx512::reverse_and_first_stage<avx512::Positive, true>(n, &a, 1, twiddle);
 }
 
 void final_stage_forward(int n, int l, double* a) { avx512::final_stage_forward(n, l, a); }
@@ -69,15 +69,11 @@ void row_pass_reversing_negative(int n1, int n2, double** rows, const double* tw
 }
 
 void column_pass_by_rows_positive(int n1, int n2, double** rows, const double* twiddle) {
-    for (int i = 0; i < n1; ++i) {
-        avx512::column_pass_of_row<avx512::Positive>(n2, rows[i], twiddle);
-    }
+    avx512::column_pass_by_rows<avx512::Positive>(n1, n2, rows, twiddle);
 }
 
 void column_pass_by_rows_negative(int n1, int n2, double** rows, const double* twiddle) {
-    for (int i = 0; i < n1; ++i) {
-        avx512::column_pass_of_row<avx512::Negative>(n2, rows[i], twiddle);
-    }
+    avx512::column_pass_by_rows<avx512::Negative>(n1, n2, rows, twiddle);
 }
 
 }  // namespace lattice_bubble::LATTICE_BUBBLE_FFT_AVX512_ENTRIES

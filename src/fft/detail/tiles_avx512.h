@@ -37,16 +37,10 @@ LATTICE_BUBBLE_FFT_INLINE Cx gather_twiddles(const double* twiddle, int first, i
     return {_mm512_insertf64x4(_mm512_castpd256_pd512(lo), hi, 1)};
 }
 
-// The first stage's butterflies on new tile c of an array of `points` values,
-// its inputs x[0 … 3] as loaded, lane y being block rev(y)·points/16 + c;
-// the outputs go to the tile's rows at `out`, `row` doubles apart.
-template <typename Exponent>
-LATTICE_BUBBLE_FFT_INLINE void first_stage_tile(const Cx (&x)[4], int c, int points, double* out, int row,
-                                                const double* twiddle) {
-    const Opening e = open_butterfly(x[0], x[1], x[2], x[3]);
-    // Lane y is block rev(y)·points/16 + c, of the parity of c (points ≥ 32),
-    // so t = rev(y)·points/32 + c/2 and its twiddles are those of G (c even)
-    // or G′.
+// The twiddles of new tile c of an array of `points` values: lane y is block
+// rev(y)·points/16 + c, of the parity of c (points ≥ 32), so t = rev(y)·
+// points/32 + c/2 and its twiddles are those of G (c even) or G′.
+LATTICE_BUBBLE_FFT_INLINE BlockTwiddles tile_twiddles(int c, int points, const double* twiddle) {
     const int stride = points / 32;
     const Cx q2 = gather_twiddles(twiddle, c >> 1, stride);
     const Cx q1 = gather_twiddles(twiddle, c, 2 * stride);  // W[2t], or W[2t + 1] for odd c
@@ -54,11 +48,20 @@ LATTICE_BUBBLE_FFT_INLINE void first_stage_tile(const Cx (&x)[4], int c, int poi
     const Cx minus_im{flip_signs(dup_im(q2).v, _mm512_set1_epi64(sign_bit))};
     const Twiddle t2 = (c & 1) == 0 ? Twiddle{dup_re(q2), dup_im(q2)} : Twiddle{minus_im, dup_re(q2)};  // i·q2
     const Cx twice = splat(2.0) * ((c & 1) == 0 ? dup_im(q2) : dup_re(q2));
-    const Twiddle t3{t1.re - twice * t1.im, twice * t1.re - t1.im};
-    Quad y = Exponent::twiddled(e, BlockTwiddles{t1, t2, t3});
+    return {t1, t2, {t1.re - twice * t1.im, twice * t1.re - t1.im}};
+}
+
+// The first stage's butterflies on new tile c, its inputs x[0 … 3] as loaded,
+// with the tile's twiddles t (h = cos π/4 for tile 1); the outputs go to the
+// tile's rows at `out`, `row` doubles apart.
+template <typename Exponent>
+LATTICE_BUBBLE_FFT_INLINE void first_stage_tile(const Cx (&x)[4], int c, const BlockTwiddles& t, Cx h, double* out,
+                                                int row) {
+    const Opening e = open_butterfly(x[0], x[1], x[2], x[3]);
+    Quad y = Exponent::twiddled(e, t);
     if (c < 2) {
         // Lane 0 is block 0 (untwiddled) or block 1 (eighth turn).
-        const Quad z = c == 0 ? Exponent::plain(e) : Exponent::eighth(e, splat(twiddle[2]));
+        const Quad z = c == 0 ? Exponent::plain(e) : Exponent::eighth(e, h);
         constexpr __mmask8 lane0 = 0b00000011;
         y.y0.v = _mm512_mask_blend_pd(lane0, y.y0.v, z.y0.v);
         y.y1.v = _mm512_mask_blend_pd(lane0, y.y1.v, z.y1.v);
@@ -90,37 +93,47 @@ LATTICE_BUBBLE_FFT_INLINE void load_tile(const double* a, int b, int row, Cx (&x
 }
 
 // Bit reversal (conjugating with Conj) and the first stage of n doubles,
-// n ≥ 64: tile b and its partner rev b are read before either is written.
+// n ≥ 64, in each of the `count` arrays at `arrays`: tile b and its partner
+// rev b are read before either is written. The tiles' twiddles are formed once
+// for all the arrays.
 template <typename Exponent, bool Conj>
-void reverse_and_first_stage(int n, double* a, const double* twiddle) {
+void reverse_and_first_stage(int n, double* const* arrays, int count, const double* twiddle) {
     const int points = n / 2;
     const int row = n >> 2;
     const int tiles = points / 16;
     const int top = tiles >> 1;
+    const Cx h = splat(twiddle[2]);
     int rb = 0;
     for (int b = 0; b < tiles; b++, rb = next_reversed(rb, top)) {
         if (b > rb) {
             continue;
         }
-        Cx from_rb[4];
-        load_tile<Conj>(a, rb, row, from_rb);
+        const BlockTwiddles to_b = tile_twiddles(b, points, twiddle);
         if (b == rb) {
-            first_stage_tile<Exponent>(from_rb, b, points, a, row, twiddle);
+            for (int i = 0; i < count; ++i) {
+                Cx x[4];
+                load_tile<Conj>(arrays[i], rb, row, x);
+                first_stage_tile<Exponent>(x, b, to_b, h, arrays[i], row);
+            }
             continue;
         }
-        Cx from_b[4];
-        load_tile<Conj>(a, b, row, from_b);
-        first_stage_tile<Exponent>(from_rb, b, points, a, row, twiddle);
-        first_stage_tile<Exponent>(from_b, rb, points, a, row, twiddle);
+        const BlockTwiddles to_rb = tile_twiddles(rb, points, twiddle);
+        for (int i = 0; i < count; ++i) {
+            Cx from_rb[4];
+            Cx from_b[4];
+            load_tile<Conj>(arrays[i], rb, row, from_rb);
+            load_tile<Conj>(arrays[i], b, row, from_b);
+            first_stage_tile<Exponent>(from_rb, b, to_b, h, arrays[i], row);
+            first_stage_tile<Exponent>(from_b, rb, to_rb, h, arrays[i], row);
+        }
     }
 }
 
-// The 2-D column pass of one row of n2 ≥ 64 doubles, from its columns in
-// natural order: the row's bit reversal with the first stage, then the other
-// stages, which are those of the 1-D transform with the exponent's butterflies.
+// The 2-D column pass of one row of n2 ≥ 64 doubles after its bit reversal
+// and first stage: the other stages, which are those of the 1-D transform
+// with the exponent's butterflies.
 template <typename Exponent>
 void column_pass_of_row(int n2, double* row, const double* twiddle) {
-    reverse_and_first_stage<Exponent, false>(n2, row, twiddle);
     int l = 8;
     while ((l << 4) < n2) {
         radix4_stage<Exponent>(0, n2, l, row, twiddle);
@@ -191,6 +204,22 @@ void row_pass_reversing(int n1, int n2, double** rows, const double* twiddle) {
         }
     }
     radix4_pass<Exponent>(RowsOfColumns{rows}, n1, n2 / lane_doubles, twiddle, 4, rows_fuse_last(n1, n2));
+}
+
+// The 2-D column pass, n2 ≥ 64, from columns in natural order: bands of rows
+// of about 16 KiB, each band's bit reversals and first stages together (the
+// tiles' twiddles formed once per band), then each row's other stages.
+template <typename Exponent>
+void column_pass_by_rows(int n1, int n2, double** rows, const double* twiddle) {
+    int band = 2048 / n2;
+    band = band < 1 ? 1 : (band > n1 ? n1 : band);
+    for (int first = 0; first < n1; first += band) {
+        const int count = n1 - first < band ? n1 - first : band;
+        reverse_and_first_stage<Exponent, false>(n2, rows + first, count, twiddle);
+        for (int i = first; i < first + count; ++i) {
+            column_pass_of_row<Exponent>(n2, rows[i], twiddle);
+        }
+    }
 }
 
 }  // namespace fft_detail
