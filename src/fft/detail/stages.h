@@ -32,17 +32,25 @@ LATTICE_BUBBLE_FFT_INLINE void butterfly_store(double* a, int j, int l, const Qu
 // the data instead) and for a row's positive 2-D column pass, Negative for
 // its negative one: the 2-D pass over a row runs this stage's blocks with the
 // same twiddles.
-template <typename Exponent = Positive>
-void radix4_stage(int begin, int end, int l, double* a, const double* twiddle) {
+// Over each of the `count` arrays at `arrays`, the block's twiddles formed once
+// for all of them (Fixed > 0: count is Fixed, known to the compiler).
+template <typename Exponent = Positive, int Fixed = 0>
+void radix4_stage(int begin, int end, int l, double* const* arrays, int count, const double* twiddle) {
+    if constexpr (Fixed > 0) {
+        count = Fixed;
+    }
     const int m = l << 2;
     const int m2 = m << 1;
     if (begin == 0) {
-        for (int j = 0; j < l; j += lane_doubles) {
-            butterfly_store(a, j, l, Exponent::plain(butterfly_load(a, j, l)));
-        }
         const Cx s = splat(twiddle[2]);
-        for (int j = m; j < l + m; j += lane_doubles) {
-            butterfly_store(a, j, l, Exponent::eighth(butterfly_load(a, j, l), s));
+        for (int i = 0; i < count; ++i) {
+            double* a = arrays[i];
+            for (int j = 0; j < l; j += lane_doubles) {
+                butterfly_store(a, j, l, Exponent::plain(butterfly_load(a, j, l)));
+            }
+            for (int j = m; j < l + m; j += lane_doubles) {
+                butterfly_store(a, j, l, Exponent::eighth(butterfly_load(a, j, l), s));
+            }
         }
         begin = m2;
     }
@@ -51,22 +59,26 @@ void radix4_stage(int begin, int end, int l, double* a, const double* twiddle) {
     for (int k = begin, k1 = begin / m; k < end; k += m2, k1 += 2) {
         const int k2 = 2 * k1;
         const Twiddle q2 = twiddle_of(twiddle[k1], twiddle[k1 + 1]);
-        {
-            const Twiddle q1 = twiddle_of(twiddle[k2], twiddle[k2 + 1]);
-            const BlockTwiddles t{q1, q2, cube_from(twiddle[k2], twiddle[k2 + 1], twiddle[k1 + 1])};
+        const BlockTwiddles even{twiddle_of(twiddle[k2], twiddle[k2 + 1]), q2,
+                                 cube_from(twiddle[k2], twiddle[k2 + 1], twiddle[k1 + 1])};
+        const BlockTwiddles odd{twiddle_of(twiddle[k2 + 2], twiddle[k2 + 3]),
+                                twiddle_of(-twiddle[k1 + 1], twiddle[k1]),  // i·q2
+                                cube_from(twiddle[k2 + 2], twiddle[k2 + 3], twiddle[k1])};
+        for (int i = 0; i < count; ++i) {
+            double* a = arrays[i];
             for (int j = k; j < l + k; j += lane_doubles) {
-                butterfly_store(a, j, l, Exponent::twiddled(butterfly_load(a, j, l), t));
+                butterfly_store(a, j, l, Exponent::twiddled(butterfly_load(a, j, l), even));
             }
-        }
-        {
-            const Twiddle q1 = twiddle_of(twiddle[k2 + 2], twiddle[k2 + 3]);
-            const BlockTwiddles t{q1, twiddle_of(-twiddle[k1 + 1], twiddle[k1]),  // i·q2
-                                  cube_from(twiddle[k2 + 2], twiddle[k2 + 3], twiddle[k1])};
             for (int j = k + m; j < l + k + m; j += lane_doubles) {
-                butterfly_store(a, j, l, Exponent::twiddled(butterfly_load(a, j, l), t));
+                butterfly_store(a, j, l, Exponent::twiddled(butterfly_load(a, j, l), odd));
             }
         }
     }
+}
+
+template <typename Exponent = Positive>
+void radix4_stage(int begin, int end, int l, double* a, const double* twiddle) {
+    radix4_stage<Exponent, 1>(begin, end, l, &a, 1, twiddle);
 }
 
 // The twiddles of block b ≥ 2 of a stage: G with t = b/2 for even b, G′ for odd.
@@ -97,14 +109,15 @@ void radix4_stage_pair(int begin, int end, int l, double* a, const double* twidd
     }
     for (int start = begin, wide = begin / group; start < end; start += group, ++wide) {
         const BlockTwiddles outer = stage_twiddles(wide, twiddle);
-        const BlockTwiddles inner[4] = {stage_twiddles(4 * wide, twiddle), stage_twiddles(4 * wide + 1, twiddle),
-                                        stage_twiddles(4 * wide + 2, twiddle), stage_twiddles(4 * wide + 3, twiddle)};
+        const BlockTwiddles inner[4] = {
+            stage_twiddles(4 * wide, twiddle), stage_twiddles(4 * wide + 1, twiddle),
+            stage_twiddles(4 * wide + 2, twiddle), stage_twiddles(4 * wide + 3, twiddle)};
         for (int j = start; j < start + l; j += lane_doubles) {
             Quad y[4];
             for (int q = 0; q < 4; ++q) {
                 const double* x = a + j + 4 * q * l;
-                y[q] = Exponent::twiddled(open_butterfly(load(x), load(x + l), load(x + 2 * l), load(x + 3 * l)),
-                                          inner[q]);
+                y[q] = Exponent::twiddled(
+                    open_butterfly(load(x), load(x + l), load(x + 2 * l), load(x + 3 * l)), inner[q]);
             }
             const auto wide_butterfly = [&](int r, Cx x0, Cx x1, Cx x2, Cx x3) {
                 const Quad z = Exponent::twiddled(open_butterfly(x0, x1, x2, x3), outer);
@@ -202,7 +215,8 @@ LATTICE_BUBBLE_FFT_INLINE Quad last_backward(Cx a0, Cx a1, Cx a2, Cx a3) {
 inline void final_stage_backward(int n, int l, double* a) {
     if ((l << 2) == n) {
         for (int j = 0; j < l; j += lane_doubles) {
-            const Quad y = last_backward(load(a + j), load(a + j + l), load(a + j + 2 * l), load(a + j + 3 * l));
+            const Quad y =
+                last_backward(load(a + j), load(a + j + l), load(a + j + 2 * l), load(a + j + 3 * l));
             butterfly_store(a, j, l, y);
         }
     } else {
@@ -227,7 +241,9 @@ struct PlainLast {
 };
 
 struct BackwardLast {
-    LATTICE_BUBBLE_FFT_INLINE static Quad radix4(Cx x0, Cx x1, Cx x2, Cx x3) { return last_backward(x0, x1, x2, x3); }
+    LATTICE_BUBBLE_FFT_INLINE static Quad radix4(Cx x0, Cx x1, Cx x2, Cx x3) {
+        return last_backward(x0, x1, x2, x3);
+    }
     LATTICE_BUBBLE_FFT_INLINE static Opening radix2(Cx u, Cx v) {
         const Cx x = neg_im(u);
         const Cx y = neg_im(v);
@@ -240,46 +256,63 @@ struct BackwardLast {
 // eighth turn, G and G′ of t = 1) and the last stage is radix 4 of span 4l;
 // with n = 8l it has blocks 0 and 1 and the last stage is radix 2 of span 4l.
 // Each group of inputs at j, j + l, … goes through its butterflies of both
-// stages in registers. Last supplies the last stage's butterflies.
-template <typename Exponent, typename Last>
-void last_two_stages(int n, int l, double* a, const double* twiddle) {
+// stages in registers. Last supplies the last stage's butterflies. Over each
+// of the `count` arrays at `arrays` (Fixed > 0: count is Fixed).
+template <typename Exponent, typename Last, int Fixed = 0>
+void last_two_stages(int n, int l, double* const* arrays, int count, const double* twiddle) {
+    if constexpr (Fixed > 0) {
+        count = Fixed;
+    }
     const Cx h = splat(twiddle[2]);
     if (16 * l == n) {
         const BlockTwiddles g = stage_twiddles(2, twiddle);
         const BlockTwiddles g_rotated = stage_twiddles(3, twiddle);
-        for (int j = 0; j < l; j += lane_doubles) {
-            const double* x = a + j;
-            const Quad b0 = Exponent::plain(open_butterfly(load(x), load(x + l), load(x + 2 * l), load(x + 3 * l)));
-            x += 4 * l;
-            const Quad b1 =
-                Exponent::eighth(open_butterfly(load(x), load(x + l), load(x + 2 * l), load(x + 3 * l)), h);
-            x += 4 * l;
-            const Quad b2 =
-                Exponent::twiddled(open_butterfly(load(x), load(x + l), load(x + 2 * l), load(x + 3 * l)), g);
-            x += 4 * l;
-            const Quad b3 = Exponent::twiddled(
-                open_butterfly(load(x), load(x + l), load(x + 2 * l), load(x + 3 * l)), g_rotated);
-            butterfly_store(a, j, 4 * l, Last::radix4(b0.y0, b1.y0, b2.y0, b3.y0));
-            butterfly_store(a, j + l, 4 * l, Last::radix4(b0.y1, b1.y1, b2.y1, b3.y1));
-            butterfly_store(a, j + 2 * l, 4 * l, Last::radix4(b0.y2, b1.y2, b2.y2, b3.y2));
-            butterfly_store(a, j + 3 * l, 4 * l, Last::radix4(b0.y3, b1.y3, b2.y3, b3.y3));
+        for (int i = 0; i < count; ++i) {
+            double* a = arrays[i];
+            for (int j = 0; j < l; j += lane_doubles) {
+                const double* x = a + j;
+                const Quad b0 =
+                    Exponent::plain(open_butterfly(load(x), load(x + l), load(x + 2 * l), load(x + 3 * l)));
+                x += 4 * l;
+                const Quad b1 = Exponent::eighth(
+                    open_butterfly(load(x), load(x + l), load(x + 2 * l), load(x + 3 * l)), h);
+                x += 4 * l;
+                const Quad b2 = Exponent::twiddled(
+                    open_butterfly(load(x), load(x + l), load(x + 2 * l), load(x + 3 * l)), g);
+                x += 4 * l;
+                const Quad b3 = Exponent::twiddled(
+                    open_butterfly(load(x), load(x + l), load(x + 2 * l), load(x + 3 * l)), g_rotated);
+                butterfly_store(a, j, 4 * l, Last::radix4(b0.y0, b1.y0, b2.y0, b3.y0));
+                butterfly_store(a, j + l, 4 * l, Last::radix4(b0.y1, b1.y1, b2.y1, b3.y1));
+                butterfly_store(a, j + 2 * l, 4 * l, Last::radix4(b0.y2, b1.y2, b2.y2, b3.y2));
+                butterfly_store(a, j + 3 * l, 4 * l, Last::radix4(b0.y3, b1.y3, b2.y3, b3.y3));
+            }
         }
     } else {
-        for (int j = 0; j < l; j += lane_doubles) {
-            const double* x = a + j;
-            const Quad b0 = Exponent::plain(open_butterfly(load(x), load(x + l), load(x + 2 * l), load(x + 3 * l)));
-            x += 4 * l;
-            const Quad b1 =
-                Exponent::eighth(open_butterfly(load(x), load(x + l), load(x + 2 * l), load(x + 3 * l)), h);
-            const Cx lo[4] = {b0.y0, b0.y1, b0.y2, b0.y3};
-            const Cx hi[4] = {b1.y0, b1.y1, b1.y2, b1.y3};
-            for (int r = 0; r < 4; ++r) {
-                const Opening d = Last::radix2(lo[r], hi[r]);
-                store(a + j + r * l, d.e0);
-                store(a + j + (r + 4) * l, d.e1);
+        for (int i = 0; i < count; ++i) {
+            double* a = arrays[i];
+            for (int j = 0; j < l; j += lane_doubles) {
+                const double* x = a + j;
+                const Quad b0 =
+                    Exponent::plain(open_butterfly(load(x), load(x + l), load(x + 2 * l), load(x + 3 * l)));
+                x += 4 * l;
+                const Quad b1 = Exponent::eighth(
+                    open_butterfly(load(x), load(x + l), load(x + 2 * l), load(x + 3 * l)), h);
+                const Cx lo[4] = {b0.y0, b0.y1, b0.y2, b0.y3};
+                const Cx hi[4] = {b1.y0, b1.y1, b1.y2, b1.y3};
+                for (int r = 0; r < 4; ++r) {
+                    const Opening d = Last::radix2(lo[r], hi[r]);
+                    store(a + j + r * l, d.e0);
+                    store(a + j + (r + 4) * l, d.e1);
+                }
             }
         }
     }
+}
+
+template <typename Exponent, typename Last>
+void last_two_stages(int n, int l, double* a, const double* twiddle) {
+    last_two_stages<Exponent, Last, 1>(n, l, &a, 1, twiddle);
 }
 
 }  // namespace fft_detail

@@ -46,7 +46,8 @@ LATTICE_BUBBLE_FFT_INLINE BlockTwiddles tile_twiddles(int c, int points, const d
     const Cx q1 = gather_twiddles(twiddle, c, 2 * stride);  // W[2t], or W[2t + 1] for odd c
     const Twiddle t1{dup_re(q1), dup_im(q1)};
     const Cx minus_im{flip_signs(dup_im(q2).v, _mm512_set1_epi64(sign_bit))};
-    const Twiddle t2 = (c & 1) == 0 ? Twiddle{dup_re(q2), dup_im(q2)} : Twiddle{minus_im, dup_re(q2)};  // i·q2
+    const Twiddle t2 =
+        (c & 1) == 0 ? Twiddle{dup_re(q2), dup_im(q2)} : Twiddle{minus_im, dup_re(q2)};  // i·q2
     const Cx twice = splat(2.0) * ((c & 1) == 0 ? dup_im(q2) : dup_re(q2));
     return {t1, t2, {t1.re - twice * t1.im, twice * t1.re - t1.im}};
 }
@@ -55,8 +56,8 @@ LATTICE_BUBBLE_FFT_INLINE BlockTwiddles tile_twiddles(int c, int points, const d
 // with the tile's twiddles t (h = cos π/4 for tile 1); the outputs go to the
 // tile's rows at `out`, `row` doubles apart.
 template <typename Exponent>
-LATTICE_BUBBLE_FFT_INLINE void first_stage_tile(const Cx (&x)[4], int c, const BlockTwiddles& t, Cx h, double* out,
-                                                int row) {
+LATTICE_BUBBLE_FFT_INLINE void first_stage_tile(const Cx (&x)[4], int c, const BlockTwiddles& t, Cx h,
+                                                double* out, int row) {
     const Opening e = open_butterfly(x[0], x[1], x[2], x[3]);
     Quad y = Exponent::twiddled(e, t);
     if (c < 2) {
@@ -129,19 +130,6 @@ void reverse_and_first_stage(int n, double* const* arrays, int count, const doub
     }
 }
 
-// The 2-D column pass of one row of n2 ≥ 64 doubles after its bit reversal
-// and first stage: the other stages, which are those of the 1-D transform
-// with the exponent's butterflies.
-template <typename Exponent>
-void column_pass_of_row(int n2, double* row, const double* twiddle) {
-    int l = 8;
-    while ((l << 4) < n2) {
-        radix4_stage<Exponent>(0, n2, l, row, twiddle);
-        l <<= 2;
-    }
-    last_two_stages<Exponent, PlainLast<Exponent>>(n2, l, row, twiddle);
-}
-
 // The 2-D row pass from rows in natural order, n1 ≥ 32 rows and n2 a
 // multiple of 8: the rows' bit reversal done with the first stage, by the same
 // tiles counted in rows. New tile b's row group h′ (rows h′·n1/4 + 4b + d′,
@@ -207,18 +195,23 @@ void row_pass_reversing(int n1, int n2, double** rows, const double* twiddle) {
 }
 
 // The 2-D column pass, n2 ≥ 64, from columns in natural order: bands of rows
-// of about 16 KiB, each band's bit reversals and first stages together (the
-// tiles' twiddles formed once per band), then each row's other stages.
+// of about 16 KiB, each band through the bit reversal with the first stage,
+// then the other stages (those of the 1-D transform with the exponent's
+// butterflies), every block's twiddles formed once for the band.
 template <typename Exponent>
 void column_pass_by_rows(int n1, int n2, double** rows, const double* twiddle) {
     int band = 2048 / n2;
     band = band < 1 ? 1 : (band > n1 ? n1 : band);
     for (int first = 0; first < n1; first += band) {
         const int count = n1 - first < band ? n1 - first : band;
-        reverse_and_first_stage<Exponent, false>(n2, rows + first, count, twiddle);
-        for (int i = first; i < first + count; ++i) {
-            column_pass_of_row<Exponent>(n2, rows[i], twiddle);
+        double* const* band_rows = rows + first;
+        reverse_and_first_stage<Exponent, false>(n2, band_rows, count, twiddle);
+        int l = 8;
+        while ((l << 4) < n2) {
+            radix4_stage<Exponent>(0, n2, l, band_rows, count, twiddle);
+            l <<= 2;
         }
+        last_two_stages<Exponent, PlainLast<Exponent>>(n2, l, band_rows, count, twiddle);
     }
 }
 
