@@ -76,4 +76,13 @@ void column_pass_by_rows_negative(int n1, int n2, double** rows, const double* t
     avx512::column_pass_by_rows<avx512::Negative>(n1, n2, rows, twiddle);
 }
 
+void exchange_rows(int n2, double* r, double* s) {
+    for (int c = 0; c < n2; c += avx512::lane_doubles) {
+        const avx512::Cx x = avx512::load(r + c);
+        const avx512::Cx y = avx512::load(s + c);
+        avx512::store(r + c, y);
+        avx512::store(s + c, x);
+    }
+}
+
 }  // namespace lattice_bubble::LATTICE_BUBBLE_FFT_AVX512_ENTRIES

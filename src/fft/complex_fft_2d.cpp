@@ -54,6 +54,12 @@ void bit_reverse_columns(int n1, int n2, int* scratch, double** rows, bool move_
 }
 
 void exchange_rows(int n2, double* r, double* s) {
+#if defined(LATTICE_BUBBLE_FFT_BUILD_CARRIES_AVX512)
+    if (n2 % 8 == 0 && fft_detail::avx512_available()) {
+        fft_avx512::exchange_rows(n2, r, s);  // 64 bytes per move
+        return;
+    }
+#endif
     for (int c = 0; c < n2; c += 2) {
         const Cx x = load(r + c);
         const Cx y = load(s + c);

@@ -87,6 +87,8 @@ void column_pass_by_rows_negative(int n1, int n2, double** rows, const double* t
 // its first stage; n1 ≥ 32, n2 a multiple of 8.
 void row_pass_reversing_positive(int n1, int n2, double** rows, const double* twiddle);
 void row_pass_reversing_negative(int n1, int n2, double** rows, const double* twiddle);
+// Exchanges the contents of two rows of n2 doubles, n2 a multiple of 8.
+void exchange_rows(int n2, double* r, double* s);
 
 }  // namespace lattice_bubble::LATTICE_BUBBLE_FFT_AVX512_ENTRIES
 
