@@ -85,4 +85,18 @@ void exchange_rows(int n2, double* r, double* s) {
     }
 }
 
+void column_pass_of_few_columns(int n1, int n2, int sign, double** rows, const double* twiddle) {
+    if (n2 == 16) {
+        if (sign >= 0) {
+            avx512::column_pass_of_few_columns<avx512::Positive, 8>(n1, rows, twiddle);
+        } else {
+            avx512::column_pass_of_few_columns<avx512::Negative, 8>(n1, rows, twiddle);
+        }
+    } else if (sign >= 0) {
+        avx512::column_pass_of_few_columns<avx512::Positive, 16>(n1, rows, twiddle);
+    } else {
+        avx512::column_pass_of_few_columns<avx512::Negative, 16>(n1, rows, twiddle);
+    }
+}
+
 }  // namespace lattice_bubble::LATTICE_BUBBLE_FFT_AVX512_ENTRIES

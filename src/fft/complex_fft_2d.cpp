@@ -140,10 +140,22 @@ bool column_pass_by_rows(int n2) {
 #endif
 }
 
+#if defined(LATTICE_BUBBLE_FFT_BUILD_CARRIES_AVX512)
+// Where the processor has AVX-512F, 8 or 16 columns of four rows at a time
+// go through the fused kernels transposed in registers.
+bool few_columns_transposed(int n1, int n2) {
+    return fft_detail::fused_kernels && (n2 == 16 || n2 == 32) && n1 % 4 == 0 && fft_detail::avx512_available();
+}
+#endif
+
 void fft2d_column_pass_positive(int n1, int n2, double** rows, const double* twiddle) {
 #if defined(LATTICE_BUBBLE_FFT_BUILD_CARRIES_AVX512)
     if (column_pass_by_rows(n2)) {
         fft_avx512::column_pass_by_rows_positive(n1, n2, rows, twiddle);
+        return;
+    }
+    if (few_columns_transposed(n1, n2)) {
+        fft_avx512::column_pass_of_few_columns(n1, n2, 1, rows, twiddle);
         return;
     }
 #endif
@@ -177,6 +189,10 @@ void fft2d_column_pass_negative(int n1, int n2, double** rows, const double* twi
 #if defined(LATTICE_BUBBLE_FFT_BUILD_CARRIES_AVX512)
     if (column_pass_by_rows(n2)) {
         fft_avx512::column_pass_by_rows_negative(n1, n2, rows, twiddle);
+        return;
+    }
+    if (few_columns_transposed(n1, n2)) {
+        fft_avx512::column_pass_of_few_columns(n1, n2, -1, rows, twiddle);
         return;
     }
 #endif

@@ -87,6 +87,10 @@ void column_pass_by_rows_negative(int n1, int n2, double** rows, const double* t
 // its first stage; n1 ≥ 32, n2 a multiple of 8.
 void row_pass_reversing_positive(int n1, int n2, double** rows, const double* twiddle);
 void row_pass_reversing_negative(int n1, int n2, double** rows, const double* twiddle);
+// The column pass of 8 or 16 columns (n2 = 16 or 32) from columns in natural
+// order, n1 a multiple of four, with the fused kernels; sign as for the
+// transform.
+void column_pass_of_few_columns(int n1, int n2, int sign, double** rows, const double* twiddle);
 // Exchanges the contents of two rows of n2 doubles, n2 a multiple of 8.
 void exchange_rows(int n2, double* r, double* s);
 

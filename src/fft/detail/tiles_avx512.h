@@ -215,6 +215,63 @@ void column_pass_by_rows(int n1, int n2, double** rows, const double* twiddle) {
     }
 }
 
+// A 4 × 4 transposition of complex values: lane i of t[s] is lane s of x[i].
+LATTICE_BUBBLE_FFT_INLINE void transpose4(const Cx (&x)[4], Cx (&t)[4]) {
+    const __m512d a0 = _mm512_shuffle_f64x2(x[0].v, x[1].v, 0x44);
+    const __m512d a1 = _mm512_shuffle_f64x2(x[0].v, x[1].v, 0xee);
+    const __m512d a2 = _mm512_shuffle_f64x2(x[2].v, x[3].v, 0x44);
+    const __m512d a3 = _mm512_shuffle_f64x2(x[2].v, x[3].v, 0xee);
+    t[0].v = _mm512_shuffle_f64x2(a0, a2, 0x88);
+    t[1].v = _mm512_shuffle_f64x2(a0, a2, 0xdd);
+    t[2].v = _mm512_shuffle_f64x2(a1, a3, 0x88);
+    t[3].v = _mm512_shuffle_f64x2(a1, a3, 0xdd);
+}
+
+// Element p of the one line held in registers.
+struct RegisterColumns {
+    Cx* v;
+    [[nodiscard]] Cx get(int p, int /*line*/) const { return v[p]; }
+    void put(int p, int /*line*/, Cx x) const { v[p] = x; }
+};
+
+// The 2-D column pass of 8 or 16 columns (Columns), n1 a multiple of four,
+// from columns in natural order: four rows at a time are loaded and
+// transposed, so that a register holds one column of the four rows, go
+// through the fused kernel in registers, and are transposed back.
+template <typename Exponent, int Columns>
+void column_pass_of_few_columns(int n1, double** rows, const double* twiddle) {
+    const Cx h = splat(twiddle[2]);
+    SixteenTwiddles t16{};
+    if constexpr (Columns == sixteen) {
+        t16 = sixteen_twiddles(twiddle);
+    }
+    for (int r = 0; r < n1; r += 4) {
+        Cx v[Columns];
+        for (int k = 0; k < Columns / 4; ++k) {
+            const Cx x[4] = {load(rows[r] + 8 * k), load(rows[r + 1] + 8 * k), load(rows[r + 2] + 8 * k),
+                             load(rows[r + 3] + 8 * k)};
+            Cx t[4];
+            transpose4(x, t);
+            for (int s = 0; s < 4; ++s) {
+                v[4 * k + s] = t[s];
+            }
+        }
+        if constexpr (Columns == eight) {
+            eight_points<Exponent>(RegisterColumns{v}, 0, h);
+        } else {
+            sixteen_points<Exponent>(RegisterColumns{v}, 0, t16);
+        }
+        for (int k = 0; k < Columns / 4; ++k) {
+            const Cx x[4] = {v[4 * k], v[4 * k + 1], v[4 * k + 2], v[4 * k + 3]};
+            Cx t[4];
+            transpose4(x, t);
+            for (int i = 0; i < 4; ++i) {
+                store(rows[r + i] + 8 * k, t[i]);
+            }
+        }
+    }
+}
+
 }  // namespace fft_detail
 }  // namespace LATTICE_BUBBLE_FFT_ABI
 }  // namespace lattice_bubble
