@@ -33,11 +33,11 @@ void last_two_stages(int n, int sign, int l, double* a, const double* twiddle) {
 }
 
 void reverse_and_first_stage_forward(int n, double* a, const double* twiddle) {
-    avx512::reverse_and_first_stage<avx512::Positive, false>(n, &a, 1, twiddle);
+    avx512::reverse_and_first_stage<avx512::Positive, false, 1>(n, &a, 1, twiddle);
 }
 
 void reverse_and_first_stage_backward(int n, double* a, const double* twiddle) {
-    avx512::reverse_and_first_stage<avx512::Positive, true>(n, &a, 1, twiddle);
+    avx512::reverse_and_first_stage<avx512::Positive, true, 1>(n, &a, 1, twiddle);
 }
 
 void final_stage_forward(int n, int l, double* a) { avx512::final_stage_forward(n, l, a); }

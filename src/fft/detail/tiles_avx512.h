@@ -96,9 +96,12 @@ LATTICE_BUBBLE_FFT_INLINE void load_tile(const double* a, int b, int row, Cx (&x
 // Bit reversal (conjugating with Conj) and the first stage of n doubles,
 // n ≥ 64, in each of the `count` arrays at `arrays`: tile b and its partner
 // rev b are read before either is written. The tiles' twiddles are formed once
-// for all the arrays.
-template <typename Exponent, bool Conj>
+// for all the arrays (Fixed > 0: count is Fixed).
+template <typename Exponent, bool Conj, int Fixed = 0>
 void reverse_and_first_stage(int n, double* const* arrays, int count, const double* twiddle) {
+    if constexpr (Fixed > 0) {
+        count = Fixed;
+    }
     const int points = n / 2;
     const int row = n >> 2;
     const int tiles = points / 16;
