@@ -270,18 +270,10 @@ void last_two_stages(int n, int l, double* const* arrays, int count, const doubl
         for (int i = 0; i < count; ++i) {
             double* a = arrays[i];
             for (int j = 0; j < l; j += lane_doubles) {
-                const double* x = a + j;
-                const Quad b0 =
-                    Exponent::plain(open_butterfly(load(x), load(x + l), load(x + 2 * l), load(x + 3 * l)));
-                x += 4 * l;
-                const Quad b1 = Exponent::eighth(
-                    open_butterfly(load(x), load(x + l), load(x + 2 * l), load(x + 3 * l)), h);
-                x += 4 * l;
-                const Quad b2 = Exponent::twiddled(
-                    open_butterfly(load(x), load(x + l), load(x + 2 * l), load(x + 3 * l)), g);
-                x += 4 * l;
-                const Quad b3 = Exponent::twiddled(
-                    open_butterfly(load(x), load(x + l), load(x + 2 * l), load(x + 3 * l)), g_rotated);
+                const Quad b0 = Exponent::plain(butterfly_load(a, j, l));
+                const Quad b1 = Exponent::eighth(butterfly_load(a, j + 4 * l, l), h);
+                const Quad b2 = Exponent::twiddled(butterfly_load(a, j + 8 * l, l), g);
+                const Quad b3 = Exponent::twiddled(butterfly_load(a, j + 12 * l, l), g_rotated);
                 butterfly_store(a, j, 4 * l, Last::radix4(b0.y0, b1.y0, b2.y0, b3.y0));
                 butterfly_store(a, j + l, 4 * l, Last::radix4(b0.y1, b1.y1, b2.y1, b3.y1));
                 butterfly_store(a, j + 2 * l, 4 * l, Last::radix4(b0.y2, b1.y2, b2.y2, b3.y2));
@@ -292,12 +284,8 @@ void last_two_stages(int n, int l, double* const* arrays, int count, const doubl
         for (int i = 0; i < count; ++i) {
             double* a = arrays[i];
             for (int j = 0; j < l; j += lane_doubles) {
-                const double* x = a + j;
-                const Quad b0 =
-                    Exponent::plain(open_butterfly(load(x), load(x + l), load(x + 2 * l), load(x + 3 * l)));
-                x += 4 * l;
-                const Quad b1 = Exponent::eighth(
-                    open_butterfly(load(x), load(x + l), load(x + 2 * l), load(x + 3 * l)), h);
+                const Quad b0 = Exponent::plain(butterfly_load(a, j, l));
+                const Quad b1 = Exponent::eighth(butterfly_load(a, j + 4 * l, l), h);
                 const Cx lo[4] = {b0.y0, b0.y1, b0.y2, b0.y3};
                 const Cx hi[4] = {b1.y0, b1.y1, b1.y2, b1.y3};
                 for (int r = 0; r < 4; ++r) {

@@ -37,6 +37,18 @@ LATTICE_BUBBLE_FFT_INLINE Cx gather_twiddles(const double* twiddle, int first, i
     return {_mm512_insertf64x4(_mm512_castpd256_pd512(lo), hi, 1)};
 }
 
+// A 4 × 4 transposition of complex values: lane i of t[s] is lane s of x[i].
+LATTICE_BUBBLE_FFT_INLINE void transpose4(const Cx (&x)[4], Cx (&t)[4]) {
+    const __m512d a0 = _mm512_shuffle_f64x2(x[0].v, x[1].v, 0x44);
+    const __m512d a1 = _mm512_shuffle_f64x2(x[0].v, x[1].v, 0xee);
+    const __m512d a2 = _mm512_shuffle_f64x2(x[2].v, x[3].v, 0x44);
+    const __m512d a3 = _mm512_shuffle_f64x2(x[2].v, x[3].v, 0xee);
+    t[0].v = _mm512_shuffle_f64x2(a0, a2, 0x88);
+    t[1].v = _mm512_shuffle_f64x2(a0, a2, 0xdd);
+    t[2].v = _mm512_shuffle_f64x2(a1, a3, 0x88);
+    t[3].v = _mm512_shuffle_f64x2(a1, a3, 0xdd);
+}
+
 // The twiddles of new tile c of an array of `points` values: lane y is block
 // rev(y)·points/16 + c, of the parity of c (points ≥ 32), so t = rev(y)·
 // points/32 + c/2 and its twiddles are those of G (c even) or G′.
@@ -70,15 +82,13 @@ LATTICE_BUBBLE_FFT_INLINE void first_stage_tile(const Cx (&x)[4], int c, const B
         y.y3.v = _mm512_mask_blend_pd(lane0, y.y3.v, z.y3.v);
     }
     // Transposed: row rev(y) gets lane y of the outputs at elements 0, 1, 2, 3.
-    const __m512d a0 = _mm512_shuffle_f64x2(y.y0.v, y.y1.v, 0x44);
-    const __m512d a1 = _mm512_shuffle_f64x2(y.y0.v, y.y1.v, 0xee);
-    const __m512d a2 = _mm512_shuffle_f64x2(y.y2.v, y.y3.v, 0x44);
-    const __m512d a3 = _mm512_shuffle_f64x2(y.y2.v, y.y3.v, 0xee);
+    Cx rows[4];
+    transpose4({y.y0, y.y1, y.y2, y.y3}, rows);
     double* r = out + 8 * c;
-    _mm512_storeu_pd(r, _mm512_shuffle_f64x2(a0, a2, 0x88));
-    _mm512_storeu_pd(r + 2 * row, _mm512_shuffle_f64x2(a0, a2, 0xdd));
-    _mm512_storeu_pd(r + row, _mm512_shuffle_f64x2(a1, a3, 0x88));
-    _mm512_storeu_pd(r + 3 * row, _mm512_shuffle_f64x2(a1, a3, 0xdd));
+    store(r, rows[0]);
+    store(r + 2 * row, rows[1]);
+    store(r + row, rows[2]);
+    store(r + 3 * row, rows[3]);
 }
 
 // Old rows rev x of tile b, as the first stage's inputs of new tile rev b.
@@ -216,18 +226,6 @@ void column_pass_by_rows(int n1, int n2, double** rows, const double* twiddle) {
         }
         last_two_stages<Exponent, PlainLast<Exponent>>(n2, l, band_rows, count, twiddle);
     }
-}
-
-// A 4 × 4 transposition of complex values: lane i of t[s] is lane s of x[i].
-LATTICE_BUBBLE_FFT_INLINE void transpose4(const Cx (&x)[4], Cx (&t)[4]) {
-    const __m512d a0 = _mm512_shuffle_f64x2(x[0].v, x[1].v, 0x44);
-    const __m512d a1 = _mm512_shuffle_f64x2(x[0].v, x[1].v, 0xee);
-    const __m512d a2 = _mm512_shuffle_f64x2(x[2].v, x[3].v, 0x44);
-    const __m512d a3 = _mm512_shuffle_f64x2(x[2].v, x[3].v, 0xee);
-    t[0].v = _mm512_shuffle_f64x2(a0, a2, 0x88);
-    t[1].v = _mm512_shuffle_f64x2(a0, a2, 0xdd);
-    t[2].v = _mm512_shuffle_f64x2(a1, a3, 0x88);
-    t[3].v = _mm512_shuffle_f64x2(a1, a3, 0xdd);
 }
 
 // Element p of the one line held in registers.
