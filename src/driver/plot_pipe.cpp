@@ -1,6 +1,7 @@
 #include "driver/plot_pipe.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -11,6 +12,7 @@
 #include <stdio.h>
 #include <windows.h>
 #else
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -138,17 +140,77 @@ bool on_search_path(std::string_view name, std::string_view search_path) {
     return false;
 }
 
-// Marks every descriptor from 3 up close-on-exec: the map file, and whatever
-// the process inherited, stay out of the plotting program.
-void close_others_on_exec() {
-    long limit = sysconf(_SC_OPEN_MAX);
-    if (limit < 0 || limit > 65536) {
-        limit = 65536;
+// Sets FD_CLOEXEC on one descriptor that is open and lacks it.
+void mark_close_on_exec(int fd) {
+    const int flags = fcntl(fd, F_GETFD);
+    if (flags >= 0 && (flags & FD_CLOEXEC) == 0) {
+        fcntl(fd, F_SETFD, flags | FD_CLOEXEC);
     }
-    for (int fd = 3; fd < limit; ++fd) {
-        const int flags = fcntl(fd, F_GETFD);
-        if (flags >= 0 && (flags & FD_CLOEXEC) == 0) {
-            fcntl(fd, F_SETFD, flags | FD_CLOEXEC);
+}
+
+bool mark_by_close_range() {
+#if defined(__linux__) && defined(CLOSE_RANGE_CLOEXEC)
+    return close_range(3, ~0U, CLOSE_RANGE_CLOEXEC) == 0;
+#else
+    return false;
+#endif
+}
+
+// Only the descriptors that are open, as the kernel lists them. The listing's
+// own descriptor is marked too, which does no harm: it is closed at once.
+bool mark_by_listing() {
+    DIR* listing = opendir("/proc/self/fd");
+    if (listing == nullptr) {
+        return false;
+    }
+    while (const dirent* entry = readdir(listing)) {
+        char* end = nullptr;
+        const long fd = std::strtol(entry->d_name, &end, 10);
+        if (end != entry->d_name && *end == '\0' && fd >= 3 && fd <= INT_MAX) {
+            mark_close_on_exec(static_cast<int>(fd));
+        }
+    }
+    closedir(listing);
+    return true;
+}
+
+// Every number below the process's limit, open or not: one call for each.
+bool mark_every_number() {
+    long limit = sysconf(_SC_OPEN_MAX);
+    if (limit < 0 || limit > INT_MAX) {
+        limit = INT_MAX;  // no limit known: no number may be left out
+    }
+    for (long fd = 3; fd < limit; ++fd) {
+        mark_close_on_exec(static_cast<int>(fd));
+    }
+    return true;
+}
+
+}  // namespace
+
+bool mark_descriptors_close_on_exec(CloseOnExecWay way) {
+    switch (way) {
+    case CloseOnExecWay::close_range_call:
+        return mark_by_close_range();
+    case CloseOnExecWay::descriptor_listing:
+        return mark_by_listing();
+    case CloseOnExecWay::every_number:
+        return mark_every_number();
+    }
+    return false;
+}
+
+namespace {
+
+// Every descriptor from 3 up close-on-exec, the map file and whatever the
+// process inherited, so that they stay out of the plotting program: in one
+// call where the kernel has it, else through the list of open descriptors,
+// and only where neither can be had by asking about every number.
+void close_others_on_exec() {
+    for (const CloseOnExecWay way : {CloseOnExecWay::close_range_call, CloseOnExecWay::descriptor_listing,
+                                     CloseOnExecWay::every_number}) {
+        if (mark_descriptors_close_on_exec(way)) {
+            return;
         }
     }
 }

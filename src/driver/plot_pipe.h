@@ -66,4 +66,15 @@ PlotProgram find_plot_program(std::string_view command);
 
 inline constexpr std::string_view posix_plot_program = "gnuplot";
 
+#if !defined(_WIN32)
+// The ways to mark every descriptor from 3 up close-on-exec before the
+// plotting program starts, in the order open_plot_pipe tries them:
+// close_range's one call (Linux 5.11 and later), the open descriptors listed
+// in /proc/self/fd, and a call for every number below the descriptor limit.
+enum class CloseOnExecWay { close_range_call, descriptor_listing, every_number };
+
+// Marks by `way`; false when the system does not offer it (nothing changed).
+bool mark_descriptors_close_on_exec(CloseOnExecWay way);
+#endif
+
 }  // namespace lattice_bubble
