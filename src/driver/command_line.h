@@ -1,6 +1,7 @@
 #pragma once
-// The command line: the program takes no arguments but a request for help or
-// for its version; anything else is refused before anything is computed.
+// The command line: no arguments for the default run, a request for help or
+// for the version, or the options of a study; anything else is refused before
+// anything is computed.
 
 #include <string_view>
 
@@ -11,10 +12,14 @@ inline constexpr std::string_view program_name = "lattice_bubble";
 // The status of a refused argument, that of a lost output as well.
 inline constexpr int exit_usage_error = 2;
 
-// Runs the program as its command line asks: with no arguments the whole run
-// (run()); "-h" or "--help" prints the usage on standard output; "--version"
-// prints the name and version; anything else writes one line on standard
-// error naming the argument. Returns the exit status.
+// The project's version, as --version and the header of a study's table say it.
+[[nodiscard]] std::string_view program_version();
+
+// Runs the program as its command line asks: with no arguments the default
+// run (run()); "-h" or "--help" anywhere among the options prints the usage
+// on standard output, "--version" the name and version; any other valid line
+// is a study (run_study()); a line that is not writes one line on standard
+// error naming what is wrong, and computes nothing. Returns the exit status.
 int run_command_line(int argc, const char* const* argv);
 
 }  // namespace lattice_bubble

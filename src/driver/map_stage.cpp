@@ -62,9 +62,15 @@ MapStageOutcome run_map_stage(const BosonGrid& chi_freq, std::ofstream& map_file
     outcome.pipe_opened = true;
     // The map file stays open: every line is already flushed, so the
     // plotting program reads the whole map.
-    write_plot_pipe(pipe, plot_command);
+    draw_and_wait(pipe, program, plot_command, program.found ? key_prompt : key_prompt_without_plot, in, err);
+    return outcome;
+}
+
+void draw_and_wait(std::FILE* pipe, const PlotProgram& program, std::string_view commands, std::string_view prompt,
+                   std::istream& in, std::ostream& err) {
+    write_plot_pipe(pipe, commands);
     if (standard_input_is_terminal()) {
-        err << (program.found ? key_prompt : key_prompt_without_plot) << std::endl;
+        err << prompt << std::endl;
     }
     in.get();  // the key press; at end of input this returns at once
     const PlotExit plot_exit = close_plot_pipe(pipe);
@@ -73,7 +79,6 @@ MapStageOutcome run_map_stage(const BosonGrid& chi_freq, std::ofstream& map_file
         err << "lattice_bubble: warning: the plotting program " << program.command << " "
             << plot_exit.description << std::endl;
     }
-    return outcome;
 }
 
 }  // namespace lattice_bubble

@@ -2,10 +2,12 @@
 // The map stage: the susceptibility at ν_2 as an 8 × 8 surface in "chiw.dat",
 // drawn by the plotting program while the run waits for a key.
 
+#include <cstdio>
 #include <iosfwd>
 #include <string_view>
 
 #include "common/grids.h"
+#include "driver/plot_pipe.h"
 
 namespace lattice_bubble {
 
@@ -38,6 +40,12 @@ struct MapStageOutcome {
 // on `err`, naming the file and the reason; the stage then goes on as usual.
 // A plotting program that is missing, or ends with a failure, is reported on
 // `err` as a warning; the map stays on disk and the outcome is unchanged.
+// Sends `commands` through the open pipe to `program`, waits for one
+// character of `in` (on a terminal `err` first says `prompt`), closes the
+// pipe, and warns on `err` when a program that was found failed.
+void draw_and_wait(std::FILE* pipe, const PlotProgram& program, std::string_view commands, std::string_view prompt,
+                   std::istream& in, std::ostream& err);
+
 MapStageOutcome run_map_stage(const BosonGrid& chi_freq, std::ofstream& map_file, std::istream& in,
                               std::ostream& err);
 

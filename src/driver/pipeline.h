@@ -5,12 +5,9 @@
 #include <iosfwd>
 
 #include "common/grids.h"
+#include "model/lattice_model.h"
 
 namespace lattice_bubble {
-
-// Added to χ(r = 0, τ = 0): after the transforms to frequency (factor β/32) it
-// raises the real part of every χ(q, iν_m) by 0.125·β/32 = 0.00390625.
-inline constexpr double equal_time_correction = 0.125;
 
 // green_freq[x][y][n] = G0((x·dk, y·dk), iω_n) = 1/(iω_n − e(k)).
 void fill_free_green(FermionGrid& green_freq);

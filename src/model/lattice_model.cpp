@@ -4,18 +4,25 @@
 
 namespace lattice_bubble {
 
-double dispersion(double kx, double ky) {
+double band_energy(const Band& band, double kx, double ky) {
     const double s = std::cos(lattice_spacing * kx) + std::cos(lattice_spacing * ky);
-    const double shifted = (2.0 * hopping) * s + band_offset;
-    return shifted - chemical_potential;
+    const double shifted = (2.0 * band.hopping) * s + band.offset;
+    return shifted - band.mu;
 }
+
+double dispersion(double kx, double ky) { return band_energy(default_band, kx, ky); }
 
 double fermi(double e) { return 1.0 / (std::exp(beta * e) + 1.0); }
 
-Complex free_green(double kx, double ky, Complex z) {
-    const double e = dispersion(kx, ky);
+Complex free_green_at(double e, Complex z) {
     const Complex divisor{z.re - e, z.im};
     return Complex{1.0, 0.0} / divisor;
 }
+
+Complex free_green(const Band& band, double kx, double ky, Complex z) {
+    return free_green_at(band_energy(band, kx, ky), z);
+}
+
+Complex free_green(double kx, double ky, Complex z) { return free_green(default_band, kx, ky, z); }
 
 }  // namespace lattice_bubble

@@ -1,0 +1,176 @@
+#include "driver/study.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iomanip>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "alloc/work_arrays.h"
+#include "driver/command_line.h"
+#include "driver/map_stage.h"
+#include "driver/plot_pipe.h"
+#include "driver/run.h"
+#include "driver/study_table.h"
+#include "driver/system_memory.h"
+#include "routes/direct_route.h"
+#include "routes/fourier_route.h"
+
+namespace lattice_bubble {
+namespace {
+
+std::string describe_bytes(double bytes) {
+    std::ostringstream text;
+    constexpr double mib = 1024.0 * 1024.0;
+    text << std::fixed << std::setprecision(1);
+    if (bytes >= 1024.0 * mib) {
+        text << bytes / (1024.0 * mib) << " GiB";
+    } else {
+        text << bytes / mib << " MiB";
+    }
+    return text.str();
+}
+
+// Writes the whole text to standard output and flushes it; false with errno set when any of it is lost.
+bool write_out(const std::string& text) {
+    errno = 0;
+    const bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+    return std::fflush(stdout) == 0 && written && std::ferror(stdout) == 0;
+}
+
+std::string reason(int error) { return error != 0 ? std::strerror(error) : "unknown reason"; }
+
+// The plotting program draws Re χ(q, iν_m) against m for every route
+// computed, with the data inline. Its own output goes to standard error, so
+// that a text terminal's drawing does not mix into the table.
+void plot_first_wave_vector(const StudyRequest& study, std::pair<int, int> q, const std::vector<Complex>& fourier,
+                            const std::vector<Complex>& direct) {
+    const PlotProgram program = find_plot_program(plot_program);
+    if (!program.found) {
+        std::cerr << program_name << ": warning: no plotting program found (neither " << plot_program << " nor "
+                  << posix_plot_program << " is on the search path); the table is complete without the plot"
+                  << std::endl;
+        return;
+    }
+    std::FILE* pipe = open_plot_pipe(program.command + " 1>&2");
+    if (pipe == nullptr) {
+        std::cerr << program_name << ": warning: cannot start the plotting program (" << reason(errno)
+                  << "); the table is complete without the plot" << std::endl;
+        return;
+    }
+    std::string commands = "set title 'Re chi(q, i nu_m) at q = 2 pi (" + std::to_string(q.first) + ", " +
+                           std::to_string(q.second) + ")/" + std::to_string(study.model.lattice) +
+                           "'\nset xlabel 'm'\nset ylabel 'Re chi'\nset grid\nplot ";
+    std::string data;
+    const auto add_route = [&](const std::vector<Complex>& values, std::string_view name) {
+        if (values.empty()) {
+            return;
+        }
+        commands += data.empty() ? "" : ", ";
+        commands += "'-' using 1:2 with linespoints title '";
+        commands += name;
+        commands += "'";
+        for (std::size_t m = 0; m < values.size(); ++m) {
+            data += std::to_string(m) + ' ';
+            append_shortest(data, values[m].re);
+            data += '\n';
+        }
+        data += "e\n";
+    };
+    add_route(fourier, "fourier");
+    add_route(direct, "direct");
+    draw_and_wait(pipe, program, commands + "\n" + data, study_plot_prompt, std::cin, std::cerr);
+}
+
+}  // namespace
+
+double study_memory_bytes(const StudyRequest& study) {
+    const StudyModel& model = study.model;
+    const double wave_vectors = study.all_q ? static_cast<double>(model.lattice) * model.lattice
+                                            : static_cast<double>(study.q.size() + 1);
+    const double block_text = 100.0 * model.bosons();  // a row is below 100 characters
+    return (study.routes.fourier ? fourier_route_bytes(model) : 0.0) +
+           (study.routes.direct ? DirectSum::bytes(model) : 0.0) + wave_vectors * 8.0 + 2.0 * block_text +
+           4.0 * model.bosons() * sizeof(Complex);
+}
+
+int run_study(const StudyRequest& study) {
+    const StandardStreams streams = prepare_standard_streams();
+    ignore_broken_pipes();
+    install_allocation_failure_handler();
+    if (streams.output_was_closed) {
+        std::cerr << program_name << ": error: standard output is closed, so the table would be lost; nothing "
+                  << "was computed" << std::endl;
+        return exit_output_lost;
+    }
+    const double needed = study_memory_bytes(study);
+    if (const std::optional<double> available = available_memory_bytes(); available && needed > *available) {
+        std::cerr << program_name << ": the study needs " << describe_bytes(needed) << " of memory, but only "
+                  << describe_bytes(*available) << " is available; nothing was computed (a smaller --lattice "
+                  << "or --frequencies fits)" << std::endl;
+        return exit_usage_error;
+    }
+
+    const StudyModel& model = study.model;
+    const std::vector<std::pair<int, int>> wave_vectors = study.wave_vectors();
+    if (study.routes.direct) {
+        const double momenta = static_cast<double>(model.lattice) * model.lattice;
+        const double terms = static_cast<double>(wave_vectors.size()) * model.bosons() * momenta;
+        if (terms > direct_terms_worth_a_note) {
+            std::cerr << program_name << ": note: the direct route sums " << std::setprecision(2) << terms
+                      << " terms (" << wave_vectors.size() << " wave vectors x " << model.bosons()
+                      << " frequencies x " << momenta << " momenta) and may take long; --routes fourier "
+                      << "leaves it out" << std::endl;
+        }
+    }
+
+    std::optional<SeriesGrid> chi_qw;  // χ(q, iν_m) by the Fourier route
+    if (study.routes.fourier) {
+        chi_qw.emplace(fourier_route(model));
+    }
+    std::optional<DirectSum> direct;
+    if (study.routes.direct) {
+        direct.emplace(model);
+    }
+
+    std::string text = table_header(study, program_version());
+    if (!write_out(text)) {
+        std::cerr << program_name << ": error: standard output could not be written (" << reason(errno)
+                  << "); the table is lost" << std::endl;
+        return exit_output_lost;
+    }
+    std::vector<Complex> direct_values(study.routes.direct ? static_cast<std::size_t>(model.bosons()) : 0);
+    std::vector<Complex> plotted_fourier;
+    std::vector<Complex> plotted_direct;
+    for (std::size_t i = 0; i < wave_vectors.size(); ++i) {
+        const auto [ix, iy] = wave_vectors[i];
+        if (direct) {
+            direct->evaluate(ix, iy, direct_values);
+        }
+        std::span<const Complex> fourier_values;
+        if (chi_qw) {
+            fourier_values = chi_qw->series(ix, iy);
+        }
+        text.clear();
+        append_table_block(text, model, ix, iy, i == 0, fourier_values, direct_values);
+        if (!write_out(text)) {
+            std::cerr << program_name << ": error: standard output could not be written (" << reason(errno)
+                      << "); the table is lost from q = (" << ix << "," << iy << ") on" << std::endl;
+            return exit_output_lost;
+        }
+        if (i == 0 && study.plot) {
+            plotted_fourier.assign(fourier_values.begin(), fourier_values.end());
+            plotted_direct = direct_values;
+        }
+    }
+    if (study.plot) {
+        plot_first_wave_vector(study, wave_vectors.front(), plotted_fourier, plotted_direct);
+    }
+    return exit_complete;
+}
+
+}  // namespace lattice_bubble

@@ -1,0 +1,46 @@
+#pragma once
+// The direct route of a study: the Lindhard sum over the L × L momentum grid,
+//
+//   χ0(q, iν_m) = (1/L²)·Σ_k [f(e(k+q)) − f(e(k))] / [iν_m − (e(k+q) − e(k))],
+//
+// in a form that is exact where the default run's direct sum is not, and that
+// neither cancels nor overflows for any accepted β and band:
+// - the difference of occupations, with d = e(k+q) − e(k) and a = β·|e|,
+//     f(e(k+q)) − f(e(k)) = −sign(d)·E·(1 − e^{−β|d|}) / ((1 + e^{−a(k)})·(1 + e^{−a(k+q)})),
+//   E = e^{−min(a(k), a(k+q))} when both energies lie on one side of zero and
+//   1 when they straddle it: every exponent is ≤ 0, and 1 − e^{−β|d|} comes
+//   from expm1, so that nearly equal energies lose nothing;
+// - at ν = 0 the term is that difference over −d, E·[(1 − e^{−β|d|})/|d|]/(…),
+//   whose limit at d = 0 is β·f·(1 − f) = −f′(e): the pairs of equal energy
+//   count with their exact limit instead of being left out.
+// The sum over k runs x major, y minor, compensated (Neumaier), so that its
+// error does not grow with the lattice.
+
+#include <span>
+#include <vector>
+
+#include "common/complex.h"
+#include "model/lattice_model.h"
+
+namespace lattice_bubble {
+
+class DirectSum {
+public:
+    explicit DirectSum(const StudyModel& model);
+
+    // Bytes held by a DirectSum of this model, for the memory check.
+    [[nodiscard]] static double bytes(const StudyModel& model);
+
+    // chi[m] = χ0(q, iν_m), m = 0 … N, at q = (qx, qy)·2π/L; chi holds N + 1 values.
+    void evaluate(int qx, int qy, std::span<Complex> chi);
+
+private:
+    int lattice_;
+    double beta_;
+    std::vector<double> energy_;      // e(k), k = (x, y)·2π/L at x·L + y
+    std::vector<double> boltzmann_;   // e^{−β|e(k)|}
+    std::vector<double> nu_;          // ν_m = 2πm/β
+    std::vector<double> sum_;         // per m: re, im, and their compensations
+};
+
+}  // namespace lattice_bubble
