@@ -13,6 +13,7 @@
 #include <string>
 
 #include "alloc/work_arrays.h"
+#include "driver/command_line.h"
 #include "driver/map_stage.h"
 #include "driver/report.h"
 #include "driver/run.h"
@@ -389,7 +390,7 @@ TEST_P(ProgramArguments, AnswerWithoutComputingWritingOrStarting) {
 }
 
 const std::string usage = "Usage: lattice_bubble \\[--help \\| --version\\]\n(.|\n)*Exit status(.|\n)*README(.|\n)*";
-const std::string refused_argument = "lattice_bubble: unexpected argument '(foo|--version)'; nothing was computed "
+const std::string refused_argument = "lattice_bubble: unexpected argument 'foo'; nothing was computed "
                             "\\(see lattice_bubble --help\\)\n";
 
 INSTANTIATE_TEST_SUITE_P(
@@ -397,7 +398,104 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ArgumentCase{{"--help"}, 0, usage, ""}, ArgumentCase{{"-h"}, 0, usage, ""},
                       ArgumentCase{{"--version"}, 0, "lattice_bubble [0-9]+\\.[0-9]+\\.[0-9]+\n", ""},
                       ArgumentCase{{"foo"}, 2, "", refused_argument},
-                      ArgumentCase{{"--help", "--version"}, 2, "", refused_argument}));
+                      ArgumentCase{{"--help", "--version"}, 0, usage, ""},
+                      ArgumentCase{{"--lattice", "12", "--version"}, 0, "lattice_bubble [0-9]+\\.[0-9]+\\.[0-9]+\n", ""}));
+
+// ------------------------------------------------------------------ studies
+
+struct StudyRefusal {
+    std::vector<std::string> args;
+    std::vector<std::string> fragments;
+};
+
+void PrintTo(const StudyRefusal& refusal, std::ostream* out) {
+    for (const auto& arg : refusal.args) {
+        *out << arg << " ";
+    }
+}
+
+std::vector<StudyRefusal> study_refusals() {
+    std::ifstream file(testing::golden_dir() / ".." / "driver" / "study_refusals.txt");
+    std::vector<StudyRefusal> refusals;
+    const auto split = [](const std::string& text, const std::string& separator) {
+        std::vector<std::string> parts;
+        for (std::size_t start = 0;;) {
+            const std::size_t end = text.find(separator, start);
+            parts.push_back(text.substr(start, end - start));
+            if (end == std::string::npos) {
+                return parts;
+            }
+            start = end + separator.size();
+        }
+    };
+    for (std::string line; std::getline(file, line);) {
+        if (!line.empty() && line[0] != '#') {
+            const auto sides = split(line, " => ");
+            refusals.push_back({split(sides.at(0), " "), split(sides.at(1), " | ")});
+        }
+    }
+    return refusals;
+}
+
+class StudyRefusals : public ::testing::TestWithParam<StudyRefusal> {};
+
+TEST_P(StudyRefusals, OneLineNamingWhatIsWrongAndNothingElse) {
+    PlotRun plot(recording_plotter);
+    plot.run.args = GetParam().args;
+    const auto result = run_program(plot.run);
+    EXPECT_EQ(result.exit_status, exit_usage_error);
+    EXPECT_EQ(result.out, "");
+    EXPECT_TRUE(result.err.starts_with("lattice_bubble: ")) << result.err;
+    EXPECT_EQ(split_lines(result.err).size(), 1u) << result.err;
+    for (const auto& fragment : GetParam().fragments) {
+        EXPECT_NE(result.err.find(fragment), std::string::npos) << "'" << fragment << "' in " << result.err;
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(plot.dir.path())) << "a file was written or a program started";
+}
+
+INSTANTIATE_TEST_SUITE_P(FromTheTable, StudyRefusals, ::testing::ValuesIn(study_refusals()));
+
+// With the default values, the Fourier column is the default run's chi_freq to the last bit.
+TEST(Study, FourierColumnOfEveryWaveVectorIsTheGoldenChiFreq) {
+    PlotRun plot(recording_plotter);
+    plot.run.args = {"--q", "all", "--routes", "fourier"};
+    const auto result = run_program(plot.run);
+    ASSERT_EQ(result.exit_status, 0) << result.err;
+    const auto golden = testing::read_golden(testing::golden_dir() / "route.golden", 4);
+    const auto lines = split_lines(result.out);
+    EXPECT_EQ(lines.at(0), "# ix iy m nu re_fourier im_fourier");
+    std::size_t rows = 0;
+    for (const auto& line : lines) {
+        if (line.empty() || line[0] == '#') {
+            continue;
+        }
+        std::istringstream fields(line);
+        std::string ix, iy, m, nu, re, im;
+        fields >> ix >> iy >> m >> nu >> re >> im;
+        const std::string key = "chi_freq " + ix + " " + iy + " " + m;
+        EXPECT_EQ(testing::golden_mismatch(golden, key, std::stod(re), std::stod(im)), "");
+        ++rows;
+    }
+    EXPECT_EQ(rows, static_cast<std::size_t>(lattice_points * boson_count));
+    EXPECT_TRUE(std::filesystem::is_empty(plot.dir.path())) << "a study writes no file and starts nothing";
+}
+
+// A full disk or a reader that went away: the study stops, says so, and ends with 2.
+TEST(Study, StopsAtTheFirstFailedWriteOfItsTable) {
+    for (const Stream output : {Stream::file, Stream::gone_reader}) {
+        PlotRun plot(recording_plotter);
+        plot.run.args = {"--q", "all"};
+        plot.run.output = output;
+        plot.run.stdout_target = "/dev/full";
+        const auto result = run_program(plot.run);
+        EXPECT_EQ(result.signal, 0);
+        EXPECT_EQ(result.exit_status, exit_output_lost);
+        EXPECT_TRUE(std::regex_match(result.err, std::regex("lattice_bubble: error: standard output could not be "
+                                                            "written \\((No space left on device|Broken pipe)\\); "
+                                                            "the table is lost\n")))
+            << result.err;
+    }
+}
 
 TEST(Program, OnATerminalTheWaitSaysWhatItWaitsFor) {
     PlotRun plot(recording_plotter);
