@@ -1,7 +1,8 @@
 #pragma once
-// The one place where the program touches the platform: the pipe to the
-// plotting program, the search for it, and the process's standard streams and
-// signals. Each function has the same meaning on every platform.
+// Where the program touches the platform for its streams and its plot: the
+// pipe to the plotting program, the search for it, and the process's standard
+// streams and signals (the memory a study may use is asked in
+// system_memory.h). Each function has the same meaning on every platform.
 
 #include <cstdio>
 #include <string>
