@@ -118,8 +118,8 @@ int run_study(const StudyRequest& study) {
     const StudyModel& model = study.model;
     const std::vector<std::pair<int, int>> wave_vectors = study.wave_vectors();
     if (study.routes.direct) {
-        const double momenta = static_cast<double>(model.lattice) * model.lattice;
-        const double terms = static_cast<double>(wave_vectors.size()) * model.bosons() * momenta;
+        const long long momenta = static_cast<long long>(model.lattice) * model.lattice;
+        const double terms = static_cast<double>(wave_vectors.size()) * model.bosons() * static_cast<double>(momenta);
         if (terms > direct_terms_worth_a_note) {
             std::cerr << program_name << ": note: the direct route sums " << std::setprecision(2) << terms
                       << " terms (" << wave_vectors.size() << " wave vectors x " << model.bosons()

@@ -3,6 +3,7 @@
 #   complete_run                 a stand-in plotting program on the search path
 #   map_file_cannot_be_created   a directory in the way of chiw.dat
 #   no_plotting_program          nothing called pgnuplot.exe anywhere
+#   study                        a study at q = (pi, pi): its table, and no file
 # The reports and the map must be the golden text of a Linux run with every
 # line feed a carriage return and a line feed (text mode), byte for byte.
 #
@@ -45,14 +46,32 @@ if(CASE STREQUAL "map_file_cannot_be_created")
   file(MAKE_DIRECTORY ${WORK}/run/chiw.dat)
 endif()
 
+set(arguments "")
+if(CASE STREQUAL "study")
+  set(arguments --q 4,4)
+endif()
 execute_process(
-  COMMAND ${CMAKE_COMMAND} -E env "WINEPATH=${search_path}" WINEDEBUG=-all ${EMULATOR} ${PROGRAM}
+  COMMAND ${CMAKE_COMMAND} -E env "WINEPATH=${search_path}" WINEDEBUG=-all ${EMULATOR} ${PROGRAM} ${arguments}
   WORKING_DIRECTORY ${WORK}/run
   INPUT_FILE /dev/null
   OUTPUT_FILE ${WORK}/stdout
   ERROR_FILE ${WORK}/stderr
   RESULT_VARIABLE status)
 file(READ ${WORK}/stderr err)
+
+if(CASE STREQUAL "study")
+  # The first row: both routes at nu_0, the Fourier route's the default run's bits.
+  expect_equal("exit status" "${status}" "0")
+  expect_equal("standard error" "${err}" "")
+  file(READ ${WORK}/stdout out)
+  if(NOT out MATCHES "^# ix iy m nu re_fourier im_fourier re_direct im_direct\r\n.*\r\n4 4 0 0 0.045339900828420626 0 0.0445922650341597 0\r\n")
+    message(FATAL_ERROR "${CASE}: standard output is\n${out}")
+  endif()
+  if(EXISTS ${WORK}/run/chiw.dat OR EXISTS ${WORK}/run/received.txt)
+    message(FATAL_ERROR "${CASE}: a study wrote a file or started the plotting program")
+  endif()
+  return()
+endif()
 
 golden_hex(reports.golden reports)
 golden_hex(chiw.golden map)
