@@ -17,14 +17,17 @@ namespace lattice_bubble {
 class SeriesGrid {
 public:
     SeriesGrid(int lattice, int slots)
-        : lattice_(lattice), slots_(slots),
+        : lattice_(lattice),
+          slots_(slots),
           values_(static_cast<std::size_t>(lattice) * static_cast<std::size_t>(lattice) *
                   static_cast<std::size_t>(slots)) {}
 
     [[nodiscard]] int lattice() const { return lattice_; }
     [[nodiscard]] int slots() const { return slots_; }
 
-    [[nodiscard]] std::span<Complex> series(int x, int y) { return {values_.data() + offset(x, y), slot_count()}; }
+    [[nodiscard]] std::span<Complex> series(int x, int y) {
+        return {values_.data() + offset(x, y), slot_count()};
+    }
     [[nodiscard]] std::span<const Complex> series(int x, int y) const {
         return {values_.data() + offset(x, y), slot_count()};
     }
@@ -37,7 +40,8 @@ public:
 private:
     [[nodiscard]] std::size_t slot_count() const { return static_cast<std::size_t>(slots_); }
     [[nodiscard]] std::size_t offset(int x, int y) const {
-        return (static_cast<std::size_t>(x) * static_cast<std::size_t>(lattice_) + static_cast<std::size_t>(y)) *
+        return (static_cast<std::size_t>(x) * static_cast<std::size_t>(lattice_) +
+                static_cast<std::size_t>(y)) *
                slot_count();
     }
 

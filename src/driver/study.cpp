@@ -47,13 +47,13 @@ std::string reason(int error) { return error != 0 ? std::strerror(error) : "unkn
 // The plotting program draws Re χ(q, iν_m) against m for every route
 // computed, with the data inline. Its own output goes to standard error, so
 // that a text terminal's drawing does not mix into the table.
-void plot_first_wave_vector(const StudyRequest& study, std::pair<int, int> q, const std::vector<Complex>& fourier,
-                            const std::vector<Complex>& direct) {
+void plot_first_wave_vector(const StudyRequest& study, std::pair<int, int> q,
+                            const std::vector<Complex>& fourier, const std::vector<Complex>& direct) {
     const PlotProgram program = find_plot_program(plot_program);
     if (!program.found) {
-        std::cerr << program_name << ": warning: no plotting program found (neither " << plot_program << " nor "
-                  << posix_plot_program << " is on the search path); the table is complete without the plot"
-                  << std::endl;
+        std::cerr << program_name << ": warning: no plotting program found (neither " << plot_program
+                  << " nor " << posix_plot_program
+                  << " is on the search path); the table is complete without the plot" << std::endl;
         return;
     }
     std::FILE* pipe = open_plot_pipe(program.command + " 1>&2");
@@ -103,7 +103,8 @@ int run_study(const StudyRequest& study) {
     ignore_broken_pipes();
     install_allocation_failure_handler();
     if (streams.output_was_closed) {
-        std::cerr << program_name << ": error: standard output is closed, so the table would be lost; nothing "
+        std::cerr << program_name
+                  << ": error: standard output is closed, so the table would be lost; nothing "
                   << "was computed" << std::endl;
         return exit_output_lost;
     }
@@ -119,7 +120,8 @@ int run_study(const StudyRequest& study) {
     const std::vector<std::pair<int, int>> wave_vectors = study.wave_vectors();
     if (study.routes.direct) {
         const long long momenta = static_cast<long long>(model.lattice) * model.lattice;
-        const double terms = static_cast<double>(wave_vectors.size()) * model.bosons() * static_cast<double>(momenta);
+        const double terms =
+            static_cast<double>(wave_vectors.size()) * model.bosons() * static_cast<double>(momenta);
         if (terms > direct_terms_worth_a_note) {
             std::cerr << program_name << ": note: the direct route sums " << std::setprecision(2) << terms
                       << " terms (" << wave_vectors.size() << " wave vectors x " << model.bosons()

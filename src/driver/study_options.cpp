@@ -41,7 +41,8 @@ Reading<double> read_real(std::string_view text) {
         if (digits.size() > 1 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
             return {std::nullopt, "hexadecimal numbers are not accepted"};
         }
-        if (!digits.empty() && (digits[0] == 'i' || digits[0] == 'I' || digits[0] == 'n' || digits[0] == 'N')) {
+        if (!digits.empty() &&
+            (digits[0] == 'i' || digits[0] == 'I' || digits[0] == 'n' || digits[0] == 'N')) {
             return {std::nullopt, "infinity and NaN are not accepted"};
         }
         return {std::nullopt, "not a decimal number"};
@@ -81,9 +82,10 @@ struct OptionSpec {
     std::string_view name;
     bool takes_value;
 };
-constexpr OptionSpec options[] = {{"lattice", true}, {"beta", true},   {"mu", true},     {"hopping", true},
-                                  {"offset", true},  {"frequencies", true}, {"q", true}, {"routes", true},
-                                  {"plot", false},   {"help", false},  {"version", false}};
+constexpr OptionSpec options[] = {{"lattice", true}, {"beta", true},    {"mu", true},
+                                  {"hopping", true}, {"offset", true},  {"frequencies", true},
+                                  {"q", true},       {"routes", true},  {"plot", false},
+                                  {"help", false},   {"version", false}};
 
 class Parser {
 public:
@@ -109,7 +111,8 @@ public:
                 continue;
             }
             const std::size_t equals = argument.find('=');
-            const std::string_view name = argument.substr(2, equals == std::string_view::npos ? argument.npos : equals - 2);
+            const std::string_view name =
+                argument.substr(2, equals == std::string_view::npos ? argument.npos : equals - 2);
             const auto spec = std::find_if(std::begin(options), std::end(options),
                                            [&](const OptionSpec& option) { return option.name == name; });
             if (spec == std::end(options)) {
@@ -177,12 +180,13 @@ private:
         }
     }
     void refuse_unknown(std::string_view option) {
-        refuse("unknown option '" + std::string(option) + "'; nothing was computed (see " + std::string(program_name) +
-               " --help)");
+        refuse("unknown option '" + std::string(option) + "'; nothing was computed (see " +
+               std::string(program_name) + " --help)");
     }
     void refuse_value(std::string_view name, std::string_view value, std::string_view problem) {
-        refuse("invalid value '" + std::string(value) + "' for --" + std::string(name) + ": " + std::string(problem) +
-               " (accepted: " + std::string(accepted(name)) + "); nothing was computed");
+        refuse("invalid value '" + std::string(value) + "' for --" + std::string(name) + ": " +
+               std::string(problem) + " (accepted: " + std::string(accepted(name)) +
+               "); nothing was computed");
     }
 
     void take(std::string_view name, std::string_view value) {
@@ -216,8 +220,9 @@ private:
             } else if (is_beta) {
                 model.beta = *reading.value;
             } else {
-                (name == "mu" ? model.band.mu : name == "hopping" ? model.band.hopping : model.band.offset) =
-                    *reading.value;
+                (name == "mu"        ? model.band.mu
+                 : name == "hopping" ? model.band.hopping
+                                     : model.band.offset) = *reading.value;
             }
         }
     }
@@ -261,7 +266,8 @@ private:
             } else if (route == "direct") {
                 routes.direct = true;
             } else {
-                refuse_value("routes", value, route.empty() ? "an empty route" : "unknown route '" + std::string(route) + "'");
+                refuse_value("routes", value,
+                             route.empty() ? "an empty route" : "unknown route '" + std::string(route) + "'");
                 return;
             }
             if (comma == std::string_view::npos) {
@@ -277,7 +283,8 @@ private:
         const StudyRequest& study = command_.study;
         for (std::size_t i = 0; i < study.q.size(); ++i) {
             if (study.q[i].first >= study.model.lattice || study.q[i].second >= study.model.lattice) {
-                refuse("invalid value '" + q_text_[i] + "' for --q: outside the grid (accepted: IX,IY with integers from 0 to " +
+                refuse("invalid value '" + q_text_[i] +
+                       "' for --q: outside the grid (accepted: IX,IY with integers from 0 to " +
                        std::to_string(study.model.lattice - 1) + ", or all); nothing was computed");
                 return;
             }

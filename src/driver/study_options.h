@@ -29,9 +29,9 @@ struct RouteSet {
 struct StudyRequest {
     StudyModel model;
     RouteSet routes;
-    bool all_q = false;                        // every wave vector, x major, y minor
-    std::vector<std::pair<int, int>> q;        // else these, in the order given, each once
-    bool plot = false;                         // draw Re χ at the first q after the table
+    bool all_q = false;                  // every wave vector, x major, y minor
+    std::vector<std::pair<int, int>> q;  // else these, in the order given, each once
+    bool plot = false;                   // draw Re χ at the first q after the table
 
     // The wave vectors of the table, in its order: all of them, those given,
     // or (L/2, L/2) = (π, π) when none was given.

@@ -31,13 +31,16 @@ std::string table_header(const StudyRequest& study, std::string_view version) {
     text += routes.direct ? " re_direct im_direct" : "";
     text += "\n# lattice_bubble ";
     text += version;
-    text += ": bare particle-hole susceptibility chi(q, i nu_m) of free electrons on the L x L square lattice\n";
+    text +=
+        ": bare particle-hole susceptibility chi(q, i nu_m) of free electrons on the L x L square lattice\n";
     append_parameter(text, "lattice", model.lattice, " (L; q = 2*pi*(ix, iy)/L)");
     append_parameter(text, "beta", model.beta);
     append_parameter(text, "mu", model.band.mu);
     append_parameter(text, "hopping", model.band.hopping);
-    append_parameter(text, "offset", model.band.offset, " (band e(k) = 2*hopping*(cos kx + cos ky) + offset - mu)");
-    append_parameter(text, "fermionic_frequencies", model.frequencies, " (N; omega_n = (2n + 1)*pi/beta, n = 0 ... N - 1)");
+    append_parameter(text, "offset", model.band.offset,
+                     " (band e(k) = 2*hopping*(cos kx + cos ky) + offset - mu)");
+    append_parameter(text, "fermionic_frequencies", model.frequencies,
+                     " (N; omega_n = (2n + 1)*pi/beta, n = 0 ... N - 1)");
     append_parameter(text, "times", model.times(), " (tau_l = l*beta/(2N))");
     append_parameter(text, "bosonic_frequencies", model.bosons(), " (nu_m = 2*pi*m/beta, m = 0 ... N)");
     text += "# routes = ";

@@ -21,9 +21,11 @@ inline void add_compensated(double& s, double& c, double v) {
 }  // namespace
 
 DirectSum::DirectSum(const StudyModel& model)
-    : lattice_(model.lattice), beta_(model.beta),
+    : lattice_(model.lattice),
+      beta_(model.beta),
       energy_(static_cast<std::size_t>(model.lattice) * static_cast<std::size_t>(model.lattice)),
-      boltzmann_(energy_.size()), nu_(static_cast<std::size_t>(model.bosons())),
+      boltzmann_(energy_.size()),
+      nu_(static_cast<std::size_t>(model.bosons())),
       sum_(4 * static_cast<std::size_t>(model.bosons())) {
     const double step = momentum_step(lattice_);
     for (int x = 0; x < lattice_; ++x) {
@@ -51,8 +53,9 @@ void DirectSum::evaluate(int qx, int qy, std::span<Complex> chi) {
         for (int y = 0; y < lattice_; ++y) {
             const std::size_t k = static_cast<std::size_t>(x) * static_cast<std::size_t>(lattice_) +
                                   static_cast<std::size_t>(y);
-            const std::size_t kq = static_cast<std::size_t>((x + qx) & mask) * static_cast<std::size_t>(lattice_) +
-                                   static_cast<std::size_t>((y + qy) & mask);
+            const std::size_t kq =
+                static_cast<std::size_t>((x + qx) & mask) * static_cast<std::size_t>(lattice_) +
+                static_cast<std::size_t>((y + qy) & mask);
             const double e_k = energy_[k];
             const double e_kq = energy_[kq];
             const double d = e_kq - e_k;
@@ -79,7 +82,8 @@ void DirectSum::evaluate(int qx, int qy, std::span<Complex> chi) {
     }
     const double sites = static_cast<double>(lattice_) * lattice_;
     for (std::size_t m = 0; m < bosons; ++m) {
-        chi[m] = Complex{(sum_[4 * m] + sum_[4 * m + 2]) / sites, (sum_[4 * m + 1] + sum_[4 * m + 3]) / sites};
+        chi[m] =
+            Complex{(sum_[4 * m] + sum_[4 * m + 2]) / sites, (sum_[4 * m + 1] + sum_[4 * m + 3]) / sites};
     }
 }
 

@@ -37,10 +37,10 @@ public:
 private:
     int lattice_;
     double beta_;
-    std::vector<double> energy_;      // e(k), k = (x, y)·2π/L at x·L + y
-    std::vector<double> boltzmann_;   // e^{−β|e(k)|}
-    std::vector<double> nu_;          // ν_m = 2πm/β
-    std::vector<double> sum_;         // per m: re, im, and their compensations
+    std::vector<double> energy_;     // e(k), k = (x, y)·2π/L at x·L + y
+    std::vector<double> boltzmann_;  // e^{−β|e(k)|}
+    std::vector<double> nu_;         // ν_m = 2πm/β
+    std::vector<double> sum_;        // per m: re, im, and their compensations
 };
 
 }  // namespace lattice_bubble

@@ -29,9 +29,11 @@ struct EngineWork {
 class LatticeSlices {
 public:
     explicit LatticeSlices(int lattice)
-        : lattice_(lattice), row_doubles_(2 * lattice),
+        : lattice_(lattice),
+          row_doubles_(2 * lattice),
           values_(static_cast<std::size_t>(lattice) * static_cast<std::size_t>(2 * lattice)),
-          rows_(static_cast<std::size_t>(lattice)), work_(fft_work_sizes_2d(lattice, 2 * lattice)),
+          rows_(static_cast<std::size_t>(lattice)),
+          work_(fft_work_sizes_2d(lattice, 2 * lattice)),
           inverse_site_count_(1.0 / (static_cast<double>(lattice) * lattice)) {
         for (int x = 0; x < lattice_; ++x) {
             rows_[static_cast<std::size_t>(x)] = values_.data() + static_cast<std::size_t>(x) * row_doubles_;
@@ -82,9 +84,13 @@ private:
 class SiteTimePath {
 public:
     explicit SiteTimePath(const StudyModel& model)
-        : frequencies_(model.frequencies), times_(model.times()), beta_(model.beta),
-          one_over_points_(1.0 / (2 * model.times())), buffer_(static_cast<std::size_t>(4 * model.times())),
-          green_time_(static_cast<std::size_t>(model.times())), chi_time_(static_cast<std::size_t>(model.times())),
+        : frequencies_(model.frequencies),
+          times_(model.times()),
+          beta_(model.beta),
+          one_over_points_(1.0 / (2 * model.times())),
+          buffer_(static_cast<std::size_t>(4 * model.times())),
+          green_time_(static_cast<std::size_t>(model.times())),
+          chi_time_(static_cast<std::size_t>(model.times())),
           work_(fft_work_sizes_1d(4 * model.times())) {}
 
     // series: G(r, iω_n) in slots 0 … N − 1 on entry, χ(r, iν_m) in slots 0 … N on return.
@@ -119,7 +125,8 @@ private:
         }
         fft(-1);
         for (int l = 0; l < times_; ++l) {
-            green_time_[static_cast<std::size_t>(l)] = get(l) / beta_;  // slots 2N … 4N − 1 hold −G and are not needed
+            green_time_[static_cast<std::size_t>(l)] =
+                get(l) / beta_;  // slots 2N … 4N − 1 hold −G and are not needed
         }
     }
 

@@ -1,13 +1,12 @@
 // The descriptors the plotting program must not inherit, marked by each of
 // the three ways the pipe may use.
 
-#include <gtest/gtest.h>
+#include "driver/plot_pipe.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <unistd.h>
-
-#include "driver/plot_pipe.h"
 
 namespace lattice_bubble {
 namespace {
@@ -47,16 +46,16 @@ TEST_P(CloseOnExec, MarksTheLowestAndTheHighestButNotTheStandardStreams) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryWay, CloseOnExec,
-                         ::testing::Values(CloseOnExecWay::close_range_call, CloseOnExecWay::descriptor_listing,
-                                           CloseOnExecWay::every_number),
+                         ::testing::Values(CloseOnExecWay::close_range_call,
+                                           CloseOnExecWay::descriptor_listing, CloseOnExecWay::every_number),
                          [](const ::testing::TestParamInfo<CloseOnExecWay>& way) {
                              switch (way.param) {
-                             case CloseOnExecWay::close_range_call:
-                                 return "CloseRange";
-                             case CloseOnExecWay::descriptor_listing:
-                                 return "DescriptorListing";
-                             case CloseOnExecWay::every_number:
-                                 return "EveryNumber";
+                                 case CloseOnExecWay::close_range_call:
+                                     return "CloseRange";
+                                 case CloseOnExecWay::descriptor_listing:
+                                     return "DescriptorListing";
+                                 case CloseOnExecWay::every_number:
+                                     return "EveryNumber";
                              }
                              return "Unknown";
                          });

@@ -50,8 +50,8 @@ TEST_P(DirectRoute, MatchesTheExactSumAtEveryFrequency) {
         direct.evaluate(wave_vectors[i].first, wave_vectors[i].second, chi);
         for (std::size_t m = 0; m < chi.size(); ++m) {
             const auto error = std::abs(testing::LongComplex(chi[m].re, chi[m].im) - exact[i][m]);
-            ASSERT_LE(error, 1e-12L * largest[m]) << "q = (" << wave_vectors[i].first << ", "
-                                                  << wave_vectors[i].second << "), m = " << m;
+            ASSERT_LE(error, 1e-12L * largest[m])
+                << "q = (" << wave_vectors[i].first << ", " << wave_vectors[i].second << "), m = " << m;
         }
     }
 }

@@ -72,7 +72,8 @@ std::vector<LongComplex> naive_fourier_route(const StudyModel& model) {
             value /= static_cast<long double>(l * l);
         }
     }
-    // Per site: G(τ_l) over ±ω_n, χ(τ) = G(τ)·G(β − τ) with G(β) = −G(0), 0.125 at r = 0, τ = 0, then χ(iν_m).
+    // Per site: G(τ_l) over ±ω_n, χ(τ) = G(τ)·G(β − τ) with G(β) = −G(0), 0.125 at r = 0, τ = 0, then
+    // χ(iν_m).
     std::vector<std::vector<LongComplex>> chi_r(static_cast<std::size_t>(model.bosons()),
                                                 std::vector<LongComplex>(sites));
     for (std::size_t r = 0; r < sites; ++r) {
@@ -82,7 +83,8 @@ std::vector<LongComplex> naive_fourier_route(const StudyModel& model) {
             for (int n = 0; n < n_count; ++n) {
                 const LongComplex value = green_r[static_cast<std::size_t>(n)][r];
                 const LongComplex phase = std::polar(1.0L, -(2 * n + 1) * pi / beta * tau);
-                g[static_cast<std::size_t>(t)] += (phase * value + std::conj(phase) * std::conj(value)) / beta;
+                g[static_cast<std::size_t>(t)] +=
+                    (phase * value + std::conj(phase) * std::conj(value)) / beta;
             }
         }
         for (int m = 0; m < model.bosons(); ++m) {
