@@ -48,7 +48,8 @@ std::string reason(int error) { return error != 0 ? std::strerror(error) : "unkn
 // computed, with the data inline. Its own output goes to standard error, so
 // that a text terminal's drawing does not mix into the table.
 void plot_first_wave_vector(const StudyRequest& study, std::pair<int, int> q,
-                            const std::vector<Complex>& fourier, const std::vector<Complex>& direct) {
+                            const std::vector<Complex>& fourier, const std::vector<Complex>& tail,
+                            const std::vector<Complex>& direct) {
     const PlotProgram program = find_plot_program(plot_program);
     if (!program.found) {
         std::cerr << program_name << ": warning: no plotting program found (neither " << plot_program
@@ -82,6 +83,7 @@ void plot_first_wave_vector(const StudyRequest& study, std::pair<int, int> q,
         data += "e\n";
     };
     add_route(fourier, "fourier");
+    add_route(tail, "tail");
     add_route(direct, "direct");
     draw_and_wait(pipe, program, commands + "\n" + data, study_plot_prompt, std::cin, std::cerr);
 }
@@ -93,7 +95,8 @@ double study_memory_bytes(const StudyRequest& study) {
     const double wave_vectors = study.all_q ? static_cast<double>(model.lattice) * model.lattice
                                             : static_cast<double>(study.q.size() + 1);
     const double block_text = 100.0 * model.bosons();  // a row is below 100 characters
-    return (study.routes.fourier ? fourier_route_bytes(model) : 0.0) +
+    return (study.routes.fourier ? fourier_route_bytes(model, false) : 0.0) +
+           (study.routes.tail ? fourier_route_bytes(model, true) : 0.0) +
            (study.routes.direct ? DirectSum::bytes(model) : 0.0) + wave_vectors * 8.0 + 2.0 * block_text +
            4.0 * model.bosons() * sizeof(Complex);
 }
@@ -130,9 +133,13 @@ int run_study(const StudyRequest& study) {
         }
     }
 
-    std::optional<SeriesGrid> chi_qw;  // χ(q, iν_m) by the Fourier route
+    std::optional<SeriesGrid> chi_qw;       // χ(q, iν_m) by the Fourier route
+    std::optional<SeriesGrid> chi_qw_tail;  // and by the tail route
     if (study.routes.fourier) {
         chi_qw.emplace(fourier_route(model));
+    }
+    if (study.routes.tail) {
+        chi_qw_tail.emplace(tail_route(model));
     }
     std::optional<DirectSum> direct;
     if (study.routes.direct) {
@@ -147,6 +154,7 @@ int run_study(const StudyRequest& study) {
     }
     std::vector<Complex> direct_values(study.routes.direct ? static_cast<std::size_t>(model.bosons()) : 0);
     std::vector<Complex> plotted_fourier;
+    std::vector<Complex> plotted_tail;
     std::vector<Complex> plotted_direct;
     for (std::size_t i = 0; i < wave_vectors.size(); ++i) {
         const auto [ix, iy] = wave_vectors[i];
@@ -154,11 +162,15 @@ int run_study(const StudyRequest& study) {
             direct->evaluate(ix, iy, direct_values);
         }
         std::span<const Complex> fourier_values;
+        std::span<const Complex> tail_values;
         if (chi_qw) {
             fourier_values = chi_qw->series(ix, iy);
         }
+        if (chi_qw_tail) {
+            tail_values = chi_qw_tail->series(ix, iy);
+        }
         text.clear();
-        append_table_block(text, model, ix, iy, i == 0, fourier_values, direct_values);
+        append_table_block(text, model, ix, iy, i == 0, fourier_values, tail_values, direct_values);
         if (!write_out(text)) {
             std::cerr << program_name << ": error: standard output could not be written (" << reason(errno)
                       << "); the table is lost from q = (" << ix << "," << iy << ") on" << std::endl;
@@ -166,11 +178,12 @@ int run_study(const StudyRequest& study) {
         }
         if (i == 0 && study.plot) {
             plotted_fourier.assign(fourier_values.begin(), fourier_values.end());
+            plotted_tail.assign(tail_values.begin(), tail_values.end());
             plotted_direct = direct_values;
         }
     }
     if (study.plot) {
-        plot_first_wave_vector(study, wave_vectors.front(), plotted_fourier, plotted_direct);
+        plot_first_wave_vector(study, wave_vectors.front(), plotted_fourier, plotted_tail, plotted_direct);
     }
     return exit_complete;
 }

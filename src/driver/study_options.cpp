@@ -18,7 +18,7 @@ constexpr std::string_view frequencies_accepted = "a power of two from 2 to 6553
 constexpr std::string_view beta_accepted = "a decimal number from 1e-6 to 1e6";
 constexpr std::string_view band_accepted = "a decimal number from -1e6 to 1e6";
 constexpr std::string_view q_accepted = "IX,IY with integers from 0 to L - 1, or all";
-constexpr std::string_view routes_accepted = "a comma-separated list of fourier, direct";
+constexpr std::string_view routes_accepted = "a comma-separated list of fourier, tail, direct";
 
 // A number read from an argument, or why it is not one.
 template <typename T>
@@ -256,13 +256,15 @@ private:
     }
 
     void take_routes(std::string_view value) {
-        RouteSet routes{false, false};
+        RouteSet routes{false, false, false};
         std::string_view rest = value;
         while (true) {
             const std::size_t comma = rest.find(',');
             const std::string_view route = rest.substr(0, comma);
             if (route == "fourier") {
                 routes.fourier = true;
+            } else if (route == "tail") {
+                routes.tail = true;
             } else if (route == "direct") {
                 routes.direct = true;
             } else {

@@ -23,6 +23,7 @@ inline constexpr double largest_band_value = 1e6;  // |mu|, |hopping|, |offset|
 // The routes a study can compute, in the order of the table's columns.
 struct RouteSet {
     bool fourier = true;
+    bool tail = true;
     bool direct = true;
 };
 

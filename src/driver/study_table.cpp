@@ -28,6 +28,7 @@ std::string table_header(const StudyRequest& study, std::string_view version) {
     const RouteSet& routes = study.routes;
     std::string text = "# ix iy m nu";
     text += routes.fourier ? " re_fourier im_fourier" : "";
+    text += routes.tail ? " re_tail im_tail" : "";
     text += routes.direct ? " re_direct im_direct" : "";
     text += "\n# lattice_bubble ";
     text += version;
@@ -43,14 +44,21 @@ std::string table_header(const StudyRequest& study, std::string_view version) {
                      " (N; omega_n = (2n + 1)*pi/beta, n = 0 ... N - 1)");
     append_parameter(text, "times", model.times(), " (tau_l = l*beta/(2N))");
     append_parameter(text, "bosonic_frequencies", model.bosons(), " (nu_m = 2*pi*m/beta, m = 0 ... N)");
-    text += "# routes = ";
-    text += routes.fourier ? (routes.direct ? "fourier,direct" : "fourier") : "direct";
-    text += '\n';
+    std::string names;
+    for (const auto& [computed, name] : {std::pair{routes.fourier, "fourier"}, std::pair{routes.tail, "tail"},
+                                         std::pair{routes.direct, "direct"}}) {
+        if (computed) {
+            names += names.empty() ? "" : ",";
+            names += name;
+        }
+    }
+    text += "# routes = " + names + '\n';
     return text;
 }
 
 void append_table_block(std::string& text, const StudyModel& model, int ix, int iy, bool first,
-                        std::span<const Complex> fourier, std::span<const Complex> direct) {
+                        std::span<const Complex> fourier, std::span<const Complex> tail,
+                        std::span<const Complex> direct) {
     if (!first) {
         text += "\n\n";
     }
@@ -60,7 +68,7 @@ void append_table_block(std::string& text, const StudyModel& model, int ix, int 
         text += std::to_string(m);
         text += ' ';
         append_shortest(text, boson_frequency(m, model.beta).im);
-        for (const std::span<const Complex> route : {fourier, direct}) {
+        for (const std::span<const Complex> route : {fourier, tail, direct}) {
             if (!route.empty()) {
                 text += ' ';
                 append_shortest(text, route[static_cast<std::size_t>(m)].re);

@@ -1,7 +1,7 @@
 #pragma once
 // The table of a study on standard output, which gnuplot, numpy and pandas
 // read as it stands: the column names on the first line ("# ix iy m nu" and
-// "re_R im_R" for every route R computed, in the order fourier, direct), then
+// "re_R im_R" for every route R computed, in the order fourier, tail, direct), then
 // comment lines with the version and every parameter of the run, then per
 // wave vector one row per bosonic frequency, single spaces between fields,
 // every real in the shortest decimal form that reads back to the same double,
@@ -24,7 +24,8 @@ namespace lattice_bubble {
 // route given (an empty span for a route not computed). `first` leaves out
 // the two empty lines that separate it from the block before.
 void append_table_block(std::string& text, const StudyModel& model, int ix, int iy, bool first,
-                        std::span<const Complex> fourier, std::span<const Complex> direct);
+                        std::span<const Complex> fourier, std::span<const Complex> tail,
+                        std::span<const Complex> direct);
 
 // The shortest decimal form of a double that reads back to the same bits.
 void append_shortest(std::string& text, double value);

@@ -4,78 +4,12 @@
 #include <vector>
 
 #include "fft/complex_fft.h"
-#include "fft/complex_fft_2d.h"
 #include "fft/work_sizes.h"
+#include "routes/chi_tail.h"
+#include "routes/lattice_slices.h"
 
 namespace lattice_bubble {
 namespace {
-
-// The engine's caller-owned work arrays for one transform size. The table is
-// built by the first call and serves every later call of the same size with
-// the bits a fresh table would give.
-struct EngineWork {
-    explicit EngineWork(FftWorkSizes sizes)
-        : index_work(static_cast<std::size_t>(sizes.index_work_ints), 0),
-          twiddle(static_cast<std::size_t>(sizes.twiddle_doubles), 0.0) {}
-    std::vector<int> index_work;  // [0] = 0: no table yet
-    std::vector<double> twiddle;
-};
-
-// The 2-D transform of one slot of every lattice point, slot by slot: the
-// slot is gathered into L rows of 2L interleaved doubles, transformed, and
-// written back. Towards real space the FFT runs with sign +1 and each value
-// is then multiplied by 1/L² (exact, L² being a power of two); towards
-// momentum with sign −1, unscaled.
-class LatticeSlices {
-public:
-    explicit LatticeSlices(int lattice)
-        : lattice_(lattice),
-          row_doubles_(2 * lattice),
-          values_(static_cast<std::size_t>(lattice) * static_cast<std::size_t>(2 * lattice)),
-          rows_(static_cast<std::size_t>(lattice)),
-          work_(fft_work_sizes_2d(lattice, 2 * lattice)),
-          inverse_site_count_(1.0 / (static_cast<double>(lattice) * lattice)) {
-        for (int x = 0; x < lattice_; ++x) {
-            rows_[static_cast<std::size_t>(x)] = values_.data() + static_cast<std::size_t>(x) * row_doubles_;
-        }
-    }
-
-    void towards_real_space(SeriesGrid& grid, int slot_count) { transform(grid, slot_count, +1, true); }
-    void towards_momentum(SeriesGrid& grid, int slot_count) { transform(grid, slot_count, -1, false); }
-
-private:
-    void transform(SeriesGrid& grid, int slot_count, int sign, bool divide) {
-        for (int slot = 0; slot < slot_count; ++slot) {
-            for (int x = 0; x < lattice_; ++x) {
-                double* row = rows_[static_cast<std::size_t>(x)];
-                for (int y = 0; y < lattice_; ++y) {
-                    const Complex value = grid.series(x, y)[static_cast<std::size_t>(slot)];
-                    row[2 * y] = value.re;
-                    row[2 * y + 1] = value.im;
-                }
-            }
-            complex_fft_2d(lattice_, row_doubles_, sign, rows_.data(), work_.index_work.data(),
-                           work_.twiddle.data());
-            for (int x = 0; x < lattice_; ++x) {
-                const double* row = rows_[static_cast<std::size_t>(x)];
-                for (int y = 0; y < lattice_; ++y) {
-                    Complex value{row[2 * y], row[2 * y + 1]};
-                    if (divide) {
-                        value *= inverse_site_count_;
-                    }
-                    grid.series(x, y)[static_cast<std::size_t>(slot)] = value;
-                }
-            }
-        }
-    }
-
-    int lattice_;
-    int row_doubles_;
-    std::vector<double> values_;
-    std::vector<double*> rows_;
-    EngineWork work_;
-    double inverse_site_count_;
-};
 
 // The one-site path G(r, iω_n) → G(r, τ_l) → χ(r, τ_l) → χ(r, iν_m), through
 // one FFT of 4N points whose time slots cover the doubled window 0 ≤ τ < 2β
@@ -89,32 +23,13 @@ public:
           beta_(model.beta),
           one_over_points_(1.0 / (2 * model.times())),
           buffer_(static_cast<std::size_t>(4 * model.times())),
-          green_time_(static_cast<std::size_t>(model.times())),
+          green_time_(static_cast<std::size_t>(model.times()) + 1),
           chi_time_(static_cast<std::size_t>(model.times())),
           work_(fft_work_sizes_1d(4 * model.times())) {}
 
-    // series: G(r, iω_n) in slots 0 … N − 1 on entry, χ(r, iν_m) in slots 0 … N on return.
-    void carry(std::span<Complex> series, bool at_origin) {
-        green_to_time(series);
-        multiply(at_origin);
-        chi_to_frequency(series);
-    }
-
-private:
-    void put(int slot, Complex value) {
-        buffer_[2 * static_cast<std::size_t>(slot)] = value.re;
-        buffer_[2 * static_cast<std::size_t>(slot) + 1] = value.im;
-    }
-    [[nodiscard]] Complex get(int slot) const {
-        return {buffer_[2 * static_cast<std::size_t>(slot)], buffer_[2 * static_cast<std::size_t>(slot) + 1]};
-    }
-    void fft(int sign) {
-        complex_fft(static_cast<int>(buffer_.size()), sign, buffer_.data(), work_.index_work.data(),
-                    work_.twiddle.data());
-    }
-
-    // G(τ_l) = (1/β)·Σ over ±ω_n: G(iω_n) in odd slot 2n + 1, its conjugate
-    // (the value at −ω_n) in slot 4N − 1 − 2n, the even slots zero.
+    // G(τ_l) = (1/β)·Σ over ±ω_n of the N values in series: G(iω_n) in odd
+    // slot 2n + 1, its conjugate (the value at −ω_n) in slot 4N − 1 − 2n, the
+    // even slots zero. Slots 2N … 4N − 1 hold −G(τ_l) and are not needed.
     void green_to_time(std::span<const Complex> series) {
         std::fill(buffer_.begin(), buffer_.end(), 0.0);
         for (int n = 0; n < frequencies_; ++n) {
@@ -125,21 +40,42 @@ private:
         }
         fft(-1);
         for (int l = 0; l < times_; ++l) {
-            green_time_[static_cast<std::size_t>(l)] =
-                get(l) / beta_;  // slots 2N … 4N − 1 hold −G and are not needed
+            green_time_[static_cast<std::size_t>(l)] = get(l) / beta_;
         }
     }
 
-    // χ(τ_l) = G(τ_l)·G(β − τ_l). The partner of l is 2N − l; for l = 0 it
-    // is β itself, off the grid, where G is continued antiperiodically,
-    // G(β) = −G(0). At r = 0 the equal-time value gets 0.125.
-    void multiply(bool at_origin) {
-        const auto& g = green_time_;
-        chi_time_[0] = (-g[0]) * g[0];
-        for (std::size_t l = 1; l < g.size(); ++l) {
-            chi_time_[l] = g[l] * g[g.size() - l];
+    // The route as defined: G at τ = β, off the grid, is the antiperiodic
+    // continuation of the value at 0, G(β) = −G(0).
+    void continue_antiperiodically() { green_time_.back() = -green_time_.front(); }
+
+    // The tail route: green_time_ holds G̃(r, τ_l), the transform of
+    // G̃ = G0 − [1/(iω) + e/(iω)² + e²/(iω)³], which has no jump at τ = 0.
+    // The three terms come back in closed form, valid for 0 < τ < β:
+    //   1/(iω) → −1/2,  e/(iω)² → e·(2τ − β)/4,  e²/(iω)³ → e²·τ(β − τ)/4,
+    // in real space −½·δ(r, 0), ε1(r)·(2τ − β)/4 and ε2(r)·τ(β − τ)/4 with ε1,
+    // ε2 the lattice images of e and e². At l = 0 that is the limit τ → 0⁺;
+    // the last entry is the limit τ → β⁻, where G̃(β) = −G̃(0) and the jump
+    // of the first term puts G(0⁻) = G(0⁺) + δ(r, 0): G(0⁺) + G(β⁻) = −δ(r, 0).
+    void add_tails(bool at_origin, Complex band_image, Complex band_square_image) {
+        const Complex constant{at_origin ? -0.5 : 0.0, 0.0};
+        green_time_.back() = ((-green_time_.front() + constant) + band_image * (beta_ / 4.0));
+        for (int l = 0; l < times_; ++l) {
+            const double tau = (beta_ * l) / times_;
+            const double linear = (2.0 * tau - beta_) / 4.0;
+            const double quadratic = (tau * (beta_ - tau)) / 4.0;
+            Complex& g = green_time_[static_cast<std::size_t>(l)];
+            g = ((g + constant) + band_image * linear) + band_square_image * quadratic;
         }
-        if (at_origin) {
+    }
+
+    // χ(τ_l) = G(τ_l)·G(β − τ_l): the partner of l is 2N − l, for l = 0 the
+    // entry at β. The route as defined adds 0.125 to χ(0, 0) (with_correction).
+    void multiply(bool with_correction) {
+        const auto& g = green_time_;
+        for (std::size_t l = 0; l < chi_time_.size(); ++l) {
+            chi_time_[l] = g[l] * g[chi_time_.size() - l];
+        }
+        if (with_correction) {
             chi_time_[0] += Complex{equal_time_correction, 0.0};
         }
     }
@@ -159,6 +95,22 @@ private:
         }
     }
 
+    // G(τ_0 … τ_{2N−1}) and the entry at β.
+    [[nodiscard]] const std::vector<Complex>& green_time() const { return green_time_; }
+
+private:
+    void put(int slot, Complex value) {
+        buffer_[2 * static_cast<std::size_t>(slot)] = value.re;
+        buffer_[2 * static_cast<std::size_t>(slot) + 1] = value.im;
+    }
+    [[nodiscard]] Complex get(int slot) const {
+        return {buffer_[2 * static_cast<std::size_t>(slot)], buffer_[2 * static_cast<std::size_t>(slot) + 1]};
+    }
+    void fft(int sign) {
+        complex_fft(static_cast<int>(buffer_.size()), sign, buffer_.data(), work_.index_work.data(),
+                    work_.twiddle.data());
+    }
+
     int frequencies_;
     int times_;
     double beta_;
@@ -169,42 +121,112 @@ private:
     EngineWork work_;
 };
 
-}  // namespace
-
-double fourier_route_bytes(const StudyModel& model) {
-    const double lattice_scratch = 2.0 * model.lattice * model.lattice * sizeof(double);
-    const double site_scratch = (4.0 * model.times() + 2.0 * model.times()) * sizeof(Complex);
-    return SeriesGrid::bytes(model.lattice, model.bosons()) + lattice_scratch + 2.0 * site_scratch;
-}
-
-SeriesGrid fourier_route(const StudyModel& model) {
+// G0(k, iω_n) in slots 0 … N − 1 of every k, or for the tail route
+// G̃(k, iω_n) = G0 − [1/z + e/z² + e²/z³] = G0·(e/z)³ (z = iω_n), which
+// leaves nothing to cancel. The band energy is formed once per k.
+SeriesGrid green_in_momentum(const StudyModel& model, bool tails_taken_off) {
     const int lattice = model.lattice;
     const double step = momentum_step(lattice);
     SeriesGrid grid(lattice, model.bosons());
-
-    // G0(k, iω_n), the band energy formed once per k.
     for (int x = 0; x < lattice; ++x) {
         for (int y = 0; y < lattice; ++y) {
             const double e = band_energy(model.band, x * step, y * step);
             const std::span<Complex> series = grid.series(x, y);
             for (int n = 0; n < model.frequencies; ++n) {
-                series[static_cast<std::size_t>(n)] = free_green_at(e, fermion_frequency(n, model.beta));
+                const Complex z = fermion_frequency(n, model.beta);
+                Complex g = free_green_at(e, z);
+                if (tails_taken_off) {
+                    const Complex ratio = Complex{e, 0.0} / z;
+                    g = g * ((ratio * ratio) * ratio);
+                }
+                series[static_cast<std::size_t>(n)] = g;
             }
         }
     }
+    return grid;
+}
 
-    LatticeSlices slices(lattice);
-    slices.towards_real_space(grid, model.frequencies);
-
-    SiteTimePath path(model);
-    for (int x = 0; x < lattice; ++x) {
-        for (int y = 0; y < lattice; ++y) {
-            path.carry(grid.series(x, y), x == 0 && y == 0);
+// ε1(r) and ε2(r), the lattice images (1/L²)·Σ_k e^{+ik·r}·e(k)^j of the
+// band and its square, in slots 0 and 1.
+SeriesGrid band_images(const StudyModel& model, LatticeSlices& slices) {
+    const double step = momentum_step(model.lattice);
+    SeriesGrid images(model.lattice, 2);
+    for (int x = 0; x < model.lattice; ++x) {
+        for (int y = 0; y < model.lattice; ++y) {
+            const double e = band_energy(model.band, x * step, y * step);
+            images.series(x, y)[0] = Complex{e, 0.0};
+            images.series(x, y)[1] = Complex{e * e, 0.0};
         }
     }
+    slices.towards_real_space(images, 2);
+    return images;
+}
 
+// Steps 1 and 2 of the tail route at every site: G(r, τ_l) with the tails
+// back in closed form, handed to `use` as (x, y, path).
+template <typename Use>
+void tail_green_at_every_site(const StudyModel& model, SeriesGrid& grid, LatticeSlices& slices,
+                              SiteTimePath& path, Use use) {
+    const SeriesGrid images = band_images(model, slices);
+    slices.towards_real_space(grid, model.frequencies);
+    for (int x = 0; x < model.lattice; ++x) {
+        for (int y = 0; y < model.lattice; ++y) {
+            path.green_to_time(grid.series(x, y));
+            path.add_tails(x == 0 && y == 0, images.series(x, y)[0], images.series(x, y)[1]);
+            use(x, y, path);
+        }
+    }
+}
+
+}  // namespace
+
+double fourier_route_bytes(const StudyModel& model, bool tail) {
+    const double lattice_scratch = 2.0 * model.lattice * model.lattice * sizeof(double);
+    const double site_scratch = (4.0 * model.times() + 2.0 * model.times()) * sizeof(Complex);
+    const double band_grids = tail ? SeriesGrid::bytes(model.lattice, 6 + 2 + 2) : 0.0;
+    return SeriesGrid::bytes(model.lattice, model.bosons()) + lattice_scratch + 2.0 * site_scratch +
+           band_grids;
+}
+
+SeriesGrid fourier_route(const StudyModel& model) {
+    SeriesGrid grid = green_in_momentum(model, false);
+    LatticeSlices slices(model.lattice);
+    slices.towards_real_space(grid, model.frequencies);
+    SiteTimePath path(model);
+    for (int x = 0; x < model.lattice; ++x) {
+        for (int y = 0; y < model.lattice; ++y) {
+            path.green_to_time(grid.series(x, y));
+            path.continue_antiperiodically();
+            path.multiply(x == 0 && y == 0);
+            path.chi_to_frequency(grid.series(x, y));
+        }
+    }
     slices.towards_momentum(grid, model.bosons());
     return grid;
+}
+
+SeriesGrid tail_route(const StudyModel& model) {
+    SeriesGrid grid = green_in_momentum(model, true);
+    LatticeSlices slices(model.lattice);
+    SiteTimePath path(model);
+    tail_green_at_every_site(model, grid, slices, path, [&](int x, int y, SiteTimePath& site) {
+        site.multiply(false);
+        site.chi_to_frequency(grid.series(x, y));
+    });
+    slices.towards_momentum(grid, model.bosons());
+    add_chi_tail_correction(model, slices, grid);
+    return grid;
+}
+
+SeriesGrid tail_green_time(const StudyModel& model) {
+    SeriesGrid grid = green_in_momentum(model, true);
+    LatticeSlices slices(model.lattice);
+    SiteTimePath path(model);
+    SeriesGrid green_time(model.lattice, model.times() + 1);
+    tail_green_at_every_site(model, grid, slices, path, [&](int x, int y, const SiteTimePath& site) {
+        std::copy(site.green_time().begin(), site.green_time().end(), green_time.series(x, y).begin());
+    });
+    return green_time;
 }
 
 }  // namespace lattice_bubble

@@ -20,11 +20,29 @@
 
 namespace lattice_bubble {
 
-// Bytes the route holds at once: the grid, and the scratch of its transforms.
-[[nodiscard]] double fourier_route_bytes(const StudyModel& model);
+// Bytes either route holds at once: the grid, the scratch of its transforms,
+// and for the tail route the grids of the band's functions.
+[[nodiscard]] double fourier_route_bytes(const StudyModel& model, bool tail);
 
 // χ(q, iν_m) for every q and m = 0 … N: on return, series(x, y)[m] of the
 // grid (L × L, N + 1 slots) is χ at q = (x, y)·2π/L and ν_m = 2πm/β.
 [[nodiscard]] SeriesGrid fourier_route(const StudyModel& model);
+
+// The tail route: the same mesh and transforms, with the high-frequency tails
+// of G and of χ handled analytically (docs/routes.md has the derivation):
+// 1. G̃(k, iω) = G0 − [1/(iω) + e/(iω)² + e²/(iω)³], which falls like 1/ω⁴
+//    and has no jump at τ = 0, is carried to real space and imaginary time;
+// 2. the three terms come back in closed form, −1/2, e·(2τ − β)/4 and
+//    e²·τ(β − τ)/4 (in real space −½·δ(r, 0) and the lattice images of e and
+//    e²), with the limits τ → 0⁺ at l = 0 and τ → β⁻ for the partner of l = 0;
+// 3. χ(r, τ_l) = G(r, τ_l)·G(r, β − τ_l), no equal-time correction;
+// 4. χ to bosonic frequency and momentum as in the route as defined, then
+//    the tail of χ that the sum over τ misses added in closed form
+//    (routes/chi_tail.h).
+[[nodiscard]] SeriesGrid tail_route(const StudyModel& model);
+
+// Steps 1 and 2 of the tail route alone: G(r, τ_l) in slots l = 0 … 2N − 1
+// (slot 0 the limit τ → 0⁺) and the limit τ → β⁻ in slot 2N.
+[[nodiscard]] SeriesGrid tail_green_time(const StudyModel& model);
 
 }  // namespace lattice_bubble

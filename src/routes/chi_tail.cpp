@@ -1,0 +1,136 @@
+#include "routes/chi_tail.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace lattice_bubble {
+
+SeriesGrid chi_tail_moments(const StudyModel& model, LatticeSlices& slices) {
+    const int lattice = model.lattice;
+    const double sites = static_cast<double>(lattice) * lattice;
+    const double step = momentum_step(lattice);
+
+    // The moments depend on energy differences only: measured from their mean,
+    // the energies keep the products below small, whatever the band's offset.
+    std::vector<double> energy;
+    energy.reserve(static_cast<std::size_t>(sites));
+    double mean = 0.0;
+    for (int x = 0; x < lattice; ++x) {
+        for (int y = 0; y < lattice; ++y) {
+            energy.push_back(band_energy(model.band, x * step, y * step));
+            mean += energy.back();
+        }
+    }
+    mean /= sites;
+
+    // Slots: f, f·ẽ, f·ẽ², ẽ, ẽ², ẽ³ with ẽ = e − mean; and the sums of f·ẽ and f·ẽ³.
+    SeriesGrid functions(lattice, 6);
+    double sum_fe = 0.0;
+    double sum_fe3 = 0.0;
+    for (int x = 0; x < lattice; ++x) {
+        for (int y = 0; y < lattice; ++y) {
+            const double e = energy[static_cast<std::size_t>(x * lattice + y)];
+            const double f = 1.0 / (std::exp(model.beta * e) + 1.0);
+            const double shifted = e - mean;
+            const double values[6] = {f,       f * shifted,       f * shifted * shifted,
+                                      shifted, shifted * shifted, shifted * shifted * shifted};
+            for (int j = 0; j < 6; ++j) {
+                functions.series(x, y)[static_cast<std::size_t>(j)] = Complex{values[j], 0.0};
+            }
+            sum_fe += values[1];
+            sum_fe3 += values[1] * shifted * shifted;
+        }
+    }
+    // With X(r) = (1/L²)·Σ_k e^{ik·r}·x(k), Σ_r e^{−iq·r}·X(r)·conj Y(r) is the
+    // correlation (1/L²)·Σ_k x(k+q)·y(k). Expanding Δf·d and Δf·d³:
+    //   c2 = 2·⟨f·ẽ⟩ − C(f, ẽ) − C(ẽ, f)
+    //   c4 = 2·⟨f·ẽ³⟩ − 3C(fẽ², ẽ) + 3C(fẽ, ẽ²) − C(f, ẽ³) − C(ẽ³, f) + 3C(ẽ², fẽ) − 3C(ẽ, fẽ²)
+    slices.towards_real_space(functions, 6);
+    SeriesGrid moments(lattice, 2);
+    for (int x = 0; x < lattice; ++x) {
+        for (int y = 0; y < lattice; ++y) {
+            const auto v = functions.series(x, y);
+            const auto c = [&](int a, int b) {
+                return v[static_cast<std::size_t>(a)] * conj(v[static_cast<std::size_t>(b)]);
+            };
+            moments.series(x, y)[0] = -(c(0, 3) + c(3, 0));
+            moments.series(x, y)[1] =
+                (((((c(1, 4) * 3.0 - c(2, 3) * 3.0) - c(0, 5)) - c(5, 0)) + c(4, 1) * 3.0) - c(3, 2) * 3.0);
+        }
+    }
+    slices.towards_momentum(moments, 2);
+    const double c2_constant = 2.0 * (sum_fe / sites);
+    const double c4_constant = 2.0 * (sum_fe3 / sites);
+    for (int x = 0; x < lattice; ++x) {
+        for (int y = 0; y < lattice; ++y) {
+            const auto m = moments.series(x, y);
+            m[0] = Complex{m[0].re + c2_constant, 0.0};
+            m[1] = Complex{m[1].re + c4_constant, 0.0};
+        }
+    }
+    return moments;
+}
+
+namespace {
+
+// One pole of the model, P/((iν)² − b²), at ν = ν_m: its exact value less the
+// route's sum (β/(2N))·Σ_l e^{iν τ_l}·(P/(2b))·(h(b, τ_l) − h(−b, τ_l)). The
+// geometric sums over l give, with Δ = β/(2N), ρ = e^{−bΔ} and θ = νΔ = πm/N,
+//   −(β/(2N))·(P/(2b))·(1 − ρ²)/|1 − ρe^{iθ}|²,
+// formed from expm1 and sin so that neither a fine nor a coarse mesh cancels
+// or overflows: 1 − ρ² = −expm1(−2bΔ), |1 − ρe^{iθ}|² = expm1(−bΔ)² + 4ρ·sin²(θ/2).
+double pole_correction(double weight, double b, double nu, double step, double half_angle) {
+    const double exact = -weight / (nu * nu + b * b);
+    const double decay = std::exp(-(b * step));
+    const double gap = std::expm1(-(b * step));
+    const double sine = std::sin(half_angle);
+    const double denominator = gap * gap + 4.0 * decay * (sine * sine);
+    const double summed = -step * (weight / (2.0 * b)) * (-std::expm1(-(2.0 * b * step)) / denominator);
+    return exact - summed;
+}
+
+}  // namespace
+
+void add_chi_tail_correction(const StudyModel& model, LatticeSlices& slices, SeriesGrid& chi) {
+    const SeriesGrid moments = chi_tail_moments(model, slices);
+    // No pair of energies differs by more than the band's width: a ratio c4/c2
+    // beyond its square is rounding noise of moments that vanish.
+    const double step_k = momentum_step(model.lattice);
+    double lowest = band_energy(model.band, 0.0, 0.0);
+    double highest = lowest;
+    for (int x = 0; x < model.lattice; ++x) {
+        for (int y = 0; y < model.lattice; ++y) {
+            const double e = band_energy(model.band, x * step_k, y * step_k);
+            lowest = std::min(lowest, e);
+            highest = std::max(highest, e);
+        }
+    }
+    const double widest = (highest - lowest) * (highest - lowest);
+    const double step_tau = model.beta / model.times();
+
+    for (int x = 0; x < model.lattice; ++x) {
+        for (int y = 0; y < model.lattice; ++y) {
+            const double c2 = moments.series(x, y)[0].re;
+            const double c4 = moments.series(x, y)[1].re;
+            const double scale = c4 / c2;  // ⟨d²⟩ of the pairs that contribute
+            if (!(c2 < 0.0) || !(scale > 0.0) || !(scale <= widest)) {
+                continue;  // no tail to speak of: Δf·d = 0 for every k
+            }
+            // b1² = s/2, b2² = 2s with s = c4/c2: then A = 2c2/3, B = c2/3.
+            const double b1 = std::sqrt(scale / 2.0);
+            const double b2 = std::sqrt(scale * 2.0);
+            const double a = (2.0 * c2) / 3.0;
+            const double b = c2 / 3.0;
+            const auto series = chi.series(x, y);
+            for (int m = 0; m < model.bosons(); ++m) {
+                const double nu = boson_frequency(m, model.beta).im;
+                const double half_angle = (pi * m) / (2.0 * model.frequencies);
+                const double correction = pole_correction(a, b1, nu, step_tau, half_angle) +
+                                          pole_correction(b, b2, nu, step_tau, half_angle);
+                series[static_cast<std::size_t>(m)].re += correction;
+            }
+        }
+    }
+}
+
+}  // namespace lattice_bubble
