@@ -5,7 +5,12 @@
 #                          of the default run;
 #   docs/study_pi_pi.png   the same from studies of the default mesh: the
 #                          Fourier route with N = 16 and N = 256 fermionic
-#                          frequencies, and the exact direct sum beside them.
+#                          frequencies, and the exact direct sum beside them;
+#   docs/tail_convergence.png  the largest error over every q and m <= 16 of
+#                          the route as defined and of the tail route against
+#                          the exact direct sum, as N doubles from 16 to 512,
+#                          on 8 x 8 at beta = 1 and on 32 x 32 at beta = 10,
+#                          half filling.
 # Usage: docs/make_figures.sh [path/to/lattice_bubble]   (default: build/default/src/lattice_bubble)
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -28,6 +33,22 @@ reports 21 37 > "$work/direct.dat"
 # Studies: columns 1 ix, 2 iy, 3 m, 4 nu, 5 re_fourier, 6 im_fourier, 7 re_direct, 8 im_direct.
 "$program" --frequencies 16 > "$work/n16.dat"
 "$program" --frequencies 256 --routes fourier > "$work/n256.dat"
+
+# Largest |route - direct| over every q and m <= 16: "N fourier tail" per line.
+largest_errors() {
+  for n in 16 32 64 128 256 512; do
+    "$program" "$@" --q all --frequencies "$n" | awk -v n="$n" '
+      !/^#/ && NF && $3 <= 16 {
+        e = $5 - $9; if (e < 0) e = -e; if (e > fourier) fourier = e
+        t = $7 - $9; if (t < 0) t = -t; if (t > tail) tail = t
+      }
+      END { printf "%d %.6e %.6e\n", n, fourier, tail }'
+  done
+}
+largest_errors > "$work/errors_8.dat"
+largest_errors --lattice 32 --beta 10 --mu 0 --offset 0 --hopping -1 > "$work/errors_32.dat"
+echo "largest errors (N, route as defined, tail route), 8 x 8, beta = 1:"; cat "$work/errors_8.dat"
+echo "the same, 32 x 32, beta = 10, half filling:"; cat "$work/errors_32.dat"
 
 gnuplot <<GNUPLOT
 set terminal png size 800,600
@@ -54,5 +75,22 @@ set xrange [0:16]
 plot '$work/n16.dat' using 3:5 with linespoints title 'Fourier route, N = 16', \
      '$work/n256.dat' using 3:5 with linespoints title 'Fourier route, N = 256', \
      '$work/n16.dat' using 3:7 with lines lw 2 title 'direct sum (exact)'
+
+set output '$here/tail_convergence.png'
+set title 'Largest |error| over every q and m <= 16 against the exact sum'
+set xlabel 'N (positive fermionic frequencies)'
+set ylabel 'largest |chi(route) - chi(exact)|'
+set xtics (16, 32, 64, 128, 256, 512)
+set logscale xy
+set format y '10^{%L}'
+set xrange [12:700]
+set autoscale y
+set key bottom left
+plot '$work/errors_8.dat' using 1:2 with linespoints lc 1 pt 7 title 'route as defined, 8 x 8, beta = 1', \
+     '$work/errors_32.dat' using 1:2 with linespoints lc 1 pt 5 dt 2 title 'route as defined, 32 x 32, beta = 10', \
+     '$work/errors_8.dat' using 1:3 with linespoints lc 2 pt 7 title 'tail route, 8 x 8, beta = 1', \
+     '$work/errors_32.dat' using 1:3 with linespoints lc 2 pt 5 dt 2 title 'tail route, 32 x 32, beta = 10', \
+     1e-2 * 64 / x with lines lc 0 dt 3 title 'slope N^{-1}', \
+     4e-7 * (64 / x)**4 with lines lc 0 dt 4 title 'slope N^{-4}'
 GNUPLOT
-echo "wrote $here/chiw_surface.png, $here/routes_pi_pi.png and $here/study_pi_pi.png"
+echo "wrote $here/chiw_surface.png, $here/routes_pi_pi.png, $here/study_pi_pi.png and $here/tail_convergence.png"
