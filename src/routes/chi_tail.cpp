@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace lattice_bubble {
 
@@ -73,21 +74,38 @@ SeriesGrid chi_tail_moments(const StudyModel& model, LatticeSlices& slices) {
 
 namespace {
 
-// One pole of the model, P/((iν)² − b²), at ν = ν_m: its exact value less the
-// route's sum (β/(2N))·Σ_l e^{iν τ_l}·(P/(2b))·(h(b, τ_l) − h(−b, τ_l)). The
-// geometric sums over l give, with Δ = β/(2N), ρ = e^{−bΔ} and θ = νΔ = πm/N,
+// One pole of the model, P/((iν)² − b²): at each ν_m its exact value less
+// the route's sum (β/(2N))·Σ_l e^{iν τ_l}·(P/(2b))·(h(b, τ_l) − h(−b, τ_l)).
+// The geometric sums over l give, with Δ = β/(2N), ρ = e^{−bΔ} and
+// θ = νΔ = πm/N,
 //   −(β/(2N))·(P/(2b))·(1 − ρ²)/|1 − ρe^{iθ}|²,
 // formed from expm1 and sin so that neither a fine nor a coarse mesh cancels
 // or overflows: 1 − ρ² = −expm1(−2bΔ), |1 − ρe^{iθ}|² = expm1(−bΔ)² + 4ρ·sin²(θ/2).
-double pole_correction(double weight, double b, double nu, double step, double half_angle) {
-    const double exact = -weight / (nu * nu + b * b);
-    const double decay = std::exp(-(b * step));
-    const double gap = std::expm1(-(b * step));
-    const double sine = std::sin(half_angle);
-    const double denominator = gap * gap + 4.0 * decay * (sine * sine);
-    const double summed = -step * (weight / (2.0 * b)) * (-std::expm1(-(2.0 * b * step)) / denominator);
-    return exact - summed;
-}
+// What depends on b alone is formed once per pole, what depends on m alone
+// once per study.
+struct Pole {
+    Pole(double weight_, double b_, double step)
+        : weight(weight_),
+          b_squared(b_ * b_),
+          decay(std::exp(-(b_ * step))),
+          gap(std::expm1(-(b_ * step))),
+          scale(-step * (weight_ / (2.0 * b_))),
+          one_minus_decay_squared(-std::expm1(-(2.0 * b_ * step))) {}
+
+    // nu_squared = ν², sine_squared = sin²(θ/2).
+    [[nodiscard]] double correction(double nu_squared, double sine_squared) const {
+        const double exact = -weight / (nu_squared + b_squared);
+        const double denominator = gap * gap + 4.0 * decay * sine_squared;
+        return exact - scale * (one_minus_decay_squared / denominator);
+    }
+
+    double weight;
+    double b_squared;
+    double decay;
+    double gap;
+    double scale;
+    double one_minus_decay_squared;
+};
 
 }  // namespace
 
@@ -107,6 +125,14 @@ void add_chi_tail_correction(const StudyModel& model, LatticeSlices& slices, Ser
     }
     const double widest = (highest - lowest) * (highest - lowest);
     const double step_tau = model.beta / model.times();
+    std::vector<double> nu_squared(static_cast<std::size_t>(model.bosons()));
+    std::vector<double> sine_squared(nu_squared.size());
+    for (int m = 0; m < model.bosons(); ++m) {
+        const double nu = boson_frequency(m, model.beta).im;
+        const double sine = std::sin((pi * m) / (2.0 * model.frequencies));
+        nu_squared[static_cast<std::size_t>(m)] = nu * nu;
+        sine_squared[static_cast<std::size_t>(m)] = sine * sine;
+    }
 
     for (int x = 0; x < model.lattice; ++x) {
         for (int y = 0; y < model.lattice; ++y) {
@@ -117,17 +143,12 @@ void add_chi_tail_correction(const StudyModel& model, LatticeSlices& slices, Ser
                 continue;  // no tail to speak of: Δf·d = 0 for every k
             }
             // b1² = s/2, b2² = 2s with s = c4/c2: then A = 2c2/3, B = c2/3.
-            const double b1 = std::sqrt(scale / 2.0);
-            const double b2 = std::sqrt(scale * 2.0);
-            const double a = (2.0 * c2) / 3.0;
-            const double b = c2 / 3.0;
+            const Pole first((2.0 * c2) / 3.0, std::sqrt(scale / 2.0), step_tau);
+            const Pole second(c2 / 3.0, std::sqrt(scale * 2.0), step_tau);
             const auto series = chi.series(x, y);
-            for (int m = 0; m < model.bosons(); ++m) {
-                const double nu = boson_frequency(m, model.beta).im;
-                const double half_angle = (pi * m) / (2.0 * model.frequencies);
-                const double correction = pole_correction(a, b1, nu, step_tau, half_angle) +
-                                          pole_correction(b, b2, nu, step_tau, half_angle);
-                series[static_cast<std::size_t>(m)].re += correction;
+            for (std::size_t m = 0; m < nu_squared.size(); ++m) {
+                series[m].re += first.correction(nu_squared[m], sine_squared[m]) +
+                                second.correction(nu_squared[m], sine_squared[m]);
             }
         }
     }
