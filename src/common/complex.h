@@ -3,6 +3,7 @@
 // written out operation by operation, so that every result is fixed by this
 // file alone and not by whichever complex routines a compiler or runtime ships.
 
+#include <cmath>
 #include <iosfwd>
 
 namespace lattice_bubble {
@@ -73,7 +74,16 @@ struct Complex {
 //                     ((a.re + a.im·r)/d, (a.im − a.re·r)/d)
 //   otherwise:        r = b.re/b.im, d = b.re·r + b.im,
 //                     ((a.re·r + a.im)/d, (a.im·r − a.re)/d)
-[[nodiscard]] Complex operator/(const Complex& a, const Complex& b);
+[[nodiscard]] inline Complex operator/(const Complex& a, const Complex& b) {
+    if (std::fabs(b.re) >= std::fabs(b.im)) {
+        const double r = b.im / b.re;
+        const double d = b.re + b.im * r;
+        return {(a.re + a.im * r) / d, (a.im - a.re * r) / d};
+    }
+    const double r = b.re / b.im;
+    const double d = b.re * r + b.im;
+    return {(a.re * r + a.im) / d, (a.im * r - a.re) / d};
+}
 
 [[nodiscard]] constexpr bool operator==(const Complex& a, const Complex& b) {
     return a.re == b.re && a.im == b.im;

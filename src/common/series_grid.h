@@ -7,29 +7,41 @@
 // goes, and the route's names say which it is at each step.
 
 #include <cstddef>
+#include <memory>
 #include <span>
-#include <vector>
 
 #include "common/complex.h"
+#include "common/large_pages.h"
 
 namespace lattice_bubble {
 
 class SeriesGrid {
 public:
-    SeriesGrid(int lattice, int slots)
+    // Every value (0, 0).
+    SeriesGrid(int lattice, int slots) : SeriesGrid(lattice, slots, unwritten) {
+        std::uninitialized_fill_n(values_.get(), count(), Complex{});
+    }
+
+    // Values not yet written: the caller writes every one before it reads it,
+    // and the thread that writes a part first is the one the system gives its
+    // pages to. (Complex is an implicit-lifetime type: the storage holds its
+    // objects as soon as it is obtained.) Large grids get large pages.
+    struct Unwritten {};
+    static constexpr Unwritten unwritten{};
+    SeriesGrid(int lattice, int slots, Unwritten)
         : lattice_(lattice),
           slots_(slots),
-          values_(static_cast<std::size_t>(lattice) * static_cast<std::size_t>(lattice) *
-                  static_cast<std::size_t>(slots)) {}
+          values_(static_cast<Complex*>(allocate_large(count() * sizeof(Complex))),
+                  Release{count() * sizeof(Complex)}) {}
 
     [[nodiscard]] int lattice() const { return lattice_; }
     [[nodiscard]] int slots() const { return slots_; }
 
     [[nodiscard]] std::span<Complex> series(int x, int y) {
-        return {values_.data() + offset(x, y), slot_count()};
+        return {values_.get() + offset(x, y), slot_count()};
     }
     [[nodiscard]] std::span<const Complex> series(int x, int y) const {
-        return {values_.data() + offset(x, y), slot_count()};
+        return {values_.get() + offset(x, y), slot_count()};
     }
 
     // Bytes of a grid of this shape, for the memory check before it is made.
@@ -38,6 +50,14 @@ public:
     }
 
 private:
+    struct Release {
+        std::size_t bytes = 0;
+        void operator()(Complex* values) const { release_large(values, bytes); }
+    };
+
+    [[nodiscard]] std::size_t count() const {
+        return static_cast<std::size_t>(lattice_) * static_cast<std::size_t>(lattice_) * slot_count();
+    }
     [[nodiscard]] std::size_t slot_count() const { return static_cast<std::size_t>(slots_); }
     [[nodiscard]] std::size_t offset(int x, int y) const {
         return (static_cast<std::size_t>(x) * static_cast<std::size_t>(lattice_) +
@@ -47,7 +67,7 @@ private:
 
     int lattice_;
     int slots_;
-    std::vector<Complex> values_;
+    std::unique_ptr<Complex[], Release> values_;
 };
 
 }  // namespace lattice_bubble

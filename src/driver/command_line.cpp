@@ -1,5 +1,6 @@
 #include "driver/command_line.h"
 
+#include <cstdlib>
 #include <iostream>
 #include <string>
 
@@ -9,6 +10,7 @@
 #include "driver/run.h"
 #include "driver/study.h"
 #include "driver/study_options.h"
+#include "driver/system_resources.h"
 
 #if !defined(LATTICE_BUBBLE_VERSION)
 #error "LATTICE_BUBBLE_VERSION (the project's version from CMake) must be defined"
@@ -60,6 +62,8 @@ void write_usage(std::ostream& out) {
         << "                     tails of G and chi handled analytically) and direct; default all\n"
         << "  --plot             after the table, draw Re chi(q, i nu_m) against m for every route\n"
         << "                     at the first q with the plotting program, and wait for Enter\n"
+        << "  --threads K        threads, 1 ... 1024; default OMP_NUM_THREADS when set, else every\n"
+        << "                     processor the process may use; the table is the same for every K\n"
         << "  -h, --help         this text;  --version  the version (either anywhere on the line)\n"
         << "\n"
         << "Options take --name value or --name=value; a value may begin with '-' (--mu -0.5);\n"
@@ -80,7 +84,7 @@ void write_usage(std::ostream& out) {
 std::string_view program_version() { return LATTICE_BUBBLE_VERSION; }
 
 int run_command_line(int argc, const char* const* argv) {
-    const Command command = parse_command_line(argc, argv);
+    const Command command = parse_command_line(argc, argv, std::getenv("OMP_NUM_THREADS"), usable_processors());
     switch (command.kind) {
     case CommandKind::default_run:
         return run();

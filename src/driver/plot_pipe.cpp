@@ -60,6 +60,11 @@ bool standard_input_is_terminal() {
     return GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
 }
 
+bool standard_error_is_terminal() {
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
 void ignore_broken_pipes() {}  // a failed write to a pipe raises no signal here
 
 std::FILE* open_plot_pipe(std::string_view command) {
@@ -236,6 +241,8 @@ StandardStreams prepare_standard_streams() {
 }
 
 bool standard_input_is_terminal() { return isatty(0) == 1; }
+
+bool standard_error_is_terminal() { return isatty(2) == 1; }
 
 void ignore_broken_pipes() {
     struct sigaction ignore {};

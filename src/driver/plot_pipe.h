@@ -2,7 +2,7 @@
 // Where the program touches the platform for its streams and its plot: the
 // pipe to the plotting program, the search for it, and the process's standard
 // streams and signals (the memory a study may use is asked in
-// system_memory.h). Each function has the same meaning on every platform.
+// system_resources.h). Each function has the same meaning on every platform.
 
 #include <cstdio>
 #include <string>
@@ -25,6 +25,9 @@ StandardStreams prepare_standard_streams();
 
 // Whether standard input is a terminal, where a user is asked for the key.
 bool standard_input_is_terminal();
+
+// Whether standard error is a terminal, where a long study shows its progress.
+bool standard_error_is_terminal();
 
 // From here on a write to a pipe whose reader has gone (standard output read
 // by a program that has ended) fails with an error instead of ending the

@@ -14,9 +14,10 @@
 #include "driver/command_line.h"
 #include "driver/map_stage.h"
 #include "driver/plot_pipe.h"
+#include "driver/progress_line.h"
 #include "driver/run.h"
 #include "driver/study_table.h"
-#include "driver/system_memory.h"
+#include "driver/system_resources.h"
 #include "routes/direct_route.h"
 #include "routes/fourier_route.h"
 
@@ -94,11 +95,13 @@ double study_memory_bytes(const StudyRequest& study) {
     const StudyModel& model = study.model;
     const double wave_vectors = study.all_q ? static_cast<double>(model.lattice) * model.lattice
                                             : static_cast<double>(study.q.size() + 1);
-    const double block_text = 100.0 * model.bosons();  // a row is below 100 characters
-    return (study.routes.fourier ? fourier_route_bytes(model, false) : 0.0) +
-           (study.routes.tail ? fourier_route_bytes(model, true) : 0.0) +
-           (study.routes.direct ? DirectSum::bytes(model) : 0.0) + wave_vectors * 8.0 + 2.0 * block_text +
-           4.0 * model.bosons() * sizeof(Complex);
+    // Table text goes out once it passes 1 MiB; a row is below 200 characters.
+    const double block_text = 1024.0 * 1024.0 + 200.0 * model.bosons();
+    const double direct_block = 4.0 * study.threads * model.bosons() * sizeof(Complex);
+    return (study.routes.fourier ? fourier_route_bytes(model, false, study.threads) : 0.0) +
+           (study.routes.tail ? fourier_route_bytes(model, true, study.threads) : 0.0) +
+           (study.routes.direct ? DirectSum::bytes(model, study.threads) + direct_block : 0.0) +
+           wave_vectors * 8.0 + block_text + 4.0 * model.bosons() * sizeof(Complex);
 }
 
 int run_study(const StudyRequest& study) {
@@ -133,53 +136,77 @@ int run_study(const StudyRequest& study) {
         }
     }
 
+    ProgressLine progress(standard_error_is_terminal());
+    const Workers workers{study.threads, &progress};
     std::optional<SeriesGrid> chi_qw;       // χ(q, iν_m) by the Fourier route
     std::optional<SeriesGrid> chi_qw_tail;  // and by the tail route
     if (study.routes.fourier) {
-        chi_qw.emplace(fourier_route(model));
+        progress.set_task("fourier route");
+        chi_qw.emplace(fourier_route(model, workers));
     }
     if (study.routes.tail) {
-        chi_qw_tail.emplace(tail_route(model));
+        progress.set_task("tail route");
+        chi_qw_tail.emplace(tail_route(model, workers));
     }
     std::optional<DirectSum> direct;
     if (study.routes.direct) {
         direct.emplace(model);
+        progress.set_task("direct route");
+        progress.start_stage("sums over k", static_cast<long long>(wave_vectors.size()));
     }
 
+    progress.clear();
     std::string text = table_header(study, program_version());
     if (!write_out(text)) {
         std::cerr << program_name << ": error: standard output could not be written (" << reason(errno)
                   << "); the table is lost" << std::endl;
         return exit_output_lost;
     }
-    std::vector<Complex> direct_values(study.routes.direct ? static_cast<std::size_t>(model.bosons()) : 0);
+    // The direct sums a block of wave vectors at a time, over every thread,
+    // each block written before the next is summed.
+    const std::size_t bosons = static_cast<std::size_t>(model.bosons());
+    const std::size_t block = direct ? 4 * static_cast<std::size_t>(study.threads) : wave_vectors.size();
+    std::vector<Complex> direct_values(direct ? block * bosons : 0);
     std::vector<Complex> plotted_fourier;
     std::vector<Complex> plotted_tail;
     std::vector<Complex> plotted_direct;
-    for (std::size_t i = 0; i < wave_vectors.size(); ++i) {
-        const auto [ix, iy] = wave_vectors[i];
+    for (std::size_t first = 0; first < wave_vectors.size(); first += block) {
+        const std::size_t count = std::min(block, wave_vectors.size() - first);
         if (direct) {
-            direct->evaluate(ix, iy, direct_values);
-        }
-        std::span<const Complex> fourier_values;
-        std::span<const Complex> tail_values;
-        if (chi_qw) {
-            fourier_values = chi_qw->series(ix, iy);
-        }
-        if (chi_qw_tail) {
-            tail_values = chi_qw_tail->series(ix, iy);
+            direct->evaluate(std::span(wave_vectors).subspan(first, count), direct_values, workers);
+            progress.clear();
         }
         text.clear();
-        append_table_block(text, model, ix, iy, i == 0, fourier_values, tail_values, direct_values);
-        if (!write_out(text)) {
-            std::cerr << program_name << ": error: standard output could not be written (" << reason(errno)
-                      << "); the table is lost from q = (" << ix << "," << iy << ") on" << std::endl;
-            return exit_output_lost;
-        }
-        if (i == 0 && study.plot) {
-            plotted_fourier.assign(fourier_values.begin(), fourier_values.end());
-            plotted_tail.assign(tail_values.begin(), tail_values.end());
-            plotted_direct = direct_values;
+        for (std::size_t i = first; i < first + count; ++i) {
+            const auto [ix, iy] = wave_vectors[i];
+            std::span<const Complex> fourier_values;
+            std::span<const Complex> tail_values;
+            std::span<const Complex> direct_sums;
+            if (chi_qw) {
+                fourier_values = chi_qw->series(ix, iy);
+            }
+            if (chi_qw_tail) {
+                tail_values = chi_qw_tail->series(ix, iy);
+            }
+            if (direct) {
+                direct_sums = std::span<const Complex>(direct_values).subspan((i - first) * bosons, bosons);
+            }
+            append_table_block(text, model, ix, iy, i == 0, fourier_values, tail_values, direct_sums);
+            if (i == 0 && study.plot) {
+                plotted_fourier.assign(fourier_values.begin(), fourier_values.end());
+                plotted_tail.assign(tail_values.begin(), tail_values.end());
+                plotted_direct.assign(direct_sums.begin(), direct_sums.end());
+            }
+            // A long table goes out in pieces, so that a failed write stops the study soon.
+            if (text.size() >= 1 << 20 || i + 1 == first + count) {
+                if (!write_out(text)) {
+                    std::cerr << program_name << ": error: standard output could not be written ("
+                              << reason(errno) << "); the table is lost from q = (" << ix << "," << iy
+                              << ") on, or before" << std::endl;
+                    return exit_output_lost;
+                }
+                text.clear();
+            }
         }
     }
     if (study.plot) {

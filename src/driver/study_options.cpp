@@ -18,6 +18,7 @@ constexpr std::string_view frequencies_accepted = "a power of two from 2 to 6553
 constexpr std::string_view beta_accepted = "a decimal number from 1e-6 to 1e6";
 constexpr std::string_view band_accepted = "a decimal number from -1e6 to 1e6";
 constexpr std::string_view q_accepted = "IX,IY with integers from 0 to L - 1, or all";
+constexpr std::string_view threads_accepted = "an integer from 1 to 1024";
 constexpr std::string_view routes_accepted = "a comma-separated list of fourier, tail, direct";
 
 // A number read from an argument, or why it is not one.
@@ -82,14 +83,14 @@ struct OptionSpec {
     std::string_view name;
     bool takes_value;
 };
-constexpr OptionSpec options[] = {{"lattice", true}, {"beta", true},    {"mu", true},
-                                  {"hopping", true}, {"offset", true},  {"frequencies", true},
-                                  {"q", true},       {"routes", true},  {"plot", false},
-                                  {"help", false},   {"version", false}};
+constexpr OptionSpec options[] = {{"lattice", true}, {"beta", true},   {"mu", true},
+                                  {"hopping", true}, {"offset", true}, {"frequencies", true},
+                                  {"q", true},       {"routes", true}, {"plot", false},
+                                  {"threads", true}, {"help", false},  {"version", false}};
 
 class Parser {
 public:
-    Command parse(int argc, const char* const* argv) {
+    Command parse(int argc, const char* const* argv, const char* omp_num_threads, int usable_processors) {
         bool options_ended = false;
         for (int i = 1; i < argc; ++i) {
             const std::string_view argument = argv[i];
@@ -151,6 +152,12 @@ public:
         if (refusal_.empty()) {
             check_wave_vectors();
         }
+        if (refusal_.empty() && !threads_given_) {
+            command_.study.threads = usable_processors;
+            if (omp_num_threads != nullptr) {
+                take_threads("OMP_NUM_THREADS", omp_num_threads);
+            }
+        }
         if (!refusal_.empty()) {
             command_.kind = CommandKind::refused;
             command_.refusal = refusal_;
@@ -165,6 +172,7 @@ private:
         if (name == "beta") return beta_accepted;
         if (name == "q") return q_accepted;
         if (name == "routes") return routes_accepted;
+        if (name == "threads") return threads_accepted;
         return band_accepted;
     }
 
@@ -209,6 +217,9 @@ private:
             take_wave_vector(value);
         } else if (name == "routes") {
             take_routes(value);
+        } else if (name == "threads") {
+            threads_given_ = true;
+            take_threads("--threads", value);
         } else {
             const Reading<double> reading = read_real(value);
             const bool is_beta = name == "beta";
@@ -225,6 +236,22 @@ private:
                                      : model.band.offset) = *reading.value;
             }
         }
+    }
+
+    // A count of threads from --threads or from the environment (`source`).
+    void take_threads(std::string_view source, std::string_view value) {
+        const Reading<long long> reading = read_integer(value);
+        std::string_view problem = reading.problem;
+        if (reading.value && (*reading.value < 1 || *reading.value > largest_threads)) {
+            problem = "out of range";
+        }
+        if (!problem.empty()) {
+            refuse("invalid value '" + std::string(value) + "' for " + std::string(source) + ": " +
+                   std::string(problem) + " (accepted: " + std::string(threads_accepted) +
+                   "); nothing was computed");
+            return;
+        }
+        command_.study.threads = static_cast<int>(*reading.value);
     }
 
     void take_wave_vector(std::string_view value) {
@@ -297,6 +324,7 @@ private:
     CommandKind request_ = CommandKind::study;
     std::string refusal_;
     std::vector<std::string> q_text_;
+    bool threads_given_ = false;
 };
 
 }  // namespace
@@ -318,11 +346,12 @@ std::vector<std::pair<int, int>> StudyRequest::wave_vectors() const {
     return q;
 }
 
-Command parse_command_line(int argc, const char* const* argv) {
+Command parse_command_line(int argc, const char* const* argv, const char* omp_num_threads,
+                           int usable_processors) {
     if (argc <= 1) {
         return {};
     }
-    return Parser().parse(argc, argv);
+    return Parser().parse(argc, argv, omp_num_threads, usable_processors);
 }
 
 }  // namespace lattice_bubble

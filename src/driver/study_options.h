@@ -19,6 +19,7 @@ inline constexpr int largest_frequencies = 65536;
 inline constexpr double smallest_beta = 1e-6;
 inline constexpr double largest_beta = 1e6;
 inline constexpr double largest_band_value = 1e6;  // |mu|, |hopping|, |offset|
+inline constexpr int largest_threads = 1024;
 
 // The routes a study can compute, in the order of the table's columns.
 struct RouteSet {
@@ -33,6 +34,7 @@ struct StudyRequest {
     bool all_q = false;                  // every wave vector, x major, y minor
     std::vector<std::pair<int, int>> q;  // else these, in the order given, each once
     bool plot = false;                   // draw Re χ at the first q after the table
+    int threads = 1;                     // --threads, else OMP_NUM_THREADS, else every usable processor
 
     // The wave vectors of the table, in its order: all of them, those given,
     // or (L/2, L/2) = (π, π) when none was given.
@@ -53,6 +55,10 @@ struct Command {
 // Options take "--name value" and "--name=value"; a value may begin with
 // '-'; names are not abbreviated; "--" ends the options, and a bare word is
 // refused.
-[[nodiscard]] Command parse_command_line(int argc, const char* const* argv);
+//
+// Without --threads the thread count is OMP_NUM_THREADS where that is set
+// (refused like an option where it is not a count), else `usable_processors`.
+[[nodiscard]] Command parse_command_line(int argc, const char* const* argv, const char* omp_num_threads,
+                                         int usable_processors);
 
 }  // namespace lattice_bubble

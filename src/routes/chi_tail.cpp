@@ -4,9 +4,11 @@
 #include <cmath>
 #include <vector>
 
+#include "common/parallel.h"
+
 namespace lattice_bubble {
 
-SeriesGrid chi_tail_moments(const StudyModel& model, LatticeSlices& slices) {
+SeriesGrid chi_tail_moments(const StudyModel& model, const Workers& workers) {
     const int lattice = model.lattice;
     const double sites = static_cast<double>(lattice) * lattice;
     const double step = momentum_step(lattice);
@@ -46,7 +48,7 @@ SeriesGrid chi_tail_moments(const StudyModel& model, LatticeSlices& slices) {
     // correlation (1/L²)·Σ_k x(k+q)·y(k). Expanding Δf·d and Δf·d³:
     //   c2 = 2·⟨f·ẽ⟩ − C(f, ẽ) − C(ẽ, f)
     //   c4 = 2·⟨f·ẽ³⟩ − 3C(fẽ², ẽ) + 3C(fẽ, ẽ²) − C(f, ẽ³) − C(ẽ³, f) + 3C(ẽ², fẽ) − 3C(ẽ, fẽ²)
-    slices.towards_real_space(functions, 6);
+    lattice_towards_real_space(functions, 6, workers);
     SeriesGrid moments(lattice, 2);
     for (int x = 0; x < lattice; ++x) {
         for (int y = 0; y < lattice; ++y) {
@@ -59,7 +61,7 @@ SeriesGrid chi_tail_moments(const StudyModel& model, LatticeSlices& slices) {
                 (((((c(1, 4) * 3.0 - c(2, 3) * 3.0) - c(0, 5)) - c(5, 0)) + c(4, 1) * 3.0) - c(3, 2) * 3.0);
         }
     }
-    slices.towards_momentum(moments, 2);
+    lattice_towards_momentum(moments, 2, workers);
     const double c2_constant = 2.0 * (sum_fe / sites);
     const double c4_constant = 2.0 * (sum_fe3 / sites);
     for (int x = 0; x < lattice; ++x) {
@@ -109,8 +111,8 @@ struct Pole {
 
 }  // namespace
 
-void add_chi_tail_correction(const StudyModel& model, LatticeSlices& slices, SeriesGrid& chi) {
-    const SeriesGrid moments = chi_tail_moments(model, slices);
+void add_chi_tail_correction(const StudyModel& model, SeriesGrid& chi, const Workers& workers) {
+    const SeriesGrid moments = chi_tail_moments(model, workers);
     // No pair of energies differs by more than the band's width: a ratio c4/c2
     // beyond its square is rounding noise of moments that vanish.
     const double step_k = momentum_step(model.lattice);
@@ -134,24 +136,29 @@ void add_chi_tail_correction(const StudyModel& model, LatticeSlices& slices, Ser
         sine_squared[static_cast<std::size_t>(m)] = sine * sine;
     }
 
-    for (int x = 0; x < model.lattice; ++x) {
-        for (int y = 0; y < model.lattice; ++y) {
-            const double c2 = moments.series(x, y)[0].re;
-            const double c4 = moments.series(x, y)[1].re;
-            const double scale = c4 / c2;  // ⟨d²⟩ of the pairs that contribute
-            if (!(c2 < 0.0) || !(scale > 0.0) || !(scale <= widest)) {
-                continue;  // no tail to speak of: Δf·d = 0 for every k
+    std::vector<int> no_scratch(static_cast<std::size_t>(workers.threads));
+    workers.start_stage("tail of chi", model.lattice);
+    parallel_ranges(model.lattice, no_scratch, [&](int, long long begin, long long end) {
+        for (auto x = static_cast<int>(begin); x < end; ++x) {
+            for (int y = 0; y < model.lattice; ++y) {
+                const double c2 = moments.series(x, y)[0].re;
+                const double c4 = moments.series(x, y)[1].re;
+                const double scale = c4 / c2;  // ⟨d²⟩ of the pairs that contribute
+                if (!(c2 < 0.0) || !(scale > 0.0) || !(scale <= widest)) {
+                    continue;  // no tail to speak of: Δf·d = 0 for every k
+                }
+                // b1² = s/2, b2² = 2s with s = c4/c2: then A = 2c2/3, B = c2/3.
+                const Pole first((2.0 * c2) / 3.0, std::sqrt(scale / 2.0), step_tau);
+                const Pole second(c2 / 3.0, std::sqrt(scale * 2.0), step_tau);
+                const auto series = chi.series(x, y);
+                for (std::size_t m = 0; m < nu_squared.size(); ++m) {
+                    series[m].re += first.correction(nu_squared[m], sine_squared[m]) +
+                                    second.correction(nu_squared[m], sine_squared[m]);
+                }
             }
-            // b1² = s/2, b2² = 2s with s = c4/c2: then A = 2c2/3, B = c2/3.
-            const Pole first((2.0 * c2) / 3.0, std::sqrt(scale / 2.0), step_tau);
-            const Pole second(c2 / 3.0, std::sqrt(scale * 2.0), step_tau);
-            const auto series = chi.series(x, y);
-            for (std::size_t m = 0; m < nu_squared.size(); ++m) {
-                series[m].re += first.correction(nu_squared[m], sine_squared[m]) +
-                                second.correction(nu_squared[m], sine_squared[m]);
-            }
+            workers.advance(1);
         }
-    }
+    });
 }
 
 }  // namespace lattice_bubble

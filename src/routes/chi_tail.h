@@ -19,9 +19,9 @@ namespace lattice_bubble {
 
 // c2(q) and c4(q) at every q, in slots 0 and 1 (real parts), by lattice
 // transforms of functions of k: O(L² log L) for all q.
-[[nodiscard]] SeriesGrid chi_tail_moments(const StudyModel& model, LatticeSlices& slices);
+[[nodiscard]] SeriesGrid chi_tail_moments(const StudyModel& model, const Workers& workers);
 
 // chi(q, iν_m) += M(q, iν_m) − (β/(2N))·Σ_{l<2N} e^{iν_m τ_l}·M(q, τ_l) at every q and m.
-void add_chi_tail_correction(const StudyModel& model, LatticeSlices& slices, SeriesGrid& chi);
+void add_chi_tail_correction(const StudyModel& model, SeriesGrid& chi, const Workers& workers);
 
 }  // namespace lattice_bubble

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstddef>
 
+#include "common/parallel.h"
+
 namespace lattice_bubble {
 namespace {
 
@@ -25,8 +27,7 @@ DirectSum::DirectSum(const StudyModel& model)
       beta_(model.beta),
       energy_(static_cast<std::size_t>(model.lattice) * static_cast<std::size_t>(model.lattice)),
       boltzmann_(energy_.size()),
-      nu_(static_cast<std::size_t>(model.bosons())),
-      sum_(4 * static_cast<std::size_t>(model.bosons())) {
+      nu_(static_cast<std::size_t>(model.bosons())) {
     const double step = momentum_step(lattice_);
     for (int x = 0; x < lattice_; ++x) {
         for (int y = 0; y < lattice_; ++y) {
@@ -41,13 +42,18 @@ DirectSum::DirectSum(const StudyModel& model)
     }
 }
 
-double DirectSum::bytes(const StudyModel& model) {
-    return 2.0 * model.lattice * model.lattice * sizeof(double) + 5.0 * model.bosons() * sizeof(double);
+double DirectSum::bytes(const StudyModel& model, int threads) {
+    return 2.0 * model.lattice * model.lattice * sizeof(double) +
+           (1.0 + 4.0 * threads) * model.bosons() * sizeof(double);
 }
 
-void DirectSum::evaluate(int qx, int qy, std::span<Complex> chi) {
-    std::fill(sum_.begin(), sum_.end(), 0.0);
-    const std::size_t bosons = nu_.size();
+void DirectSum::sum_over_k(int qx, int qy, int m_begin, int m_end, std::span<Complex> chi,
+                           std::vector<double>& sums) const {
+    // sums[4j … 4j + 3]: re, im and their compensations of m = m_begin + j.
+    const auto count = static_cast<std::size_t>(m_end - m_begin);
+    sums.assign(4 * count, 0.0);
+    const bool has_static = m_begin == 0;
+    const std::size_t first_dynamic = has_static ? 1 : 0;
     const int mask = lattice_ - 1;  // L is a power of two: k + q wraps by a mask
     for (int x = 0; x < lattice_; ++x) {
         for (int y = 0; y < lattice_; ++y) {
@@ -67,24 +73,58 @@ void DirectSum::evaluate(int qx, int qy, std::span<Complex> chi) {
             const double weight = outer / denominator;
 
             // ν = 0: (f(e(k)) − f(e(k+q)))/d ≥ 0, with its limit β·f·(1 − f) at d = 0.
-            const double ratio = x_d > 0.0 ? beta_ * (one_minus / x_d) : beta_;
-            add_compensated(sum_[0], sum_[2], weight * ratio);
+            if (has_static) {
+                const double ratio = x_d > 0.0 ? beta_ * (one_minus / x_d) : beta_;
+                add_compensated(sums[0], sums[2], weight * ratio);
+            }
 
             // ν ≠ 0: Δf/(iν − d) = −Δf·(d + iν)/(d² + ν²).
             const double delta_f = d > 0.0 ? -(weight * one_minus) : weight * one_minus;
-            for (std::size_t m = 1; m < bosons; ++m) {
-                const double nu = nu_[m];
+            for (std::size_t j = first_dynamic; j < count; ++j) {
+                const double nu = nu_[static_cast<std::size_t>(m_begin) + j];
                 const double scale = -delta_f / (d * d + nu * nu);
-                add_compensated(sum_[4 * m], sum_[4 * m + 2], scale * d);
-                add_compensated(sum_[4 * m + 1], sum_[4 * m + 3], scale * nu);
+                add_compensated(sums[4 * j], sums[4 * j + 2], scale * d);
+                add_compensated(sums[4 * j + 1], sums[4 * j + 3], scale * nu);
             }
         }
     }
     const double sites = static_cast<double>(lattice_) * lattice_;
-    for (std::size_t m = 0; m < bosons; ++m) {
-        chi[m] =
-            Complex{(sum_[4 * m] + sum_[4 * m + 2]) / sites, (sum_[4 * m + 1] + sum_[4 * m + 3]) / sites};
+    for (std::size_t j = 0; j < count; ++j) {
+        chi[j] =
+            Complex{(sums[4 * j] + sums[4 * j + 2]) / sites, (sums[4 * j + 1] + sums[4 * j + 3]) / sites};
     }
+}
+
+void DirectSum::evaluate(int qx, int qy, std::span<Complex> chi) const {
+    std::vector<double> sums;
+    sum_over_k(qx, qy, 0, static_cast<int>(nu_.size()), chi, sums);
+}
+
+void DirectSum::evaluate(std::span<const std::pair<int, int>> wave_vectors, std::span<Complex> chi,
+                         const Workers& workers) const {
+    // With fewer wave vectors than threads, each one's frequencies are split
+    // into ranges as well, so that a single q keeps every thread busy.
+    const auto q_count = static_cast<long long>(wave_vectors.size());
+    const long long bosons = static_cast<long long>(nu_.size());
+    const long long ranges =
+        std::clamp<long long>((workers.threads + q_count - 1) / std::max<long long>(q_count, 1), 1, bosons);
+    std::vector<std::vector<double>> sums(static_cast<std::size_t>(workers.threads));
+    parallel_ranges(q_count * ranges, sums, [&](std::vector<double>& own, long long begin, long long end) {
+        for (long long item = begin; item < end; ++item) {
+            const long long i = item / ranges;
+            const long long part = item % ranges;
+            const auto m_begin = static_cast<int>(bosons * part / ranges);
+            const auto m_end = static_cast<int>(bosons * (part + 1) / ranges);
+            const auto [qx, qy] = wave_vectors[static_cast<std::size_t>(i)];
+            sum_over_k(qx, qy, m_begin, m_end,
+                       chi.subspan(static_cast<std::size_t>(i * bosons + m_begin),
+                                   static_cast<std::size_t>(m_end - m_begin)),
+                       own);
+            if (part == ranges - 1) {
+                workers.advance(1);
+            }
+        }
+    });
 }
 
 }  // namespace lattice_bubble

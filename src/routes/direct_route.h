@@ -17,9 +17,11 @@
 // error does not grow with the lattice.
 
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "common/complex.h"
+#include "common/progress.h"
 #include "model/lattice_model.h"
 
 namespace lattice_bubble {
@@ -28,19 +30,29 @@ class DirectSum {
 public:
     explicit DirectSum(const StudyModel& model);
 
-    // Bytes held by a DirectSum of this model, for the memory check.
-    [[nodiscard]] static double bytes(const StudyModel& model);
+    // Bytes held by a DirectSum of this model and its scratch on `threads` threads, for the memory check.
+    [[nodiscard]] static double bytes(const StudyModel& model, int threads);
 
     // chi[m] = χ0(q, iν_m), m = 0 … N, at q = (qx, qy)·2π/L; chi holds N + 1 values.
-    void evaluate(int qx, int qy, std::span<Complex> chi);
+    void evaluate(int qx, int qy, std::span<Complex> chi) const;
+
+    // The same for several wave vectors, the values of wave vector i at
+    // chi[i·(N + 1) + m]. The pairs (q, range of m) are split over the
+    // workers; each value is still one sum over k in its fixed order.
+    void evaluate(std::span<const std::pair<int, int>> wave_vectors, std::span<Complex> chi,
+                  const Workers& workers) const;
 
 private:
+    // χ0 at q for m_begin ≤ m < m_end into chi[m − m_begin], with `sums`
+    // (4 doubles per m: re, im, their compensations) as scratch.
+    void sum_over_k(int qx, int qy, int m_begin, int m_end, std::span<Complex> chi,
+                    std::vector<double>& sums) const;
+
     int lattice_;
     double beta_;
     std::vector<double> energy_;     // e(k), k = (x, y)·2π/L at x·L + y
     std::vector<double> boltzmann_;  // e^{−β|e(k)|}
     std::vector<double> nu_;         // ν_m = 2πm/β
-    std::vector<double> sum_;        // per m: re, im, and their compensations
 };
 
 }  // namespace lattice_bubble

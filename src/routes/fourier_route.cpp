@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "common/parallel.h"
 #include "fft/complex_fft.h"
 #include "fft/work_sizes.h"
 #include "routes/chi_tail.h"
@@ -25,17 +26,26 @@ public:
           buffer_(static_cast<std::size_t>(4 * model.times())),
           green_time_(static_cast<std::size_t>(model.times()) + 1),
           chi_time_(static_cast<std::size_t>(model.times())),
-          work_(fft_work_sizes_1d(4 * model.times())) {}
+          work_(fft_work_sizes_1d(4 * model.times())) {
+        // The weights of the tails' closed forms at τ_l = (β·l)/(2N):
+        // (2τ − β)/4 and τ(β − τ)/4.
+        for (int l = 0; l < times_; ++l) {
+            const double tau = (beta_ * l) / times_;
+            linear_.push_back((2.0 * tau - beta_) / 4.0);
+            quadratic_.push_back((tau * (beta_ - tau)) / 4.0);
+        }
+    }
 
     // G(τ_l) = (1/β)·Σ over ±ω_n of the N values in series: G(iω_n) in odd
     // slot 2n + 1, its conjugate (the value at −ω_n) in slot 4N − 1 − 2n, the
     // even slots zero. Slots 2N … 4N − 1 hold −G(τ_l) and are not needed.
     void green_to_time(std::span<const Complex> series) {
-        std::fill(buffer_.begin(), buffer_.end(), 0.0);
         for (int n = 0; n < frequencies_; ++n) {
+            put(2 * n, Complex{});
             put(2 * n + 1, series[static_cast<std::size_t>(n)]);
         }
         for (int i = frequencies_; i < times_; ++i) {
+            put(2 * i, Complex{});
             put(2 * i + 1, conj(series[static_cast<std::size_t>(times_ - 1 - i)]));
         }
         fft(-1);
@@ -59,12 +69,9 @@ public:
     void add_tails(bool at_origin, Complex band_image, Complex band_square_image) {
         const Complex constant{at_origin ? -0.5 : 0.0, 0.0};
         green_time_.back() = ((-green_time_.front() + constant) + band_image * (beta_ / 4.0));
-        for (int l = 0; l < times_; ++l) {
-            const double tau = (beta_ * l) / times_;
-            const double linear = (2.0 * tau - beta_) / 4.0;
-            const double quadratic = (tau * (beta_ - tau)) / 4.0;
-            Complex& g = green_time_[static_cast<std::size_t>(l)];
-            g = ((g + constant) + band_image * linear) + band_square_image * quadratic;
+        for (std::size_t l = 0; l < linear_.size(); ++l) {
+            Complex& g = green_time_[l];
+            g = ((g + constant) + band_image * linear_[l]) + band_square_image * quadratic_[l];
         }
     }
 
@@ -119,36 +126,46 @@ private:
     std::vector<Complex> green_time_;
     std::vector<Complex> chi_time_;
     EngineWork work_;
+    std::vector<double> linear_;
+    std::vector<double> quadratic_;
 };
 
-// G0(k, iω_n) in slots 0 … N − 1 of every k, or for the tail route
-// G̃(k, iω_n) = G0 − [1/z + e/z² + e²/z³] = G0·(e/z)³ (z = iω_n), which
-// leaves nothing to cancel. The band energy is formed once per k.
-SeriesGrid green_in_momentum(const StudyModel& model, bool tails_taken_off) {
+// G(r, iω_n) in slots 0 … N − 1 of every site: G0(k, iω_n), or for the tail
+// route G̃(k, iω_n) = G0 − [1/z + e/z² + e²/z³] = G0·(e/z)³ (z = iω_n),
+// which leaves nothing to cancel, made slot by slot straight into the
+// lattice transform's slices and carried to real space. The band energy is
+// formed once per k, the frequencies once per study. The grid is not written
+// before: the thread that writes a part first is the one that owns its pages.
+SeriesGrid green_in_real_space(const StudyModel& model, bool tails_taken_off, const Workers& workers) {
     const int lattice = model.lattice;
     const double step = momentum_step(lattice);
-    SeriesGrid grid(lattice, model.bosons());
+    std::vector<double> energy(static_cast<std::size_t>(lattice) * static_cast<std::size_t>(lattice));
     for (int x = 0; x < lattice; ++x) {
         for (int y = 0; y < lattice; ++y) {
-            const double e = band_energy(model.band, x * step, y * step);
-            const std::span<Complex> series = grid.series(x, y);
-            for (int n = 0; n < model.frequencies; ++n) {
-                const Complex z = fermion_frequency(n, model.beta);
-                Complex g = free_green_at(e, z);
-                if (tails_taken_off) {
-                    const Complex ratio = Complex{e, 0.0} / z;
-                    g = g * ((ratio * ratio) * ratio);
-                }
-                series[static_cast<std::size_t>(n)] = g;
-            }
+            energy[static_cast<std::size_t>(x * lattice + y)] = band_energy(model.band, x * step, y * step);
         }
     }
+    std::vector<Complex> frequencies(static_cast<std::size_t>(model.frequencies));
+    for (int n = 0; n < model.frequencies; ++n) {
+        frequencies[static_cast<std::size_t>(n)] = fermion_frequency(n, model.beta);
+    }
+    SeriesGrid grid(lattice, model.bosons(), SeriesGrid::unwritten);
+    lattice_towards_real_space_from(grid, model.frequencies, workers, [&](int x, int y, int n) {
+        const double e = energy[static_cast<std::size_t>(x * lattice + y)];
+        const Complex z = frequencies[static_cast<std::size_t>(n)];
+        Complex g = free_green_at(e, z);
+        if (tails_taken_off) {
+            const Complex ratio = Complex{e, 0.0} / z;
+            g = g * ((ratio * ratio) * ratio);
+        }
+        return g;
+    });
     return grid;
 }
 
 // ε1(r) and ε2(r), the lattice images (1/L²)·Σ_k e^{+ik·r}·e(k)^j of the
 // band and its square, in slots 0 and 1.
-SeriesGrid band_images(const StudyModel& model, LatticeSlices& slices) {
+SeriesGrid band_images(const StudyModel& model, const Workers& workers) {
     const double step = momentum_step(model.lattice);
     SeriesGrid images(model.lattice, 2);
     for (int x = 0; x < model.lattice; ++x) {
@@ -158,73 +175,82 @@ SeriesGrid band_images(const StudyModel& model, LatticeSlices& slices) {
             images.series(x, y)[1] = Complex{e * e, 0.0};
         }
     }
-    slices.towards_real_space(images, 2);
+    lattice_towards_real_space(images, 2, workers);
     return images;
+}
+
+// The per-site part of either route, sites split over the workers, each
+// thread with a path of its own: G(r, iω_n) in the grid → G(r, τ_l), then
+// `at_site(x, y, path)`.
+template <typename AtSite>
+void at_every_site(const StudyModel& model, const Workers& workers, AtSite at_site) {
+    std::vector<SiteTimePath> paths;
+    paths.reserve(static_cast<std::size_t>(workers.threads));
+    for (int t = 0; t < workers.threads; ++t) {
+        paths.emplace_back(model);
+    }
+    const int lattice = model.lattice;
+    workers.start_stage("time transforms", static_cast<long long>(lattice) * lattice);
+    parallel_ranges(static_cast<long long>(lattice) * lattice, paths,
+                    [&](SiteTimePath& path, long long begin, long long end) {
+                        for (long long site = begin; site < end; ++site) {
+                            at_site(static_cast<int>(site / lattice), static_cast<int>(site % lattice), path);
+                            workers.advance(1);
+                        }
+                    });
 }
 
 // Steps 1 and 2 of the tail route at every site: G(r, τ_l) with the tails
 // back in closed form, handed to `use` as (x, y, path).
 template <typename Use>
-void tail_green_at_every_site(const StudyModel& model, SeriesGrid& grid, LatticeSlices& slices,
-                              SiteTimePath& path, Use use) {
-    const SeriesGrid images = band_images(model, slices);
-    slices.towards_real_space(grid, model.frequencies);
-    for (int x = 0; x < model.lattice; ++x) {
-        for (int y = 0; y < model.lattice; ++y) {
-            path.green_to_time(grid.series(x, y));
-            path.add_tails(x == 0 && y == 0, images.series(x, y)[0], images.series(x, y)[1]);
-            use(x, y, path);
-        }
-    }
+void tail_green_at_every_site(const StudyModel& model, SeriesGrid& grid, const Workers& workers, Use use) {
+    const SeriesGrid images = band_images(model, workers);
+    at_every_site(model, workers, [&](int x, int y, SiteTimePath& path) {
+        path.green_to_time(grid.series(x, y));
+        path.add_tails(x == 0 && y == 0, images.series(x, y)[0], images.series(x, y)[1]);
+        use(x, y, path);
+    });
 }
 
 }  // namespace
 
-double fourier_route_bytes(const StudyModel& model, bool tail) {
-    const double lattice_scratch = 2.0 * model.lattice * model.lattice * sizeof(double);
-    const double site_scratch = (4.0 * model.times() + 2.0 * model.times()) * sizeof(Complex);
+double fourier_route_bytes(const StudyModel& model, bool tail, int threads) {
+    const double grid = SeriesGrid::bytes(model.lattice, model.bosons());
+    const double site_scratch = (4.0 * model.times() + 2.0 * model.times() + 1.0) * sizeof(Complex) +
+                                fft_work_sizes_1d(4 * model.times()).twiddle_doubles * sizeof(double);
     const double band_grids = tail ? SeriesGrid::bytes(model.lattice, 6 + 2 + 2) : 0.0;
-    return SeriesGrid::bytes(model.lattice, model.bosons()) + lattice_scratch + 2.0 * site_scratch +
-           band_grids;
+    return grid + lattice_slices_bytes(model.lattice, threads, grid) + threads * site_scratch + band_grids;
 }
 
-SeriesGrid fourier_route(const StudyModel& model) {
-    SeriesGrid grid = green_in_momentum(model, false);
-    LatticeSlices slices(model.lattice);
-    slices.towards_real_space(grid, model.frequencies);
-    SiteTimePath path(model);
-    for (int x = 0; x < model.lattice; ++x) {
-        for (int y = 0; y < model.lattice; ++y) {
-            path.green_to_time(grid.series(x, y));
-            path.continue_antiperiodically();
-            path.multiply(x == 0 && y == 0);
-            path.chi_to_frequency(grid.series(x, y));
-        }
-    }
-    slices.towards_momentum(grid, model.bosons());
+SeriesGrid fourier_route(const StudyModel& model, const Workers& workers) {
+    SeriesGrid grid = green_in_real_space(model, false, workers);
+    at_every_site(model, workers, [&](int x, int y, SiteTimePath& path) {
+        path.green_to_time(grid.series(x, y));
+        path.continue_antiperiodically();
+        path.multiply(x == 0 && y == 0);
+        path.chi_to_frequency(grid.series(x, y));
+    });
+    lattice_towards_momentum(grid, model.bosons(), workers);
     return grid;
 }
 
-SeriesGrid tail_route(const StudyModel& model) {
-    SeriesGrid grid = green_in_momentum(model, true);
-    LatticeSlices slices(model.lattice);
-    SiteTimePath path(model);
-    tail_green_at_every_site(model, grid, slices, path, [&](int x, int y, SiteTimePath& site) {
-        site.multiply(false);
-        site.chi_to_frequency(grid.series(x, y));
+SeriesGrid tail_route(const StudyModel& model, const Workers& workers) {
+    SeriesGrid grid = green_in_real_space(model, true, workers);
+    tail_green_at_every_site(model, grid, workers, [&](int x, int y, SiteTimePath& path) {
+        path.multiply(false);
+        path.chi_to_frequency(grid.series(x, y));
     });
-    slices.towards_momentum(grid, model.bosons());
-    add_chi_tail_correction(model, slices, grid);
+    lattice_towards_momentum(grid, model.bosons(), workers);
+    add_chi_tail_correction(model, grid, workers);
     return grid;
 }
 
 SeriesGrid tail_green_time(const StudyModel& model) {
-    SeriesGrid grid = green_in_momentum(model, true);
-    LatticeSlices slices(model.lattice);
-    SiteTimePath path(model);
+    const Workers one_thread;
+    SeriesGrid grid = green_in_real_space(model, true, one_thread);
     SeriesGrid green_time(model.lattice, model.times() + 1);
-    tail_green_at_every_site(model, grid, slices, path, [&](int x, int y, const SiteTimePath& site) {
-        std::copy(site.green_time().begin(), site.green_time().end(), green_time.series(x, y).begin());
+    tail_green_at_every_site(model, grid, one_thread, [&](int x, int y, const SiteTimePath& path) {
+        std::copy(path.green_time().begin(), path.green_time().end(), green_time.series(x, y).begin());
     });
     return green_time;
 }

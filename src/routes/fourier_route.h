@@ -13,8 +13,12 @@
 //
 // The route holds one grid of L²·(N + 1) values: the path from G(r, iω_n) to
 // χ(r, iν_m) never leaves its site, so each site's series is carried through
-// time in a scratch of its own and written back in place.
+// time in a scratch of its own and written back in place. The lattice
+// transforms (per slot) and the time transforms (per site) are split over
+// the workers; each value is computed by one thread in the order written
+// here, so the bits do not depend on the number of threads.
 
+#include "common/progress.h"
 #include "common/series_grid.h"
 #include "model/lattice_model.h"
 
@@ -22,11 +26,11 @@ namespace lattice_bubble {
 
 // Bytes either route holds at once: the grid, the scratch of its transforms,
 // and for the tail route the grids of the band's functions.
-[[nodiscard]] double fourier_route_bytes(const StudyModel& model, bool tail);
+[[nodiscard]] double fourier_route_bytes(const StudyModel& model, bool tail, int threads);
 
 // χ(q, iν_m) for every q and m = 0 … N: on return, series(x, y)[m] of the
 // grid (L × L, N + 1 slots) is χ at q = (x, y)·2π/L and ν_m = 2πm/β.
-[[nodiscard]] SeriesGrid fourier_route(const StudyModel& model);
+[[nodiscard]] SeriesGrid fourier_route(const StudyModel& model, const Workers& workers = {});
 
 // The tail route: the same mesh and transforms, with the high-frequency tails
 // of G and of χ handled analytically (docs/routes.md has the derivation):
@@ -39,7 +43,7 @@ namespace lattice_bubble {
 // 4. χ to bosonic frequency and momentum as in the route as defined, then
 //    the tail of χ that the sum over τ misses added in closed form
 //    (routes/chi_tail.h).
-[[nodiscard]] SeriesGrid tail_route(const StudyModel& model);
+[[nodiscard]] SeriesGrid tail_route(const StudyModel& model, const Workers& workers = {});
 
 // Steps 1 and 2 of the tail route alone: G(r, τ_l) in slots l = 0 … 2N − 1
 // (slot 0 the limit τ → 0⁺) and the limit τ → β⁻ in slot 2N.

@@ -1,9 +1,12 @@
 #pragma once
-// Pieces the routes of a study share: the engine's work arrays for one
-// transform size, and the lattice transform of every slot of a grid.
+// Pieces the Fourier routes share: the engine's work arrays for one transform
+// size, and the lattice transform of every slot of a grid.
 
+#include <algorithm>
 #include <vector>
 
+#include "common/parallel.h"
+#include "common/progress.h"
 #include "common/series_grid.h"
 #include "fft/work_sizes.h"
 
@@ -20,27 +23,104 @@ struct EngineWork {
     std::vector<double> twiddle;
 };
 
-// The 2-D transform of one slot of every lattice point, slot by slot: the
-// slot is gathered into L rows of 2L interleaved doubles, transformed, and
-// written back. Towards real space the FFT runs with sign +1 and each value
-// is then multiplied by 1/L² (exact, L² being a power of two); towards
-// momentum with sign −1, unscaled.
+// The 2-D transform of the slots of every lattice point, a block of
+// neighbouring slots at a time: a point's slots of the block lie side by side
+// in the grid, so one read of them serves every transform of the block. Each
+// slot is gathered into L rows of 2L interleaved doubles (or made there),
+// transformed and written back. Towards real space the FFT runs with sign +1
+// and each value is then multiplied by 1/L² (exact, L² being a power of two);
+// towards momentum with sign −1, unscaled. One object per thread.
 class LatticeSlices {
 public:
-    explicit LatticeSlices(int lattice);
+    LatticeSlices(int lattice, int block_slots);
 
-    void towards_real_space(SeriesGrid& grid, int slot_count) { transform(grid, slot_count, +1, true); }
-    void towards_momentum(SeriesGrid& grid, int slot_count) { transform(grid, slot_count, -1, false); }
+    // Slots first … first + count − 1 (count ≤ block_slots) of every point into the slices.
+    void gather(const SeriesGrid& grid, int first, int count);
+
+    // The slices made by value(x, y, slot) instead, with no grid to read.
+    template <typename Value>
+    void make(int first, int count, Value value) {
+        for (int x = 0; x < lattice_; ++x) {
+            for (int y = 0; y < lattice_; ++y) {
+                for (int b = 0; b < count; ++b) {
+                    put(b, x, y, value(x, y, first + b));
+                }
+            }
+        }
+    }
+
+    // The slices transformed and written to those slots of the grid.
+    void transform_and_scatter(SeriesGrid& grid, int first, int count, int sign, bool divide);
 
 private:
-    void transform(SeriesGrid& grid, int slot_count, int sign, bool divide);
+    void put(int b, int x, int y, Complex value) {
+        double* row = rows_[static_cast<std::size_t>(b * lattice_ + x)];
+        row[2 * y] = value.re;
+        row[2 * y + 1] = value.im;
+    }
 
     int lattice_;
     int row_doubles_;
-    std::vector<double> values_;
+    int block_slots_;
+    std::vector<double> values_;  // block_slots slices of L rows
     std::vector<double*> rows_;
     EngineWork work_;
     double inverse_site_count_;
 };
+
+namespace lattice_detail {
+
+// Slots per block: up to eight (two cache lines of a point's series), while
+// a thread's slices stay within 8 MiB.
+[[nodiscard]] int block_slots(int lattice);
+// As many threads as the slices allow: together at most a quarter of the
+// grid or 32 MiB, whichever is more, but one at the least.
+[[nodiscard]] int lattice_threads(int lattice, int threads, double grid_bytes);
+
+// Blocks of slots 0 … slot_count − 1 split over the workers: fill(slices,
+// first, count) puts each block into a thread's slices, which then go to
+// the grid transformed.
+template <typename Fill>
+void every_block(SeriesGrid& grid, int slot_count, int sign, bool divide, const Workers& workers, Fill fill) {
+    const int lattice = grid.lattice();
+    const int block = block_slots(lattice);
+    const int threads = lattice_threads(lattice, workers.threads, SeriesGrid::bytes(lattice, grid.slots()));
+    std::vector<LatticeSlices> slices;
+    slices.reserve(static_cast<std::size_t>(threads));
+    for (int t = 0; t < threads; ++t) {
+        slices.emplace_back(lattice, block);
+    }
+    workers.start_stage(sign > 0 ? "lattice transforms to real space" : "lattice transforms to momentum",
+                        slot_count);
+    parallel_ranges((slot_count + block - 1) / block, slices,
+                    [&](LatticeSlices& own, long long begin, long long end) {
+                        for (long long b = begin; b < end; ++b) {
+                            const int first = static_cast<int>(b) * block;
+                            const int count = std::min(block, slot_count - first);
+                            fill(own, first, count);
+                            own.transform_and_scatter(grid, first, count, sign, divide);
+                            workers.advance(count);
+                        }
+                    });
+}
+
+}  // namespace lattice_detail
+
+// Slots 0 … slot_count − 1 of every point carried to real space (sign +1,
+// × 1/L²) or to momentum (sign −1), the blocks of slots split over the workers.
+void lattice_towards_real_space(SeriesGrid& grid, int slot_count, const Workers& workers);
+void lattice_towards_momentum(SeriesGrid& grid, int slot_count, const Workers& workers);
+
+// Slots 0 … slot_count − 1 of every point made by value(x, y, slot) in
+// momentum and carried to real space: the grid is written, never read.
+template <typename Value>
+void lattice_towards_real_space_from(SeriesGrid& grid, int slot_count, const Workers& workers, Value value) {
+    lattice_detail::every_block(
+        grid, slot_count, +1, true, workers,
+        [&](LatticeSlices& slices, int first, int count) { slices.make(first, count, value); });
+}
+
+// The bytes the lattice transforms of an L × L grid hold beside it on `threads` threads.
+[[nodiscard]] double lattice_slices_bytes(int lattice, int threads, double grid_bytes);
 
 }  // namespace lattice_bubble

@@ -1,12 +1,15 @@
-#include "driver/system_memory.h"
+#include "driver/system_resources.h"
 
 #include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #if defined(_WIN32)
 #include <windows.h>
+#elif defined(__linux__)
+#include <sched.h>
 #endif
 
 namespace lattice_bubble {
@@ -21,6 +24,8 @@ std::optional<double> available_memory_bytes() {
     }
     return static_cast<double>(status.ullAvailPhys);
 }
+
+int usable_processors() { return std::max(1, static_cast<int>(std::thread::hardware_concurrency())); }
 
 #else
 
@@ -83,6 +88,17 @@ std::optional<double> cgroup_available() {
 }
 
 }  // namespace
+
+int usable_processors() {
+#if defined(__linux__)
+    cpu_set_t allowed;
+    CPU_ZERO(&allowed);
+    if (sched_getaffinity(0, sizeof allowed, &allowed) == 0) {
+        return std::max(1, CPU_COUNT(&allowed));
+    }
+#endif
+    return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+}
 
 std::optional<double> available_memory_bytes() {
     const auto system = meminfo_available();

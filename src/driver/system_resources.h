@@ -1,6 +1,6 @@
 #pragma once
-// How much memory the system can still give this process: the one question
-// of a study to the platform besides the plot pipe's.
+// What the system can give a study: memory and processors. The questions of
+// a study to the platform besides the plot pipe's.
 
 #include <optional>
 
@@ -11,5 +11,9 @@ namespace lattice_bubble {
 // memory.current) where that is lower; on Windows the available physical
 // memory. Nothing when the system does not say.
 [[nodiscard]] std::optional<double> available_memory_bytes();
+
+// The processors this process may run on: its affinity mask on Linux, the
+// processors the system reports elsewhere; at least 1.
+[[nodiscard]] int usable_processors();
 
 }  // namespace lattice_bubble
