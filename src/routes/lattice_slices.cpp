@@ -8,19 +8,22 @@
 namespace lattice_bubble {
 namespace lattice_detail {
 
-constexpr double block_budget_bytes = 8.0 * 1024 * 1024;
+constexpr double least_budget_bytes = 32.0 * 1024 * 1024;
 constexpr int largest_block = 8;
 
 double slice_bytes(int lattice) { return static_cast<double>(lattice) * lattice * 2.0 * sizeof(double); }
 
-int block_slots(int lattice) {
-    return std::clamp(static_cast<int>(block_budget_bytes / slice_bytes(lattice)), 1, largest_block);
-}
+// The slices of every thread together: an eighth of the grid, or 32 MiB
+// where that is more.
+double budget(double grid_bytes) { return std::max(least_budget_bytes, grid_bytes / 8.0); }
 
 int lattice_threads(int lattice, int threads, double grid_bytes) {
-    const double budget = std::max(32.0 * 1024 * 1024, grid_bytes / 4.0);
-    const double per_thread = block_slots(lattice) * slice_bytes(lattice);
-    return std::clamp(static_cast<int>(budget / per_thread), 1, threads);
+    return std::clamp(static_cast<int>(budget(grid_bytes) / slice_bytes(lattice)), 1, threads);
+}
+
+int block_slots(int lattice, int threads, double grid_bytes) {
+    const double per_thread = budget(grid_bytes) / lattice_threads(lattice, threads, grid_bytes);
+    return std::clamp(static_cast<int>(per_thread / slice_bytes(lattice)), 1, largest_block);
 }
 
 }  // namespace lattice_detail
@@ -107,7 +110,8 @@ void lattice_towards_momentum(SeriesGrid& grid, int slot_count, const Workers& w
 
 double lattice_slices_bytes(int lattice, int threads, double grid_bytes) {
     using namespace lattice_detail;
-    return lattice_threads(lattice, threads, grid_bytes) * block_slots(lattice) * slice_bytes(lattice);
+    return lattice_threads(lattice, threads, grid_bytes) * block_slots(lattice, threads, grid_bytes) *
+           slice_bytes(lattice);
 }
 
 }  // namespace lattice_bubble

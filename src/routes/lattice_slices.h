@@ -70,12 +70,12 @@ private:
 
 namespace lattice_detail {
 
-// Slots per block: up to eight (two cache lines of a point's series), while
-// a thread's slices stay within 8 MiB.
-[[nodiscard]] int block_slots(int lattice);
-// As many threads as the slices allow: together at most a quarter of the
-// grid or 32 MiB, whichever is more, but one at the least.
+// As many threads as the slices allow, and up to eight slots per block (two
+// cache lines of a point's series per read), while the slices of every
+// thread together stay within an eighth of the grid or 32 MiB, whichever is
+// more; one slot and one thread at the least.
 [[nodiscard]] int lattice_threads(int lattice, int threads, double grid_bytes);
+[[nodiscard]] int block_slots(int lattice, int threads, double grid_bytes);
 
 // Blocks of slots 0 … slot_count − 1 split over the workers: fill(slices,
 // first, count) puts each block into a thread's slices, which then go to
@@ -83,8 +83,9 @@ namespace lattice_detail {
 template <typename Fill>
 void every_block(SeriesGrid& grid, int slot_count, int sign, bool divide, const Workers& workers, Fill fill) {
     const int lattice = grid.lattice();
-    const int block = block_slots(lattice);
-    const int threads = lattice_threads(lattice, workers.threads, SeriesGrid::bytes(lattice, grid.slots()));
+    const double grid_bytes = SeriesGrid::bytes(lattice, grid.slots());
+    const int block = block_slots(lattice, workers.threads, grid_bytes);
+    const int threads = lattice_threads(lattice, workers.threads, grid_bytes);
     std::vector<LatticeSlices> slices;
     slices.reserve(static_cast<std::size_t>(threads));
     for (int t = 0; t < threads; ++t) {

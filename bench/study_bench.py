@@ -1,0 +1,107 @@
+#!/usr/bin/env python3
+"""Times studies of the built program against the same route in numpy.
+
+Each mesh and route runs as a process of its own (peak memory only grows
+within a process), several times; the time is the median wall time of the
+runs, the memory the largest peak resident set of any run, both from the
+child's own rusage (os.wait4). Beside each mesh the numpy baseline
+(bench/numpy_route.py, the route as a user would write it) runs in the same
+way when numpy is installed and its grids fit in memory; its time is the computation it reports, without
+the start of Python and numpy, which only favours it. The table ends with the
+ratios, and with the memory bound 1.3 x L^2 (N + 1) x 16 bytes per Fourier
+route plus 64 MB.
+
+usage: bench/study_bench.py [--program PATH] [--threads K] [--repeat R]
+                            [--mesh L,N ...] [--routes fourier,tail]
+"""
+import argparse
+import os
+import platform
+import re
+import statistics
+import subprocess
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def measure(command, repeat, env=None):
+    """Median wall seconds, largest peak resident bytes and the outputs of `repeat` runs."""
+    times, peaks, outs = [], [], []
+    for _ in range(repeat):
+        start = time.perf_counter()
+        child = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, env=env, text=True)
+        out = child.stdout.read()
+        child.stdout.close()
+        _, status, usage = os.wait4(child.pid, 0)  # the child's own rusage
+        times.append(time.perf_counter() - start)
+        child.returncode = os.waitstatus_to_exitcode(status)
+        if child.returncode != 0:
+            sys.exit(f"{' '.join(command)} failed with status {child.returncode}")
+        peaks.append(usage.ru_maxrss * 1024)  # kilobytes on Linux
+        outs.append(out)
+    return statistics.median(times), max(peaks), outs
+
+
+def available_memory():
+    with open("/proc/meminfo") as info:
+        for line in info:
+            if line.startswith("MemAvailable:"):
+                return int(line.split()[1]) * 1024
+    return 0
+
+
+def numpy_available():
+    return subprocess.run([sys.executable, "-c", "import numpy"], capture_output=True).returncode == 0
+
+
+def processor():
+    try:
+        with open("/proc/cpuinfo") as info:
+            for line in info:
+                if line.startswith("model name"):
+                    return line.split(":", 1)[1].strip()
+    except OSError:
+        pass
+    return platform.processor() or "unknown processor"
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--program", default=os.path.join(HERE, "..", "build", "default", "src", "lattice_bubble"))
+    parser.add_argument("--threads", type=int, default=os.cpu_count())
+    parser.add_argument("--repeat", type=int, default=3)
+    parser.add_argument("--mesh", action="append", help="L,N (default 64,256 and 256,1024)")
+    parser.add_argument("--routes", default="fourier,tail")
+    args = parser.parse_args()
+    meshes = [tuple(int(v) for v in m.split(",")) for m in (args.mesh or ["64,256", "256,1024"])]
+    routes = args.routes.split(",")
+    with_numpy = numpy_available()
+
+    print(f"machine: {processor()}, {os.cpu_count()} processors; program on {args.threads} threads; "
+          f"median of {args.repeat} runs; numpy {'beside it' if with_numpy else 'not installed'}\n")
+    print("| mesh (L x L, N) | route | time | peak memory | memory bound | numpy time | numpy memory | time ratio |")
+    print("|---|---|---:|---:|---:|---:|---:|---:|")
+    for lattice, frequencies in meshes:
+        numpy_time = numpy_peak = None
+        # The numpy route holds about six grids of L^2 (N + 1) values; where that would not fit it is left out.
+        if with_numpy and 6 * lattice * lattice * (frequencies + 1) * 16 < 0.8 * available_memory():
+            env = {k: v for k, v in os.environ.items() if k not in ("OPENBLAS_CORETYPE", "OPENBLAS_L2_SIZE")}
+            _, numpy_peak, outs = measure([sys.executable, os.path.join(HERE, "numpy_route.py"), str(lattice),
+                                           str(frequencies)], args.repeat, env)
+            numpy_time = statistics.median(float(re.search(r": ([0-9.]+) s,", out).group(1)) for out in outs)
+        bound = 1.3 * lattice * lattice * (frequencies + 1) * 16 + 64e6
+        for route in routes:
+            centre = lattice // 2
+            command = [args.program, "--lattice", str(lattice), "--frequencies", str(frequencies), "--routes",
+                       route, "--q", f"{centre},{centre}", "--threads", str(args.threads)]
+            seconds, peak, _ = measure(command, args.repeat)
+            ratio = f"{seconds / numpy_time:.3f}" if numpy_time else "-"
+            numpy_cells = (f"{numpy_time:.2f} s | {numpy_peak / 1e9:.2f} GB" if numpy_time else "- | -")
+            print(f"| {lattice} x {lattice}, {frequencies} | {route} | {seconds:.3f} s | {peak / 1e9:.3f} GB | "
+                  f"{bound / 1e9:.3f} GB | {numpy_cells} | {ratio} |")
+
+
+if __name__ == "__main__":
+    main()
