@@ -60,23 +60,25 @@ execute_process(
 file(READ ${WORK}/stderr err)
 
 if(CASE STREQUAL "study")
-  # The first row: both routes at nu_0, the Fourier route's the default run's bits.
+  # The first row: every route at nu_0, the Fourier route's the default run's bits.
   expect_equal("exit status" "${status}" "0")
   expect_equal("standard error" "${err}" "")
-  # Searched as hex digits, so that the carriage returns count.
-  set(header "# ix iy m nu re_fourier im_fourier re_direct im_direct\r\n")
-  set(first_row "\r\n4 4 0 0 0.045339900828420626 0 0.0445922650341597 0\r\n")
-  file(WRITE ${WORK}/expected_header "${header}")
-  file(WRITE ${WORK}/expected_row "${first_row}")
-  file(READ ${WORK}/expected_header header_hex HEX)
-  file(READ ${WORK}/expected_row row_hex HEX)
+  # Searched as hex digits, so that the carriage returns count. The tail
+  # route's last digits come from the C library's exp, expm1, sin and sqrt,
+  # which MinGW-w64 rounds otherwise than glibc now and then: 15 digits of it.
   file(READ ${WORK}/stdout out_hex HEX)
-  string(FIND "${out_hex}" "${header_hex}" header_at)
-  string(FIND "${out_hex}" "${row_hex}" row_at)
-  if(NOT header_at EQUAL 0 OR row_at EQUAL -1)
-    file(READ ${WORK}/stdout out)
-    message(FATAL_ERROR "${CASE}: standard output is\n${out}")
-  endif()
+  foreach(fragment IN ITEMS
+      "# ix iy m nu re_fourier im_fourier re_tail im_tail re_direct im_direct\r\n"
+      "\r\n4 4 0 0 0.045339900828420626 0 0.044592426028717"
+      " 0.0445922650341597 0\r\n4 4 1 ")
+    file(WRITE ${WORK}/expected_fragment "${fragment}")
+    file(READ ${WORK}/expected_fragment fragment_hex HEX)
+    string(FIND "${out_hex}" "${fragment_hex}" at)
+    if(at EQUAL -1)
+      file(READ ${WORK}/stdout out)
+      message(FATAL_ERROR "${CASE}: no '${fragment}' in standard output:\n${out}")
+    endif()
+  endforeach()
   if(EXISTS ${WORK}/run/chiw.dat OR EXISTS ${WORK}/run/received.txt)
     message(FATAL_ERROR "${CASE}: a study wrote a file or started the plotting program")
   endif()
