@@ -84,8 +84,10 @@ template <typename Fill>
 void every_block(SeriesGrid& grid, int slot_count, int sign, bool divide, const Workers& workers, Fill fill) {
     const int lattice = grid.lattice();
     const double grid_bytes = SeriesGrid::bytes(lattice, grid.slots());
-    const int block = block_slots(lattice, workers.threads, grid_bytes);
-    const int threads = lattice_threads(lattice, workers.threads, grid_bytes);
+    // No more slices than the slots to transform, and no more threads than blocks.
+    const int block = std::min(block_slots(lattice, workers.threads, grid_bytes), std::max(slot_count, 1));
+    const int blocks = (slot_count + block - 1) / block;
+    const int threads = std::min(lattice_threads(lattice, workers.threads, grid_bytes), std::max(blocks, 1));
     std::vector<LatticeSlices> slices;
     slices.reserve(static_cast<std::size_t>(threads));
     for (int t = 0; t < threads; ++t) {
@@ -93,7 +95,7 @@ void every_block(SeriesGrid& grid, int slot_count, int sign, bool divide, const 
     }
     workers.start_stage(sign > 0 ? "lattice transforms to real space" : "lattice transforms to momentum",
                         slot_count);
-    parallel_ranges((slot_count + block - 1) / block, slices,
+    parallel_ranges(blocks, slices,
                     [&](LatticeSlices& own, long long begin, long long end) {
                         for (long long b = begin; b < end; ++b) {
                             const int first = static_cast<int>(b) * block;
