@@ -6,10 +6,11 @@ within a process), several times; the time is the median wall time of the
 runs, the memory the largest peak resident set of any run, both from the
 child's own rusage (os.wait4). Beside each mesh the numpy baseline
 (bench/numpy_route.py, the route as a user would write it) runs in the same
-way when numpy is installed and its grids fit in memory; its time is the computation it reports, without
-the start of Python and numpy, which only favours it. The table ends with the
-ratios, and with the memory bound 1.3 x L^2 (N + 1) x 16 bytes per Fourier
-route plus 64 MB.
+way when numpy is installed and its grids fit in memory; its time is the
+computation it reports, without the start of Python and numpy, which only
+favours it (its whole process's time in brackets). The table gives the ratios
+and the memory bound 1.3 x L^2 (N + 1) x 16 bytes per Fourier route plus
+64 MB.
 
 usage: bench/study_bench.py [--program PATH] [--threads K] [--repeat R]
                             [--mesh L,N ...] [--routes fourier,tail]
@@ -81,14 +82,16 @@ def main():
 
     print(f"machine: {processor()}, {os.cpu_count()} processors; program on {args.threads} threads; "
           f"median of {args.repeat} runs; numpy {'beside it' if with_numpy else 'not installed'}\n")
+    print("numpy time: its own computation (in brackets its whole process, with the start of Python and numpy); "
+          "the program's time is always its whole process\n")
     print("| mesh (L x L, N) | route | time | peak memory | memory bound | numpy time | numpy memory | time ratio |")
     print("|---|---|---:|---:|---:|---:|---:|---:|")
     for lattice, frequencies in meshes:
-        numpy_time = numpy_peak = None
+        numpy_time = numpy_peak = numpy_process = None
         # The numpy route holds about six grids of L^2 (N + 1) values; where that would not fit it is left out.
         if with_numpy and 6 * lattice * lattice * (frequencies + 1) * 16 < 0.8 * available_memory():
             env = {k: v for k, v in os.environ.items() if k not in ("OPENBLAS_CORETYPE", "OPENBLAS_L2_SIZE")}
-            _, numpy_peak, outs = measure([sys.executable, os.path.join(HERE, "numpy_route.py"), str(lattice),
+            numpy_process, numpy_peak, outs = measure([sys.executable, os.path.join(HERE, "numpy_route.py"), str(lattice),
                                            str(frequencies)], args.repeat, env)
             numpy_time = statistics.median(float(re.search(r": ([0-9.]+) s,", out).group(1)) for out in outs)
         bound = 1.3 * lattice * lattice * (frequencies + 1) * 16 + 64e6
@@ -97,8 +100,9 @@ def main():
             command = [args.program, "--lattice", str(lattice), "--frequencies", str(frequencies), "--routes",
                        route, "--q", f"{centre},{centre}", "--threads", str(args.threads)]
             seconds, peak, _ = measure(command, args.repeat)
-            ratio = f"{seconds / numpy_time:.3f}" if numpy_time else "-"
-            numpy_cells = (f"{numpy_time:.2f} s | {numpy_peak / 1e9:.2f} GB" if numpy_time else "- | -")
+            ratio = f"{seconds / numpy_time:.3f} ({seconds / numpy_process:.3f})" if numpy_time else "-"
+            numpy_cells = (f"{numpy_time:.2f} s ({numpy_process:.2f} s) | {numpy_peak / 1e9:.2f} GB"
+                           if numpy_time else "- | -")
             print(f"| {lattice} x {lattice}, {frequencies} | {route} | {seconds:.3f} s | {peak / 1e9:.3f} GB | "
                   f"{bound / 1e9:.3f} GB | {numpy_cells} | {ratio} |")
 
