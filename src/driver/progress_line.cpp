@@ -1,8 +1,7 @@
 #include "driver/progress_line.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <iomanip>
-#include <sstream>
 
 #include "driver/command_line.h"
 
@@ -28,6 +27,7 @@ void ProgressLine::start_stage(std::string_view name, long long total) {
     done_.store(0);
 }
 
+// The line is formed in a buffer of its own: a worker thread never allocates.
 void ProgressLine::advance(long long done) {
     const long long now_done = done_.fetch_add(done) + done;
     if (!shown_) {
@@ -39,20 +39,22 @@ void ProgressLine::advance(long long done) {
     }
     if (now - last_drawn_ >= redraw_interval) {
         last_drawn_ = now;
-        std::ostringstream text;
-        text << program_name << ": " << task_ << (task_.empty() ? "" : ": ") << stage_ << " "
-             << std::min<long long>(100, now_done * 100 / total_) << "% (" << std::fixed
-             << std::setprecision(1) << std::chrono::duration<double>(now - start_).count() << " s)";
-        const std::string body = text.str();
-        std::string line(1, '\r');
-        line += body;
-        const std::size_t length = body.size();
-        if (length < drawn_length_) {
-            line.append(drawn_length_ - length, ' ');  // over the rest of a longer line
+        char line[512];
+        const int length = std::snprintf(line, sizeof line, "\r%s: %s%s%s %lld%% (%.1f s)",
+                                         program_name.data(), task_.c_str(), task_.empty() ? "" : ": ",
+                                         stage_.c_str(), std::min<long long>(100, now_done * 100 / total_),
+                                         std::chrono::duration<double>(now - start_).count());
+        if (length > 0) {
+            const auto written = std::min(static_cast<std::size_t>(length), sizeof line - 1);
+            // Blanks over the rest of a longer line drawn before.
+            const std::size_t width = written - 1;
+            std::fwrite(line, 1, written, stderr);
+            for (std::size_t i = width; i < drawn_length_; ++i) {
+                std::fputc(' ', stderr);
+            }
+            std::fflush(stderr);
+            drawn_length_ = width;
         }
-        std::fwrite(line.data(), 1, line.size(), stderr);
-        std::fflush(stderr);
-        drawn_length_ = length;
     }
     drawing_.unlock();
 }
@@ -60,10 +62,11 @@ void ProgressLine::advance(long long done) {
 void ProgressLine::clear() {
     const std::lock_guard<std::mutex> lock(drawing_);
     if (drawn_length_ > 0) {
-        std::string blank(drawn_length_ + 2, ' ');
-        blank.front() = '\r';
-        blank.back() = '\r';
-        std::fwrite(blank.data(), 1, blank.size(), stderr);
+        std::fputc('\r', stderr);
+        for (std::size_t i = 0; i < drawn_length_; ++i) {
+            std::fputc(' ', stderr);
+        }
+        std::fputc('\r', stderr);
         std::fflush(stderr);
         drawn_length_ = 0;
     }

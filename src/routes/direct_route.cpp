@@ -108,7 +108,11 @@ void DirectSum::evaluate(std::span<const std::pair<int, int>> wave_vectors, std:
     const long long bosons = static_cast<long long>(nu_.size());
     const long long ranges =
         std::clamp<long long>((workers.threads + q_count - 1) / std::max<long long>(q_count, 1), 1, bosons);
+    // Each thread's sums are sized here, so that no worker allocates.
     std::vector<std::vector<double>> sums(static_cast<std::size_t>(workers.threads));
+    for (auto& own : sums) {
+        own.reserve(4 * nu_.size());
+    }
     parallel_ranges(q_count * ranges, sums, [&](std::vector<double>& own, long long begin, long long end) {
         for (long long item = begin; item < end; ++item) {
             const long long i = item / ranges;
