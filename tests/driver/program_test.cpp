@@ -502,6 +502,33 @@ TEST(Study, TheSameTableOnAnyNumberOfThreads) {
     EXPECT_EQ(tables[2], tables[0]);
 }
 
+// --plot: the table first and whole on standard output; then every route's
+// Re χ at the first q inline through the pipe, each data set ended by "e";
+// without a plotting program a warning, and the status stays 0.
+TEST(Study, PlotGetsEveryRouteInlineAfterTheTable) {
+    PlotRun plot(recording_plotter);
+    plot.run.args = {"--plot", "--routes", "fourier,direct", "--q", "2,6"};
+    const auto result = run_program(plot.run);
+    ASSERT_EQ(result.exit_status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(split_lines(result.out).size(), 11u + boson_count);
+    const auto received = split_lines(testing::read_file(plot.dir.path() / "received.txt"));
+    const auto plot_line = std::find_if(received.begin(), received.end(),
+                                        [](const std::string& line) { return line.starts_with("plot "); });
+    ASSERT_NE(plot_line, received.end());
+    EXPECT_EQ(*plot_line,
+              "plot '-' using 1:2 with linespoints title 'fourier', '-' using 1:2 with linespoints title 'direct'");
+    EXPECT_EQ(std::count(received.begin(), received.end(), "e"), 2);
+    EXPECT_EQ(received.end() - plot_line, 1 + 2 * (boson_count + 1));
+    EXPECT_FALSE(std::filesystem::exists(plot.dir.path() / std::string(map_file_name)));
+
+    plot.run.env["PATH"] = plot.dir.path().string();
+    const auto without = run_program(plot.run);
+    EXPECT_EQ(without.exit_status, 0);
+    EXPECT_EQ(without.out, result.out);
+    EXPECT_TRUE(without.err.starts_with("lattice_bubble: warning: no plotting program found")) << without.err;
+}
+
 // A full disk or a reader that went away: the study stops, says so, and ends with 2.
 TEST(Study, StopsAtTheFirstFailedWriteOfItsTable) {
     for (const Stream output : {Stream::file, Stream::gone_reader}) {
