@@ -114,13 +114,13 @@ public:
             const std::size_t equals = argument.find('=');
             const std::string_view name =
                 argument.substr(2, equals == std::string_view::npos ? argument.npos : equals - 2);
-            const auto spec = std::find_if(std::begin(options), std::end(options),
+            const auto known = std::find_if(std::begin(options), std::end(options),
                                            [&](const OptionSpec& option) { return option.name == name; });
-            if (spec == std::end(options)) {
+            if (known == std::end(options)) {
                 refuse_unknown(argument.substr(0, equals));
                 continue;
             }
-            if (!spec->takes_value) {
+            if (!known->takes_value) {
                 if (equals != std::string_view::npos) {
                     refuse("option --" + std::string(name) + " takes no value ('" + std::string(argument) +
                            "'); nothing was computed");
