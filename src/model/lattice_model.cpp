@@ -10,6 +10,18 @@ double band_energy(const Band& band, double kx, double ky) {
     return shifted - band.mu;
 }
 
+std::vector<double> band_on_grid(const StudyModel& model) {
+    const double step = momentum_step(model.lattice);
+    std::vector<double> energy;
+    energy.reserve(static_cast<std::size_t>(model.lattice) * static_cast<std::size_t>(model.lattice));
+    for (int x = 0; x < model.lattice; ++x) {
+        for (int y = 0; y < model.lattice; ++y) {
+            energy.push_back(band_energy(model.band, x * step, y * step));
+        }
+    }
+    return energy;
+}
+
 double dispersion(double kx, double ky) { return band_energy(default_band, kx, ky); }
 
 double fermi(double e) { return 1.0 / (std::exp(beta * e) + 1.0); }

@@ -3,6 +3,8 @@
 // inverse temperature β, on the Matsubara axis. Energies are measured from the
 // chemical potential.
 
+#include <vector>
+
 #include "common/complex.h"
 #include "common/grids.h"
 
@@ -78,6 +80,9 @@ static_assert(momentum_step(lattice_size) == dk);
 // e(k) = ((2·hopping)·(cos(a·kx) + cos(a·ky)) + offset) − mu, evaluated in
 // that order: the addition and the subtraction are two steps.
 [[nodiscard]] double band_energy(const Band& band, double kx, double ky);
+
+// e(k) at every k = (x, y)·2π/L of a study's L × L grid, at x·L + y.
+[[nodiscard]] std::vector<double> band_on_grid(const StudyModel& model);
 
 // Band energy e(k) of the default band, spanning [−4, 12]: 12 at k = (0, 0),
 // −4 at (π, π). Added and subtracted in two steps: at (0, 6·dk) that gives

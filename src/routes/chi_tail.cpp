@@ -11,18 +11,13 @@ namespace lattice_bubble {
 SeriesGrid chi_tail_moments(const StudyModel& model, const Workers& workers) {
     const int lattice = model.lattice;
     const double sites = static_cast<double>(lattice) * lattice;
-    const double step = momentum_step(lattice);
 
     // The moments depend on energy differences only: measured from their mean,
     // the energies keep the products below small, whatever the band's offset.
-    std::vector<double> energy;
-    energy.reserve(static_cast<std::size_t>(sites));
+    const std::vector<double> energy = band_on_grid(model);
     double mean = 0.0;
-    for (int x = 0; x < lattice; ++x) {
-        for (int y = 0; y < lattice; ++y) {
-            energy.push_back(band_energy(model.band, x * step, y * step));
-            mean += energy.back();
-        }
+    for (const double e : energy) {
+        mean += e;
     }
     mean /= sites;
 
@@ -115,17 +110,9 @@ void add_chi_tail_correction(const StudyModel& model, SeriesGrid& chi, const Wor
     const SeriesGrid moments = chi_tail_moments(model, workers);
     // No pair of energies differs by more than the band's width: a ratio c4/c2
     // beyond its square is rounding noise of moments that vanish.
-    const double step_k = momentum_step(model.lattice);
-    double lowest = band_energy(model.band, 0.0, 0.0);
-    double highest = lowest;
-    for (int x = 0; x < model.lattice; ++x) {
-        for (int y = 0; y < model.lattice; ++y) {
-            const double e = band_energy(model.band, x * step_k, y * step_k);
-            lowest = std::min(lowest, e);
-            highest = std::max(highest, e);
-        }
-    }
-    const double widest = (highest - lowest) * (highest - lowest);
+    const std::vector<double> energy = band_on_grid(model);
+    const auto [lowest, highest] = std::minmax_element(energy.begin(), energy.end());
+    const double widest = (*highest - *lowest) * (*highest - *lowest);
     const double step_tau = model.beta / model.times();
     std::vector<double> nu_squared(static_cast<std::size_t>(model.bosons()));
     std::vector<double> sine_squared(nu_squared.size());

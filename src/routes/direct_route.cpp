@@ -25,17 +25,11 @@ inline void add_compensated(double& s, double& c, double v) {
 DirectSum::DirectSum(const StudyModel& model)
     : lattice_(model.lattice),
       beta_(model.beta),
-      energy_(static_cast<std::size_t>(model.lattice) * static_cast<std::size_t>(model.lattice)),
+      energy_(band_on_grid(model)),
       boltzmann_(energy_.size()),
       nu_(static_cast<std::size_t>(model.bosons())) {
-    const double step = momentum_step(lattice_);
-    for (int x = 0; x < lattice_; ++x) {
-        for (int y = 0; y < lattice_; ++y) {
-            const std::size_t k = static_cast<std::size_t>(x) * static_cast<std::size_t>(lattice_) +
-                                  static_cast<std::size_t>(y);
-            energy_[k] = band_energy(model.band, x * step, y * step);
-            boltzmann_[k] = std::exp(-(beta_ * std::fabs(energy_[k])));
-        }
+    for (std::size_t k = 0; k < energy_.size(); ++k) {
+        boltzmann_[k] = std::exp(-(beta_ * std::fabs(energy_[k])));
     }
     for (int m = 0; m < model.bosons(); ++m) {
         nu_[static_cast<std::size_t>(m)] = boson_frequency(m, beta_).im;

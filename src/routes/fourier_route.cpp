@@ -138,13 +138,7 @@ private:
 // before: the thread that writes a part first is the one that owns its pages.
 SeriesGrid green_in_real_space(const StudyModel& model, bool tails_taken_off, const Workers& workers) {
     const int lattice = model.lattice;
-    const double step = momentum_step(lattice);
-    std::vector<double> energy(static_cast<std::size_t>(lattice) * static_cast<std::size_t>(lattice));
-    for (int x = 0; x < lattice; ++x) {
-        for (int y = 0; y < lattice; ++y) {
-            energy[static_cast<std::size_t>(x * lattice + y)] = band_energy(model.band, x * step, y * step);
-        }
-    }
+    const std::vector<double> energy = band_on_grid(model);
     std::vector<Complex> frequencies(static_cast<std::size_t>(model.frequencies));
     for (int n = 0; n < model.frequencies; ++n) {
         frequencies[static_cast<std::size_t>(n)] = fermion_frequency(n, model.beta);
@@ -166,11 +160,11 @@ SeriesGrid green_in_real_space(const StudyModel& model, bool tails_taken_off, co
 // ε1(r) and ε2(r), the lattice images (1/L²)·Σ_k e^{+ik·r}·e(k)^j of the
 // band and its square, in slots 0 and 1.
 SeriesGrid band_images(const StudyModel& model, const Workers& workers) {
-    const double step = momentum_step(model.lattice);
+    const std::vector<double> energy = band_on_grid(model);
     SeriesGrid images(model.lattice, 2);
     for (int x = 0; x < model.lattice; ++x) {
         for (int y = 0; y < model.lattice; ++y) {
-            const double e = band_energy(model.band, x * step, y * step);
+            const double e = energy[static_cast<std::size_t>(x * model.lattice + y)];
             images.series(x, y)[0] = Complex{e, 0.0};
             images.series(x, y)[1] = Complex{e * e, 0.0};
         }

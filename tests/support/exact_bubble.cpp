@@ -8,16 +8,10 @@
 namespace lattice_bubble::testing {
 namespace {
 
-std::vector<long double> band_on_grid(const StudyModel& model) {
-    const int l = model.lattice;
-    const double step = momentum_step(l);
-    std::vector<long double> e(static_cast<std::size_t>(l * l));
-    for (int x = 0; x < l; ++x) {
-        for (int y = 0; y < l; ++y) {
-            e[static_cast<std::size_t>(x * l + y)] = band_energy(model.band, x * step, y * step);
-        }
-    }
-    return e;
+// The model's own band energies, in long double.
+std::vector<long double> band_long(const StudyModel& model) {
+    const std::vector<double> energy = band_on_grid(model);
+    return {energy.begin(), energy.end()};
 }
 
 long double fermi_long(long double beta, long double e) { return 1.0L / (std::exp(beta * e) + 1.0L); }
@@ -27,7 +21,7 @@ long double fermi_long(long double beta, long double e) { return 1.0L / (std::ex
 std::vector<LongComplex> exact_bubble(const StudyModel& model, int qx, int qy) {
     const int l = model.lattice;
     const long double beta = model.beta;
-    const std::vector<long double> e = band_on_grid(model);
+    const std::vector<long double> e = band_long(model);
     std::vector<LongComplex> chi(static_cast<std::size_t>(model.bosons()));
     for (int m = 0; m < model.bosons(); ++m) {
         const long double nu = 2.0L * std::numbers::pi_v<long double> * m / beta;
@@ -56,7 +50,7 @@ std::vector<LongComplex> naive_fourier_route(const StudyModel& model) {
     const int t_count = model.times();
     const long double beta = model.beta;
     const long double pi = std::numbers::pi_v<long double>;
-    const std::vector<long double> e = band_on_grid(model);
+    const std::vector<long double> e = band_long(model);
     const auto sites = static_cast<std::size_t>(l * l);
 
     // G(r, iω_n): per frequency, the k → r sum with e^{+ik·r}, divided by L².
