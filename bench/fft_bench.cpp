@@ -26,6 +26,8 @@
 
 #include "fft/complex_fft.h"
 #include "fft/complex_fft_2d.h"
+#include "fft/kernel_choice.h"
+#include "fft/work_sizes.h"
 
 #if defined(_WIN32)
 #include <io.h>
@@ -55,14 +57,6 @@ void set_rate(benchmark::State& state, double points) {
         benchmark::Counter(flops * 1e-9, benchmark::Counter::kIsIterationInvariantRate);
 }
 
-int index_work_size(int largest) {
-    int m = 1;
-    while (m * m <= largest) {
-        m <<= 1;
-    }
-    return 2 + m;
-}
-
 // The data start on a 64-byte boundary, as FFTW's own allocator places its
 // buffers: with the 16 bytes that malloc promises, most 64-byte loads of the
 // AVX-512 kernels straddle two cache lines, and this engine takes up to 1.5
@@ -86,8 +80,9 @@ private:
 void engine_1d(benchmark::State& state, int points, int sign) {
     const int n = 2 * points;
     const AlignedDoubles data(static_cast<std::size_t>(n));
-    std::vector<int> index_work(static_cast<std::size_t>(index_work_size(n)), 0);
-    std::vector<double> twiddle(static_cast<std::size_t>(std::max(n / 4, 4)));
+    const FftWorkSizes sizes = fft_work_sizes_1d(n);
+    std::vector<int> index_work(static_cast<std::size_t>(sizes.index_work_ints), 0);
+    std::vector<double> twiddle(static_cast<std::size_t>(sizes.twiddle_doubles));
     fill_random(data.data(), static_cast<std::size_t>(n));
     complex_fft(n, sign, data.data(), index_work.data(), twiddle.data());  // builds the table
     for (auto _ : state) {
@@ -108,8 +103,9 @@ void engine_2d(benchmark::State& state, int side, int sign) {
     for (int i = 0; i < side; ++i) {
         rows[static_cast<std::size_t>(i)] = block.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(n2);
     }
-    std::vector<int> index_work(static_cast<std::size_t>(index_work_size(2 * side)), 0);
-    std::vector<double> twiddle(static_cast<std::size_t>(std::max(n2 / 4, 4)));
+    const FftWorkSizes sizes = fft_work_sizes_2d(side, n2);
+    std::vector<int> index_work(static_cast<std::size_t>(sizes.index_work_ints), 0);
+    std::vector<double> twiddle(static_cast<std::size_t>(sizes.twiddle_doubles));
     fill_random(block.data(), count);
     complex_fft_2d(side, n2, sign, rows.data(), index_work.data(), twiddle.data());
     for (auto _ : state) {
@@ -279,9 +275,9 @@ int main(int argc, char** argv) {
 #else
     std::printf("FFTW 3 was not found at build time: only this engine is timed.\n");
 #endif
-    const FftPath path = fft_path();
-    std::printf("This engine runs %s lanes, fused kernels %s (docs/fft_engine.md).\n", lanes_name(path.lanes),
-                path.fused_kernels ? "on" : "off");
+    const FftKernels kernels = choose_fft_kernels();
+    std::printf("This engine runs the table of %s lanes, fused kernels %s (docs/fft_engine.md).\n",
+                lanes_name(kernels.lanes), kernels.fused ? "on" : "off");
     register_all();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {

@@ -1,15 +1,17 @@
 #pragma once
 // One-dimensional complex FFT, radix 4, in place, on interleaved doubles.
-
-#include "fft/fft_abi.h"
+//
+// The sign convention of the whole engine: a sign ≥ 0 (zero included) is the
+// positive exponent, exp(+2πi·jk/N); a sign < 0 is the negative one,
+// exp(−2πi·jk/N). Inside the engine the two are Positive and Negative, and no
+// transform is called forward or backward. Which kernels run:
+// fft/kernel_choice.h; the work arrays' lengths: fft/work_sizes.h.
 
 namespace lattice_bubble {
-inline namespace LATTICE_BUBBLE_FFT_ABI {
 
 // a holds N = n/2 complex values (n a power of two, counted in doubles); on
 // return it holds, in natural order and unscaled,
-//   A_k = Σ_j a_j·exp(+2πi·jk/N)   when sign ≥ 0 (zero included),
-//   A_k = Σ_j a_j·exp(−2πi·jk/N)   when sign < 0.
+//   A_k = Σ_j a_j·exp(±2πi·jk/N),   + for the positive sign, − for the negative.
 // So +1 followed by −1 gives N times the input.
 //
 // The table in twiddle is rebuilt (with nt = n/4) only when n > 4·index_work[0];
@@ -24,5 +26,4 @@ inline namespace LATTICE_BUBBLE_FFT_ABI {
 // error and the process aborts. The work arrays' lengths cannot be checked.
 void complex_fft(int n, int sign, double* a, int* index_work, double* twiddle);
 
-}  // namespace LATTICE_BUBBLE_FFT_ABI
 }  // namespace lattice_bubble

@@ -15,10 +15,7 @@
 // twiddles; and it makes a table for a longer transform start, bit for bit,
 // with the table for every shorter one.
 
-#include "fft/fft_abi.h"
-
 namespace lattice_bubble {
-inline namespace LATTICE_BUBBLE_FFT_ABI {
 
 // Fills twiddle[0 … nt − 1] for a table of length nt (a power of two) and sets
 // index_work[0] = nt, index_work[1] = 1. For nt ≤ 2 only the header is set.
@@ -31,5 +28,4 @@ void build_twiddle_table(int nt, int* index_work, double* twiddle);
 // scratch is index_work + 2 and needs 2^floor((log2 n − 1)/2) entries.
 void bit_reverse_permute(int n, int* scratch, double* a);
 
-}  // namespace LATTICE_BUBBLE_FFT_ABI
 }  // namespace lattice_bubble

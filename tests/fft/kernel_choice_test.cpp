@@ -1,17 +1,18 @@
-// Every build of the engine, each forcing one lane width and kernel family,
-// against the defined bits: the golden files up to 2^14 points and 64 × 64,
-// the plain transcription beyond them. Running butterflies side by side, in
-// wider lanes or in fused kernels must not change a single bit.
+// Every table of kernels the processor runs, chosen in turn through the
+// override, against the defined bits: the golden files up to 2^14 points and
+// 64 × 64, the plain transcription beyond them. Running butterflies side by
+// side, in wider lanes or in fused kernels must not change a single bit.
 
-#include "support/fft_builds.h"
+#include "fft/kernel_choice.h"
 
 #include <gtest/gtest.h>
 
-#include <set>
 #include <string>
+#include <tuple>
 #include <utility>
-#include <vector>
 
+#include "fft/complex_fft.h"
+#include "fft/complex_fft_2d.h"
 #include "support/golden.h"
 #include "support/naive_dft.h"
 #include "support/plain_fft.h"
@@ -20,7 +21,6 @@ namespace lattice_bubble {
 namespace {
 
 using testing::EngineOutput;
-using testing::FftBuild;
 using testing::GoldenRecords;
 using testing::hex_bits;
 
@@ -83,80 +83,85 @@ void expect_plain(const std::string& key, const EngineOutput& got, const EngineO
     EXPECT_EQ(got.index_work, plain.index_work) << key;
 }
 
-class FftBuildBits : public ::testing::TestWithParam<FftBuild> {};
+// A table asked for by its lanes and fused kernels; the processor may run
+// narrower lanes only, and then the table is skipped (the test says so).
+using Request = std::tuple<FftLanes, bool>;
 
-TEST_P(FftBuildBits, OneDimensionalOutputsAreTheGoldenBits) {
+class FftKernelTable : public ::testing::TestWithParam<Request> {
+protected:
+    void SetUp() override {
+        const auto [lanes, fused] = GetParam();
+        const FftKernels chosen = choose_fft_kernels_for_testing(lanes, fused);
+        if (chosen.lanes != lanes) {
+            GTEST_SKIP() << "this processor does not run " << lanes_name(lanes) << " lanes";
+        }
+        ASSERT_EQ(chosen.fused, fused);
+        ASSERT_EQ(fft_kernels_in_use().lanes, lanes);
+    }
+    void TearDown() override { choose_fft_kernels(); }
+};
+
+TEST_P(FftKernelTable, OneDimensionalOutputsAreTheGoldenBits) {
     for (int points = 1; points <= testing::golden_largest_1d; points <<= 1) {
         for (const int sign : {1, -1}) {
             for (int input = 0; input < testing::golden_inputs_1d(points); ++input) {
                 expect_golden(golden_1d(), testing::case_key_1d(points, sign, input),
-                              testing::run_1d(GetParam().complex_fft, points, sign, input),
+                              testing::run_1d(&complex_fft, points, sign, input),
                               testing::run_1d(&testing::plain::complex_fft, points, sign, input));
             }
         }
     }
 }
 
-TEST_P(FftBuildBits, TwoDimensionalOutputsAreTheGoldenBits) {
+TEST_P(FftKernelTable, TwoDimensionalOutputsAreTheGoldenBits) {
     for (int n1 = 1; n1 <= testing::golden_largest_side; n1 <<= 1) {
         for (int columns = 1; columns <= testing::golden_largest_side; columns <<= 1) {
             for (const int sign : {1, -1}) {
                 expect_golden(golden_2d(), testing::case_key_2d(n1, columns, sign),
-                              testing::run_2d(GetParam().complex_fft_2d, n1, columns, sign),
+                              testing::run_2d(&complex_fft_2d, n1, columns, sign),
                               testing::run_2d(&testing::plain::complex_fft_2d, n1, columns, sign));
             }
         }
     }
 }
 
-TEST_P(FftBuildBits, BeyondTheGoldenSizesTheBitsAreThePlainTranscriptions) {
+TEST_P(FftKernelTable, BeyondTheGoldenSizesTheBitsAreThePlainTranscriptions) {
     for (const int points : {1 << 15, 1 << 16, 1 << 17}) {
         for (const int sign : {1, -1}) {
-            expect_plain(testing::case_key_1d(points, sign),
-                         testing::run_1d(GetParam().complex_fft, points, sign),
+            expect_plain(testing::case_key_1d(points, sign), testing::run_1d(&complex_fft, points, sign),
                          testing::run_1d(&testing::plain::complex_fft, points, sign));
         }
     }
     for (const auto& [n1, columns] :
-         {std::pair{128, 128}, {256, 8}, {8, 256}, {1024, 1}, {1, 1024}, {2, 512}}) {
+         {std::pair{128, 128}, {256, 8}, {8, 256}, {1024, 1}, {1, 1024}, {2, 512}, {2, 2}, {4, 4}}) {
         for (const int sign : {1, -1}) {
             expect_plain(testing::case_key_2d(n1, columns, sign),
-                         testing::run_2d(GetParam().complex_fft_2d, n1, columns, sign),
+                         testing::run_2d(&complex_fft_2d, n1, columns, sign),
                          testing::run_2d(&testing::plain::complex_fft_2d, n1, columns, sign));
         }
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryBuild, FftBuildBits, ::testing::ValuesIn(testing::fft_builds()),
-                         [](const ::testing::TestParamInfo<FftBuild>& param_info) {
-                             return param_info.param.name;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    EveryTable, FftKernelTable,
+    ::testing::Combine(::testing::Values(FftLanes::scalar, FftLanes::sse2, FftLanes::avx, FftLanes::avx512),
+                       ::testing::Bool()),
+    [](const ::testing::TestParamInfo<Request>& param_info) {
+        return std::string(lanes_name(std::get<0>(param_info.param))) + (std::get<1>(param_info.param) ? "_fused" : "_general");
+    });
 
-// The builds must together run every lane width this processor has, each
-// with the fused kernels on and off.
-TEST(FftBuilds, EveryPathTheProcessorCanRunIsForced) {
-    std::set<std::pair<std::string, bool>> paths;
-    for (const FftBuild& build : testing::fft_builds()) {
-        const FftPath path = build.path();
-        paths.emplace(lanes_name(path.lanes), path.fused_kernels);
+// The program's choice is the widest table the override can reach, with the
+// fused kernels; asking for narrower lanes never gives wider ones.
+TEST(FftKernelChoice, TheDefaultIsTheWidestTableAndTheOverrideNeverWidens) {
+    const FftKernels widest = choose_fft_kernels_for_testing(FftLanes::avx512, true);
+    const FftKernels chosen = choose_fft_kernels();
+    EXPECT_EQ(chosen.lanes, widest.lanes);
+    EXPECT_TRUE(chosen.fused);
+    for (const FftLanes lanes : {FftLanes::scalar, FftLanes::sse2, FftLanes::avx, FftLanes::avx512}) {
+        EXPECT_LE(static_cast<int>(choose_fft_kernels_for_testing(lanes, false).lanes), static_cast<int>(lanes));
     }
-    std::vector<std::string> expected = {"scalar"};
-#if defined(__SSE2__)
-    expected.emplace_back("sse2");
-#endif
-    if (testing::processor_has_avx()) {
-        expected.emplace_back("avx");
-    }
-    if (testing::processor_has_avx512f()) {
-        expected.emplace_back("avx512");
-    }
-    for (const std::string& lanes : expected) {
-        for (const bool fused : {true, false}) {
-            EXPECT_TRUE(paths.contains({lanes, fused}))
-                << lanes << (fused ? " with" : " without") << " fused kernels";
-        }
-    }
-    EXPECT_EQ(paths.size(), 2 * expected.size()) << "a build runs lanes this processor should not have";
+    EXPECT_EQ(choose_fft_kernels_for_testing(FftLanes::scalar, true).lanes, FftLanes::scalar);
+    choose_fft_kernels();
 }
 
 }  // namespace

@@ -1,0 +1,35 @@
+#pragma once
+// Private to the FFT engine: the tables of kernels, one per lane width and
+// with or without the fused kernels, each holding the whole transforms of
+// both signs of the exponent. The units define them as constant data (no code
+// runs to build them); kernel_choice.cpp picks one.
+
+#include "fft/kernel_choice.h"
+
+namespace lattice_bubble::fft_engine {
+
+// n doubles of a (a power of two ≥ 2); scratch is index_work + 2.
+using Transform1d = void (*)(int n, double* a, int* scratch, const double* twiddle);
+// n1 rows of n2 doubles (powers of two, n2 ≥ 2).
+using Transform2d = void (*)(int n1, int n2, double** rows, int* scratch, const double* twiddle);
+
+struct KernelTable {
+    FftKernels kernels;
+    Transform1d positive_1d;
+    Transform1d negative_1d;
+    Transform2d positive_2d;
+    Transform2d negative_2d;
+};
+
+// [0] without the fused kernels, [1] with them: scalar in
+// kernels_portable.cpp; on x86-64 also sse2 there, avx and avx512 in
+// kernels_avx.cpp and kernels_avx512.cpp.
+extern const KernelTable scalar_tables[2];
+extern const KernelTable sse2_tables[2];
+extern const KernelTable avx_tables[2];
+extern const KernelTable avx512_tables[2];
+
+// The table chosen, choosing the default one if none was.
+const KernelTable& chosen_table();
+
+}  // namespace lattice_bubble::fft_engine

@@ -1,0 +1,82 @@
+// The one place where the engine looks at the processor: the choice of the
+// table of kernels.
+
+#include "fft/kernel_choice.h"
+
+#include <atomic>
+
+#include "fft/engine/kernel_table.h"
+
+namespace lattice_bubble {
+namespace {
+
+using fft_engine::KernelTable;
+
+// The tables this build carries, by lanes: the AVX and AVX-512F units are
+// built for every x86-64 target, and SSE2 is part of x86-64.
+#if defined(__x86_64__)
+const KernelTable* const carried[] = {fft_engine::scalar_tables, fft_engine::sse2_tables, fft_engine::avx_tables,
+                                      fft_engine::avx512_tables};
+#else
+const KernelTable* const carried[] = {fft_engine::scalar_tables};
+#endif
+constexpr int carried_lanes = sizeof carried / sizeof carried[0];
+
+// Whether the processor, with its operating system (which must save the
+// wider registers), runs the lanes.
+bool runs(FftLanes lanes) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (lanes == FftLanes::avx512) {
+        return __builtin_cpu_supports("avx512f");
+    }
+    if (lanes == FftLanes::avx) {
+        return __builtin_cpu_supports("avx");
+    }
+#endif
+    return static_cast<int>(lanes) < carried_lanes;
+}
+
+std::atomic<const KernelTable*> chosen{nullptr};
+
+FftKernels choose(FftLanes widest, bool fused) {
+    auto lanes = static_cast<int>(widest);
+    while (lanes > 0 && !runs(static_cast<FftLanes>(lanes))) {
+        --lanes;
+    }
+    const KernelTable& table = carried[lanes][fused ? 1 : 0];
+    chosen.store(&table, std::memory_order_release);
+    return table.kernels;
+}
+
+}  // namespace
+
+const char* lanes_name(FftLanes lanes) {
+    switch (lanes) {
+        case FftLanes::sse2:
+            return "sse2";
+        case FftLanes::avx:
+            return "avx";
+        case FftLanes::avx512:
+            return "avx512";
+        case FftLanes::scalar:
+            break;
+    }
+    return "scalar";
+}
+
+FftKernels choose_fft_kernels() { return choose(FftLanes::avx512, true); }
+
+FftKernels fft_kernels_in_use() { return fft_engine::chosen_table().kernels; }
+
+FftKernels choose_fft_kernels_for_testing(FftLanes widest, bool fused) { return choose(widest, fused); }
+
+const fft_engine::KernelTable& fft_engine::chosen_table() {
+    const KernelTable* table = chosen.load(std::memory_order_acquire);
+    if (table == nullptr) [[unlikely]] {
+        choose_fft_kernels();
+        table = chosen.load(std::memory_order_acquire);
+    }
+    return *table;
+}
+
+}  // namespace lattice_bubble
