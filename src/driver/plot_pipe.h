@@ -2,7 +2,8 @@
 // Where the program touches the platform for its streams and its plot: the
 // pipe to the plotting program, the search for it, and the process's standard
 // streams and signals (the memory a study may use is asked in
-// system_resources.h). Each function has the same meaning on every platform.
+// system_resources.h, the processor's instructions in fft/kernel_choice.cpp).
+// Each function has the same meaning on every platform.
 
 #include <cstdio>
 #include <string>

@@ -22,11 +22,11 @@ constexpr int root_power(int limit) {
 }  // namespace fft_work_detail
 
 // complex_fft of n doubles (n a power of two, n ≥ 2): a table of n/4 doubles
+// (none for n = 2)
 // and 2 + 2^⌊(log2 n − 1)/2⌋ ints, that is 2 + the largest power of two whose
 // square is at most n/2.
 constexpr FftWorkSizes fft_work_sizes_1d(int n_doubles) {
-    const int table = n_doubles / 4 > 0 ? n_doubles / 4 : 1;
-    return {2 + fft_work_detail::root_power(n_doubles / 2), table};
+    return {2 + fft_work_detail::root_power(n_doubles / 2), n_doubles / 4};
 }
 
 // complex_fft_2d of n1 rows of n2 doubles: a table of max(2·n1, n2)/4 doubles
@@ -34,7 +34,7 @@ constexpr FftWorkSizes fft_work_sizes_1d(int n_doubles) {
 constexpr FftWorkSizes fft_work_sizes_2d(int n1_rows, int n2_doubles) {
     const int longest = 2 * n1_rows > n2_doubles ? 2 * n1_rows : n2_doubles;
     const int side = n1_rows > n2_doubles / 2 ? n1_rows : n2_doubles / 2;
-    return {2 + fft_work_detail::root_power(side), longest / 4 > 0 ? longest / 4 : 1};
+    return {2 + fft_work_detail::root_power(side), longest / 4};
 }
 
 static_assert(fft_work_sizes_1d(128).index_work_ints == 10 && fft_work_sizes_1d(128).twiddle_doubles == 32);

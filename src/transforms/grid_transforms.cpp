@@ -5,6 +5,7 @@
 
 #include "alloc/work_arrays.h"
 #include "fft/complex_fft_2d.h"
+#include "fft/work_sizes.h"
 #include "transforms/time_transforms.h"
 
 namespace lattice_bubble {
@@ -14,6 +15,10 @@ inline constexpr int lattice_row_doubles = 2 * lattice_size;  // one row of the 
 // The engine needs a quarter of a row; a row and a quarter (20 doubles for
 // 8 × 8) leaves room.
 inline constexpr int lattice_twiddle_doubles = lattice_row_doubles + lattice_row_doubles / 4;
+// 2 + ⌊√(64 + 0.5)⌋ index ints below hold 2 + lattice_size.
+static_assert(fft_work_sizes_2d(lattice_size, lattice_row_doubles).twiddle_doubles <= lattice_twiddle_doubles &&
+                  fft_work_sizes_2d(lattice_size, lattice_row_doubles).index_work_ints <= 2 + lattice_size,
+              "the lattice transform's work arrays are as long as the engine asks");
 inline constexpr double inverse_site_count = 1.0 / lattice_points;  // 1/64, exact
 
 // The flag of a space transform, negated for the lattice FFT. −INT_MIN does not

@@ -5,18 +5,21 @@
 
 #include "alloc/work_arrays.h"
 #include "fft/complex_fft.h"
+#include "fft/work_sizes.h"
 #include "model/lattice_model.h"
 
 namespace lattice_bubble {
 namespace {
 
-// Scratch of one wrapper call, sized for the longest transform the engine's
-// callers here could ask for (8192 points); only its head is used.
+// Scratch of one wrapper call, with room for transforms of up to 4096 points
+// (8192 doubles); only its head is used.
 inline constexpr int scratch_doubles = 8193;
 inline constexpr int scratch_index_work = 66;
 inline constexpr int scratch_twiddle = 10240;
 inline constexpr double one_over_fft_points = 1.0 / fft_points;  // 1/64 = 0.015625, exact
-static_assert(2 * fft_points <= scratch_doubles && 2 * fft_points / 4 <= scratch_twiddle,
+inline constexpr FftWorkSizes largest_scratch = fft_work_sizes_1d(8192);
+static_assert(2 * fft_points <= scratch_doubles && largest_scratch.index_work_ints <= scratch_index_work &&
+                  largest_scratch.twiddle_doubles <= scratch_twiddle,
               "the wrappers' scratch holds transforms of up to 4096 points");
 
 // Interleaves `points` values, transforms them with a fresh table, and, when

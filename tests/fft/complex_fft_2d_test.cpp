@@ -8,6 +8,7 @@
 #include <numbers>
 #include <vector>
 
+#include "fft/work_sizes.h"
 #include "support/naive_dft.h"
 
 namespace lattice_bubble {
@@ -56,9 +57,12 @@ private:
     std::vector<double*> pointers_;
 };
 
+// Work arrays large enough for every shape of these tests (up to 8192 rows or
+// values per row).
 struct Work {
-    std::vector<int> index_work = std::vector<int>(2 + 64, 0);
-    std::vector<double> twiddle = std::vector<double>(4096, 0.0);
+    static constexpr FftWorkSizes sizes = fft_work_sizes_2d(8192, 2 * 8192);
+    std::vector<int> index_work = std::vector<int>(sizes.index_work_ints, 0);
+    std::vector<double> twiddle = std::vector<double>(sizes.twiddle_doubles, 0.0);
 };
 
 RowArray transformed(int n1, int n2, const std::vector<LongComplex>& values, int sign) {

@@ -8,6 +8,7 @@
 #include <numbers>
 #include <vector>
 
+#include "fft/work_sizes.h"
 #include "support/naive_dft.h"
 
 namespace lattice_bubble {
@@ -23,8 +24,9 @@ using testing::same_bits;
 
 // Work arrays large enough for every transform of these tests (2^16 points).
 struct Work {
-    std::vector<int> index_work = std::vector<int>(2 + 256, 0);
-    std::vector<double> twiddle = std::vector<double>(1 << 15, 0.0);
+    static constexpr FftWorkSizes sizes = fft_work_sizes_1d(1 << 17);
+    std::vector<int> index_work = std::vector<int>(sizes.index_work_ints, 0);
+    std::vector<double> twiddle = std::vector<double>(sizes.twiddle_doubles, 0.0);
 };
 
 std::vector<double> transform(std::vector<double> data, int sign) {

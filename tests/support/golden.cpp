@@ -8,6 +8,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "fft/work_sizes.h"
+
 namespace lattice_bubble::testing {
 
 std::vector<double> golden_input(std::size_t count, std::uint64_t seed) {
@@ -25,29 +27,19 @@ std::vector<double> golden_input(std::size_t count, std::uint64_t seed) {
     return values;
 }
 
-namespace {
-
-int floor_log2(int value) { return std::bit_width(static_cast<unsigned>(value)) - 1; }
-
-}  // namespace
-
 EngineOutput run_1d(Fft1d fft, int points, int sign, int input) {
     const int n = 2 * points;
-    const int scratch = 1 << ((floor_log2(n) - 1) / 2);
+    const FftWorkSizes sizes = fft_work_sizes_1d(n);
     EngineOutput out{golden_input(static_cast<std::size_t>(n), seed_1d(points, input)),
-                     std::vector<int>(2 + static_cast<std::size_t>(scratch), 0),
-                     std::vector<double>(static_cast<std::size_t>(n / 4), 0.0)};
+                     std::vector<int>(static_cast<std::size_t>(sizes.index_work_ints), 0),
+                     std::vector<double>(static_cast<std::size_t>(sizes.twiddle_doubles), 0.0)};
     fft(n, sign, out.data.data(), out.index_work.data(), out.twiddle.data());
     return out;
 }
 
 EngineOutput run_2d(Fft2d fft, int n1, int columns, int sign) {
     const int n2 = 2 * columns;
-    const int n = std::max(2 * n1, n2);
-    int m = 1;
-    while (2 * m * 2 * m <= std::max(n1, columns)) {
-        m *= 2;
-    }
+    const FftWorkSizes sizes = fft_work_sizes_2d(n1, n2);
     const auto input = golden_input(static_cast<std::size_t>(n1) * n2, seed_2d(n1, columns));
     std::vector<std::vector<double>> storage;
     std::vector<double*> rows;
@@ -58,8 +50,8 @@ EngineOutput run_2d(Fft2d fft, int n1, int columns, int sign) {
         rows.push_back(row.data());
     }
     EngineOutput out{{},
-                     std::vector<int>(2 + static_cast<std::size_t>(m), 0),
-                     std::vector<double>(static_cast<std::size_t>(n / 4), 0.0)};
+                     std::vector<int>(static_cast<std::size_t>(sizes.index_work_ints), 0),
+                     std::vector<double>(static_cast<std::size_t>(sizes.twiddle_doubles), 0.0)};
     fft(n1, n2, sign, rows.data(), out.index_work.data(), out.twiddle.data());
     for (const auto& row : storage) {
         out.data.insert(out.data.end(), row.begin(), row.end());
