@@ -148,14 +148,8 @@ void reverse_and_first_stage(int n, double* const* arrays, int count, const doub
     }
     const int points = n / 2;
     const int row = n >> 2;
-    const int tiles = points / 16;
-    const int top = tiles >> 1;
     const Cx h = Cx::splat(twiddle[2]);
-    int rb = 0;
-    for (int b = 0; b < tiles; b++, rb = next_reversed(rb, top)) {
-        if (b > rb) {
-            continue;
-        }
+    for_each_tile_pair(points / 16, [&](int b, int rb) {
         const BlockTwiddles<Cx> to_b = tile_twiddles(b, points, twiddle);
         const BlockTwiddles<Cx> to_rb = b == rb ? to_b : tile_twiddles(rb, points, twiddle);
         for (int i = 0; i < count; ++i) {
@@ -170,7 +164,7 @@ void reverse_and_first_stage(int n, double* const* arrays, int count, const doub
                 first_stage_tile<Dir>(from_b, rb, to_rb, h, arrays[i], row);
             }
         }
-    }
+    });
 }
 
 // The pass along the columns from rows in natural order, n1 ≥ 32 rows and n2
@@ -185,13 +179,8 @@ void pass_along_columns_reversing(int n1, int n2, double** rows, const double* t
     static constexpr ReversedOrder<4> rev;
     const int quarter = n1 / 4;
     const int tiles = n1 / 16;
-    const int top = tiles >> 1;
     const Cx h = Cx::splat(twiddle[2]);
-    int rb = 0;
-    for (int b = 0; b < tiles; b++, rb = next_reversed(rb, top)) {
-        if (b > rb) {
-            continue;
-        }
+    for_each_tile_pair(tiles, [&](int b, int rb) {
         const int count = b == rb ? 1 : 2;
         const int tile[2] = {b, rb};
         // Rows of the tiles in natural order (h, d), and each butterfly's block.
@@ -230,7 +219,7 @@ void pass_along_columns_reversing(int n1, int n2, double** rows, const double* t
                 }
             }
         }
-    }
+    });
     radix4_pass<Dir, Cx, true>(AlongColumns<Cx>{rows}, n1, n2 / doubles_of<Cx>, twiddle, 4, columns_fuse_last(n1, n2));
 }
 

@@ -49,15 +49,24 @@ LATTICE_BUBBLE_FFT_INLINE void exchange(double* a, int p, int q) {
 
 inline void negate_imag(double* a, int p) { a[p + 1] = -a[p + 1]; }
 
-// Steps r through the bit reverses of 0, 1, 2, … over `bits` bits: from
-// rev(b) to rev(b + 1), with top = 2^(bits − 1) (0 for no bits).
-inline int next_reversed(int r, int top) {
-    int bit = top;
-    while ((r & bit) != 0) {
-        r ^= bit;
-        bit >>= 1;
+// Calls visit(b, rev b) once for every pair of tiles b ≤ rev b among `tiles`
+// (a power of two), rev reversing log2(tiles) bits: a permutation by tiles
+// maps each of the pair onto the other. rev(b + 1) follows from rev(b) by
+// carrying from the top bit down.
+template <class Visit>
+LATTICE_BUBBLE_FFT_INLINE void for_each_tile_pair(int tiles, const Visit& visit) {
+    const int top = tiles >> 1;
+    for (int b = 0, rb = 0; b < tiles; ++b) {
+        if (b <= rb) {
+            visit(b, rb);
+        }
+        int bit = top;
+        while ((rb & bit) != 0) {
+            rb ^= bit;
+            bit >>= 1;
+        }
+        rb |= bit;
     }
-    return r | bit;
 }
 
 // Below this many doubles the array sits in the first-level cache, where the
@@ -77,13 +86,7 @@ inline constexpr int tiled_reversal_doubles = 4096;
 template <class Dir, class Cx>
 void tiled_bit_reverse(int n, double* a) {
     const int row = n >> 2;  // doubles from one high-bits row of a tile to the next
-    const int tiles = n / 32;
-    const int top = tiles >> 1;
-    int rb = 0;
-    for (int b = 0; b < tiles; b++, rb = next_reversed(rb, top)) {
-        if (b > rb) {
-            continue;
-        }
+    for_each_tile_pair(n / 32, [&](int b, int rb) {
         double* x = a + 8 * b;
         double* y = a + 8 * rb;
         Cx u[4][4];
@@ -106,7 +109,7 @@ void tiled_bit_reverse(int n, double* a) {
                 }
             }
         }
-    }
+    });
 }
 
 // The permutation of the n/2 values of a (n ≥ 2) for the exponent's sign Dir:
