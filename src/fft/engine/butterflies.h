@@ -13,14 +13,19 @@
 namespace lattice_bubble::fft_engine {
 namespace {
 
-// The bit reverse of `value` over log2(count) bits.
-constexpr int bit_reversed(int value, int count) {
-    int reversed = 0;
-    for (int bit = 1, mirror = count / 2; bit < count; bit <<= 1, mirror >>= 1) {
-        reversed |= (value & bit) != 0 ? mirror : 0;
+// The values 0 … Points − 1 in bit-reversed order, as a table the compiler
+// builds.
+template <int Points>
+struct ReversedOrder {
+    int index[Points] = {};
+    constexpr ReversedOrder() {
+        for (int p = 0; p < Points; ++p) {
+            for (int bit = 1, mirror = Points / 2; bit < Points; bit <<= 1, mirror >>= 1) {
+                index[p] |= (p & bit) != 0 ? mirror : 0;
+            }
+        }
     }
-    return reversed;
-}
+};
 
 // A twiddle factor as its two parts: doubles, or a lane type with the parts of
 // one factor in every value (or of one factor per value).

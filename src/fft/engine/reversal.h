@@ -85,6 +85,7 @@ inline constexpr int tiled_reversal_doubles = 4096;
 // evict each other's lines.
 template <class Dir, class Cx>
 void tiled_bit_reverse(int n, double* a) {
+    static constexpr ReversedOrder<4> rev;
     const int row = n >> 2;  // doubles from one high-bits row of a tile to the next
     for_each_tile_pair(n / 32, [&](int b, int rb) {
         double* x = a + 8 * b;
@@ -103,9 +104,9 @@ void tiled_bit_reverse(int n, double* a) {
         }
         for (int h = 0; h < 4; ++h) {
             for (int d = 0; d < 4; ++d) {
-                store(x + h * row + 2 * d, v[bit_reversed(d, 4)][bit_reversed(h, 4)]);
+                store(x + h * row + 2 * d, v[rev.index[d]][rev.index[h]]);
                 if (b != rb) {
-                    store(y + h * row + 2 * d, u[bit_reversed(d, 4)][bit_reversed(h, 4)]);
+                    store(y + h * row + 2 * d, u[rev.index[d]][rev.index[h]]);
                 }
             }
         }

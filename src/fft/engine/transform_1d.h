@@ -29,17 +29,6 @@ void first_stage_twiddled_pairs(int begin, int end, double* a, const double* twi
 template <class Dir, bool Conjugate, class Cx, int Fixed>
 void reverse_and_first_stage(int n, double* const* arrays, int count, const double* twiddle);
 
-// The values of `points` (≤ 16) in bit-reversed order.
-template <int Points>
-struct ReversedOrder {
-    int index[Points] = {};
-    constexpr ReversedOrder() {
-        for (int p = 0; p < Points; ++p) {
-            index[p] = bit_reversed(p, Points);
-        }
-    }
-};
-
 template <class Cx>
 LATTICE_BUBBLE_FFT_INLINE Opening<Cx> butterfly_load(const double* a, int j, int l) {
     return open_butterfly(Cx::load(a + j), Cx::load(a + j + l), Cx::load(a + j + 2 * l), Cx::load(a + j + 3 * l));
