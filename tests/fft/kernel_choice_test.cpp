@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -18,6 +19,10 @@
 #include "support/plain_fft.h"
 
 namespace lattice_bubble {
+
+// Test names and failure messages show the lanes by name.
+inline void PrintTo(FftLanes lanes, std::ostream* out) { *out << lanes_name(lanes); }
+
 namespace {
 
 using testing::EngineOutput;
