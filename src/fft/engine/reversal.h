@@ -165,25 +165,14 @@ void bit_reverse(int n, int* scratch, double* a) {
     }
 }
 
-// Every row of n2 doubles into bit-reversed column order. With move_data
-// false only the index list is made: a pass that reads its inputs in
-// bit-reversed order does the moves itself.
+// Every row of n2 doubles into bit-reversed column order, each by the 1-D
+// permutation. With move_data false only the index list is made: a pass that
+// reads its inputs in bit-reversed order does the moves itself.
 template <class Cx>
 void bit_reverse_columns(int n1, int n2, int* scratch, double** rows, bool move_data) {
-    int l = n2;
-    const int m = reversal_offsets(scratch, l, 2);
-    const int m2 = 2 * m;
+    reversal_list<Positive>(n2, scratch);
     for (int i = 0; i < n1 && move_data; ++i) {
-        for (int k = 1; k < m; ++k) {
-            for (int j = 0; j < k; ++j) {
-                const int p = scratch[k] + 2 * j;
-                const int q = scratch[j] + 2 * k;
-                exchange<Cx>(rows[i], p, q);
-                if ((m << 2) <= l) {
-                    exchange<Cx>(rows[i], p + m2, q + m2);
-                }
-            }
-        }
+        bit_reverse<Positive, Cx>(n2, scratch, rows[i]);
     }
 }
 
