@@ -149,7 +149,7 @@ void reverse_and_first_stage(int n, double* const* arrays, int count, const doub
     const int points = n / 2;
     const int row = n >> 2;
     const Cx h = Cx::splat(twiddle[2]);
-    for_each_tile_pair(points / 16, [&](int b, int rb) {
+    for_each_tile_pair(points / 16, [&](int b, int rb) LATTICE_BUBBLE_FFT_LAMBDA {
         const BlockTwiddles<Cx> to_b = tile_twiddles(b, points, twiddle);
         const BlockTwiddles<Cx> to_rb = b == rb ? to_b : tile_twiddles(rb, points, twiddle);
         for (int i = 0; i < count; ++i) {
@@ -180,7 +180,7 @@ void pass_along_columns_reversing(int n1, int n2, double** rows, const double* t
     const int quarter = n1 / 4;
     const int tiles = n1 / 16;
     const Cx h = Cx::splat(twiddle[2]);
-    for_each_tile_pair(tiles, [&](int b, int rb) {
+    for_each_tile_pair(tiles, [&](int b, int rb) LATTICE_BUBBLE_FFT_LAMBDA {
         const int count = b == rb ? 1 : 2;
         const int tile[2] = {b, rb};
         // Rows of the tiles in natural order (h, d), and each butterfly's block.
@@ -215,7 +215,7 @@ void pass_along_columns_reversing(int n1, int n2, double** rows, const double* t
                     const Quad<Cx> y = block[i][g] == 0   ? Dir::plain(e)
                                        : block[i][g] == 1 ? Dir::eighth(e, h)
                                                           : Dir::twiddled(e, twiddles[i][g]);
-                    put_quad(y, [&](int k, Cx v) { store(row[i][4 * g + k] + column, v); });
+                    put_quad(y, [&](int k, Cx v) LATTICE_BUBBLE_FFT_LAMBDA { store(row[i][4 * g + k] + column, v); });
                 }
             }
         }
@@ -267,7 +267,7 @@ void pass_along_rows_transposed(int n1, double** rows, const double* twiddle) {
         for (int p = 0; p < Points; ++p) {
             u[p] = v[reversed.index[p]];
         }
-        tail<Dir, PlainLast<Dir>, Points>(u, t, [&](int p, Cx value) { v[p] = value; });
+        tail<Dir, PlainLast<Dir>, Points>(u, t, [&](int p, Cx value) LATTICE_BUBBLE_FFT_LAMBDA { v[p] = value; });
         for (int k = 0; k < Points / 4; ++k) {
             const Cx x[4] = {v[4 * k], v[4 * k + 1], v[4 * k + 2], v[4 * k + 3]};
             Cx back[4];

@@ -61,7 +61,7 @@ void first_stage_twiddled_pairs<AvxLanes>(int begin, int end, double* a, const d
             x[k] = AvxLanes::load_rows(pair, 2 * k);
         }
         const Quad<AvxLanes> y = Positive::twiddled(open_butterfly(x[0], x[1], x[2], x[3]), tw);
-        put_quad(y, [&](int k, AvxLanes v) { store_rows(pair, 2 * k, v); });
+        put_quad(y, [&](int k, AvxLanes v) LATTICE_BUBBLE_FFT_LAMBDA { store_rows(pair, 2 * k, v); });
     }
 }
 

@@ -240,13 +240,13 @@ LATTICE_BUBBLE_FFT_INLINE void tail(const Cx (&x)[Points], const TailTwiddles<Cx
     if constexpr (Points == 16) {
         const Quad<Cx> b2 = Dir::twiddled(open_butterfly(x[8], x[9], x[10], x[11]), t.g2);
         const Quad<Cx> b3 = Dir::twiddled(open_butterfly(x[12], x[13], x[14], x[15]), t.g3);
-        const auto last = [&put](int r, const Quad<Cx>& z) { put_quad(z, [&](int k, Cx v) { put(r + 4 * k, v); }); };
+        const auto last = [&put](int r, const Quad<Cx>& z) LATTICE_BUBBLE_FFT_LAMBDA { put_quad(z, [&](int k, Cx v) LATTICE_BUBBLE_FFT_LAMBDA { put(r + 4 * k, v); }); };
         last(0, Last::radix4(b0.y0, b1.y0, b2.y0, b3.y0));
         last(1, Last::radix4(b0.y1, b1.y1, b2.y1, b3.y1));
         last(2, Last::radix4(b0.y2, b1.y2, b2.y2, b3.y2));
         last(3, Last::radix4(b0.y3, b1.y3, b2.y3, b3.y3));
     } else {
-        const auto last = [&put](int r, const Opening<Cx>& d) {
+        const auto last = [&put](int r, const Opening<Cx>& d) LATTICE_BUBBLE_FFT_LAMBDA {
             put(r, d.e0);
             put(r + 4, d.e1);
         };

@@ -26,10 +26,13 @@
 
 // Butterflies must be inlined into their loops: a call costs more than the
 // butterfly, and in the wide units it would move registers through memory.
+// The same for the lambdas that carry a loop's body into a helper.
 #if defined(__GNUC__)
 #define LATTICE_BUBBLE_FFT_INLINE inline __attribute__((always_inline))
+#define LATTICE_BUBBLE_FFT_LAMBDA __attribute__((always_inline))
 #else
 #define LATTICE_BUBBLE_FFT_INLINE inline
+#define LATTICE_BUBBLE_FFT_LAMBDA
 #endif
 
 namespace lattice_bubble::fft_engine {

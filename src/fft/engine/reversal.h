@@ -87,7 +87,7 @@ template <class Dir, class Cx>
 void tiled_bit_reverse(int n, double* a) {
     static constexpr ReversedOrder<4> rev;
     const int row = n >> 2;  // doubles from one high-bits row of a tile to the next
-    for_each_tile_pair(n / 32, [&](int b, int rb) {
+    for_each_tile_pair(n / 32, [&](int b, int rb) LATTICE_BUBBLE_FFT_LAMBDA {
         double* x = a + 8 * b;
         double* y = a + 8 * rb;
         Cx u[4][4];
@@ -182,8 +182,8 @@ template <class Cx>
 void bit_reverse_rows(int n1, int n2, int* scratch, double** rows, bool move_data) {
     int l = n1;
     const int m = reversal_offsets(scratch, l, 1);
-    const auto exchange_rows = [n2](double* r, double* s) {
-        in_widest_lanes<Cx>(n2 / 2, [&]<class Lanes>() {
+    const auto exchange_rows = [n2](double* r, double* s) LATTICE_BUBBLE_FFT_LAMBDA {
+        in_widest_lanes<Cx>(n2 / 2, [&]<class Lanes>() LATTICE_BUBBLE_FFT_LAMBDA {
             for (int c = 0; c < n2; c += 2 * Lanes::values) {
                 const Lanes x = Lanes::load(r + c);
                 store(r + c, Lanes::load(s + c));

@@ -36,7 +36,7 @@ LATTICE_BUBBLE_FFT_INLINE Opening<Cx> butterfly_load(const double* a, int j, int
 
 template <class Cx>
 LATTICE_BUBBLE_FFT_INLINE void butterfly_store(double* a, int j, int l, const Quad<Cx>& y) {
-    put_quad(y, [=](int k, Cx v) { store(a + j + k * l, v); });
+    put_quad(y, [=](int k, Cx v) LATTICE_BUBBLE_FFT_LAMBDA { store(a + j + k * l, v); });
 }
 
 // One radix-4 stage of span l over the doubles [begin, end), both multiples of
@@ -106,7 +106,7 @@ void radix4_stage_pair(int begin, int end, int l, double* a, const double* twidd
             for (int q = 0; q < 4; ++q) {
                 y[q] = Positive::twiddled(butterfly_load<Cx>(a, j + 4 * q * l, l), inner[q]);
             }
-            const auto outer_butterfly = [&](int r, Cx x0, Cx x1, Cx x2, Cx x3) {
+            const auto outer_butterfly = [&](int r, Cx x0, Cx x1, Cx x2, Cx x3) LATTICE_BUBBLE_FFT_LAMBDA {
                 butterfly_store(a, j + r * l, 4 * l, Positive::twiddled(open_butterfly(x0, x1, x2, x3), outer));
             };
             outer_butterfly(0, y[0].y0, y[1].y0, y[2].y0, y[3].y0);
@@ -191,7 +191,7 @@ int twiddled_stages(int n, double* a, const double* twiddle, int first, int stop
 // widest lanes the span allows.
 template <class Last, class Cx>
 void last_stage(int n, int l, double* a) {
-    in_widest_lanes<Cx>(l / 2, [&]<class Lanes>() {
+    in_widest_lanes<Cx>(l / 2, [&]<class Lanes>() LATTICE_BUBBLE_FFT_LAMBDA {
         for (int j = 0; j < l; j += doubles_of<Lanes>) {
             if ((l << 2) == n) {
                 butterfly_store(a, j, l,
@@ -213,7 +213,7 @@ void last_two_stages(int n, int l, double* const* arrays, int count, const doubl
     if constexpr (Fixed > 0) {
         count = Fixed;
     }
-    const auto run = [&]<int Points>() {
+    const auto run = [&]<int Points>() LATTICE_BUBBLE_FFT_LAMBDA {
         const TailTwiddles<Cx> t = tail_twiddles<Cx, Points>(twiddle);
         for (int i = 0; i < count; ++i) {
             for (int j = 0; j < l; j += doubles_of<Cx>) {
@@ -222,7 +222,7 @@ void last_two_stages(int n, int l, double* const* arrays, int count, const doubl
                 for (int k = 0; k < Points; ++k) {
                     x[k] = Cx::load(a + k * l);
                 }
-                tail<Dir, Last, Points>(x, t, [=](int k, Cx v) { store(a + k * l, v); });
+                tail<Dir, Last, Points>(x, t, [=](int k, Cx v) LATTICE_BUBBLE_FFT_LAMBDA { store(a + k * l, v); });
             }
         }
     };
@@ -253,7 +253,7 @@ void small_transform(double* a, const double* twiddle) {
         butterfly_store(a, 0, 2, LastOf1d<Dir>::radix4(x[0], x[1], x[2], x[3]));
     } else {
         tail<Positive, LastOf1d<Dir>, Points>(x, tail_twiddles<Cx, Points>(twiddle),
-                                              [=](int p, Cx v) { store(a + 2 * p, v); });
+                                              [=](int p, Cx v) LATTICE_BUBBLE_FFT_LAMBDA { store(a + 2 * p, v); });
     }
 }
 

@@ -49,7 +49,7 @@ LATTICE_BUBBLE_FFT_INLINE void butterfly(const Access& x, int p, int span, int l
     for (int line = 0; line < lines; ++line) {
         const Quad<Cx> y = kernel(open_butterfly(x.get(p, line), x.get(p + span, line), x.get(p + 2 * span, line),
                                                  x.get(p + 3 * span, line)));
-        put_quad(y, [&](int k, Cx v) { x.put(p + k * span, line, v); });
+        put_quad(y, [&](int k, Cx v) LATTICE_BUBBLE_FFT_LAMBDA { x.put(p + k * span, line, v); });
     }
 }
 
@@ -60,7 +60,7 @@ LATTICE_BUBBLE_FFT_INLINE void tail_of_line(const Access& x, int p, int line, in
     for (int k = 0; k < Points; ++k) {
         v[k] = x.get(p + k * span, line);
     }
-    tail<Dir, PlainLast<Dir>, Points>(v, t, [&](int k, Cx value) { x.put(p + k * span, line, value); });
+    tail<Dir, PlainLast<Dir>, Points>(v, t, [&](int k, Cx value) LATTICE_BUBBLE_FFT_LAMBDA { x.put(p + k * span, line, value); });
 }
 
 // The stages over `count` elements of every line, from span first_span on (a
@@ -71,7 +71,7 @@ void radix4_pass(const Access& x, int count, int lines, const double* twiddle, i
     int span = first_span;
     while (2 * span < count) {
         if (Fused && fuse_last && (count == 8 * span || count == 16 * span)) {
-            const auto run = [&]<int Points>() {
+            const auto run = [&]<int Points>() LATTICE_BUBBLE_FFT_LAMBDA {
                 const TailTwiddles<Cx> t = tail_twiddles<Cx, Points>(twiddle);
                 for (int p = 0; p < span; ++p) {
                     for (int line = 0; line < lines; ++line) {
@@ -88,17 +88,17 @@ void radix4_pass(const Access& x, int count, int lines, const double* twiddle, i
         }
         const int block = 4 * span;
         for (int p = 0; p < span; ++p) {
-            butterfly<Cx>(x, p, span, lines, [](const Opening<Cx>& e) { return Dir::plain(e); });
+            butterfly<Cx>(x, p, span, lines, [](const Opening<Cx>& e) LATTICE_BUBBLE_FFT_LAMBDA { return Dir::plain(e); });
         }
         if (block < count) {
             const Cx h = Cx::splat(twiddle[2]);
             for (int p = block; p < block + span; ++p) {
-                butterfly<Cx>(x, p, span, lines, [h](const Opening<Cx>& e) { return Dir::eighth(e, h); });
+                butterfly<Cx>(x, p, span, lines, [h](const Opening<Cx>& e) LATTICE_BUBBLE_FFT_LAMBDA { return Dir::eighth(e, h); });
             }
             for (int g = 2; g * block <= count - block; ++g) {
                 const BlockTwiddles<Cx> t = block_twiddles<Cx>(g, twiddle);
                 for (int p = g * block; p < g * block + span; ++p) {
-                    butterfly<Cx>(x, p, span, lines, [&t](const Opening<Cx>& e) { return Dir::twiddled(e, t); });
+                    butterfly<Cx>(x, p, span, lines, [&t](const Opening<Cx>& e) LATTICE_BUBBLE_FFT_LAMBDA { return Dir::twiddled(e, t); });
                 }
             }
         }
@@ -124,7 +124,7 @@ constexpr bool reverses_on_load(int count) {
 // One pass over `count` elements of `lines` lines.
 template <class Dir, class Cx, bool Fused, class Access>
 void pass(const Access& x, int count, int lines, const double* twiddle, bool fuse_last) {
-    const auto reversed_tail = [&]<int Points>() {
+    const auto reversed_tail = [&]<int Points>() LATTICE_BUBBLE_FFT_LAMBDA {
         static constexpr ReversedOrder<Points> reversed;
         const TailTwiddles<Cx> t = tail_twiddles<Cx, Points>(twiddle);
         for (int line = 0; line < lines; ++line) {
@@ -132,7 +132,7 @@ void pass(const Access& x, int count, int lines, const double* twiddle, bool fus
             for (int p = 0; p < Points; ++p) {
                 v[p] = x.get(reversed.index[p], line);
             }
-            tail<Dir, PlainLast<Dir>, Points>(v, t, [&](int p, Cx value) { x.put(p, line, value); });
+            tail<Dir, PlainLast<Dir>, Points>(v, t, [&](int p, Cx value) LATTICE_BUBBLE_FFT_LAMBDA { x.put(p, line, value); });
         }
     };
     if (reverses_on_load<Fused>(count) && count == 8) {
@@ -164,7 +164,7 @@ void pass_along_rows(int n1, int n2, double** rows, const double* twiddle) {
             return;
         }
     }
-    in_widest_lanes<Cx>(n1, [&]<class Lanes>() {
+    in_widest_lanes<Cx>(n1, [&]<class Lanes>() LATTICE_BUBBLE_FFT_LAMBDA {
         int band = band_doubles / n2;
         band = band < Lanes::values ? Lanes::values : (band > n1 ? n1 : band);
         for (int first = 0; first < n1; first += band) {
@@ -201,7 +201,7 @@ void pass_along_columns(int n1, int n2, double** rows, const double* twiddle) {
             return;
         }
     }
-    in_widest_lanes<Cx>(n2 / 2, [&]<class Lanes>() {
+    in_widest_lanes<Cx>(n2 / 2, [&]<class Lanes>() LATTICE_BUBBLE_FFT_LAMBDA {
         pass<Dir, Lanes, Fused>(AlongColumns<Lanes>{rows}, n1, n2 / doubles_of<Lanes>, twiddle,
                                 columns_fuse_last(n1, n2));
     });
