@@ -3,8 +3,6 @@
 
 #include "fft/kernel_choice.h"
 
-#include <atomic>
-
 #include "fft/engine/kernel_table.h"
 
 namespace lattice_bubble {
@@ -36,15 +34,13 @@ bool runs(FftLanes lanes) {
     return static_cast<int>(lanes) < carried_lanes;
 }
 
-std::atomic<const KernelTable*> chosen{nullptr};
-
 FftKernels choose(FftLanes widest, bool fused) {
     auto lanes = static_cast<int>(widest);
     while (lanes > 0 && !runs(static_cast<FftLanes>(lanes))) {
         --lanes;
     }
     const KernelTable& table = carried[lanes][fused ? 1 : 0];
-    chosen.store(&table, std::memory_order_release);
+    fft_engine::chosen_kernels.store(&table, std::memory_order_release);
     return table.kernels;
 }
 
@@ -70,13 +66,6 @@ FftKernels fft_kernels_in_use() { return fft_engine::chosen_table().kernels; }
 
 FftKernels choose_fft_kernels_for_testing(FftLanes widest, bool fused) { return choose(widest, fused); }
 
-const fft_engine::KernelTable& fft_engine::chosen_table() {
-    const KernelTable* table = chosen.load(std::memory_order_acquire);
-    if (table == nullptr) [[unlikely]] {
-        choose_fft_kernels();
-        table = chosen.load(std::memory_order_acquire);
-    }
-    return *table;
-}
+std::atomic<const KernelTable*> fft_engine::chosen_kernels{nullptr};
 
 }  // namespace lattice_bubble

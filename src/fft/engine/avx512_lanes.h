@@ -151,18 +151,22 @@ void reverse_and_first_stage(int n, double* const* arrays, int count, const doub
     const Cx h = Cx::splat(twiddle[2]);
     for_each_tile_pair(points / 16, [&](int b, int rb) LATTICE_BUBBLE_FFT_LAMBDA {
         const BlockTwiddles<Cx> to_b = tile_twiddles(b, points, twiddle);
-        const BlockTwiddles<Cx> to_rb = b == rb ? to_b : tile_twiddles(rb, points, twiddle);
+        if (b == rb) {
+            for (int i = 0; i < count; ++i) {
+                Cx x[4];
+                load_tile<Conjugate>(arrays[i], rb, row, x);
+                first_stage_tile<Dir>(x, b, to_b, h, arrays[i], row);
+            }
+            return;
+        }
+        const BlockTwiddles<Cx> to_rb = tile_twiddles(rb, points, twiddle);
         for (int i = 0; i < count; ++i) {
             Cx from_rb[4];
             Cx from_b[4];
             load_tile<Conjugate>(arrays[i], rb, row, from_rb);
-            if (b != rb) {
-                load_tile<Conjugate>(arrays[i], b, row, from_b);
-            }
+            load_tile<Conjugate>(arrays[i], b, row, from_b);
             first_stage_tile<Dir>(from_rb, b, to_b, h, arrays[i], row);
-            if (b != rb) {
-                first_stage_tile<Dir>(from_b, rb, to_rb, h, arrays[i], row);
-            }
+            first_stage_tile<Dir>(from_b, rb, to_rb, h, arrays[i], row);
         }
     });
 }
@@ -264,12 +268,10 @@ void pass_along_rows_transposed(int n1, double** rows, const double* twiddle) {
             }
         }
         Cx u[Points];
-        for (int p = 0; p < Points; ++p) {
-            u[p] = v[reversed.index[p]];
-        }
-        tail<Dir, PlainLast<Dir>, Points>(u, t, [&](int p, Cx value) LATTICE_BUBBLE_FFT_LAMBDA { v[p] = value; });
+        tail<Dir, PlainLast<Dir>, Points>([&](int p) LATTICE_BUBBLE_FFT_LAMBDA { return v[reversed.index[p]]; }, t,
+                                          [&](int p, Cx value) LATTICE_BUBBLE_FFT_LAMBDA { u[p] = value; });
         for (int k = 0; k < Points / 4; ++k) {
-            const Cx x[4] = {v[4 * k], v[4 * k + 1], v[4 * k + 2], v[4 * k + 3]};
+            const Cx x[4] = {u[4 * k], u[4 * k + 1], u[4 * k + 2], u[4 * k + 3]};
             Cx back[4];
             transpose4(x, back);
             for (int i = 0; i < 4; ++i) {

@@ -229,17 +229,18 @@ LATTICE_BUBBLE_FFT_INLINE TailTwiddles<Cx> tail_twiddles(const double* twiddle) 
 
 // The tail of every transform whose last twiddled stage has a span of a
 // quarter (Points = 16) or an eighth (Points = 8) of its length: that stage's
-// blocks 0 … 3 (or 0 and 1) on x[4b … 4b + 3], then the untwiddled last stage,
-// radix 4 (or radix 2) over the blocks, in registers. Output k goes to
-// put(k, value).
-template <class Dir, class Last, int Points, class Cx, class Put>
-LATTICE_BUBBLE_FFT_INLINE void tail(const Cx (&x)[Points], const TailTwiddles<Cx>& t, const Put& put) {
+// blocks 0 … 3 (or 0 and 1) on the inputs get(4b … 4b + 3), then the
+// untwiddled last stage, radix 4 (or radix 2) over the blocks, in registers.
+// Output k goes to put(k, value). The inputs are fetched block by block, as
+// they are needed, so that fewer registers are live at once.
+template <class Dir, class Last, int Points, class Cx, class Get, class Put>
+LATTICE_BUBBLE_FFT_INLINE void tail(const Get& get, const TailTwiddles<Cx>& t, const Put& put) {
     static_assert(Points == 8 || Points == 16);
-    const Quad<Cx> b0 = Dir::plain(open_butterfly(x[0], x[1], x[2], x[3]));
-    const Quad<Cx> b1 = Dir::eighth(open_butterfly(x[4], x[5], x[6], x[7]), t.h);
+    const Quad<Cx> b0 = Dir::plain(open_butterfly<Cx>(get(0), get(1), get(2), get(3)));
+    const Quad<Cx> b1 = Dir::eighth(open_butterfly<Cx>(get(4), get(5), get(6), get(7)), t.h);
     if constexpr (Points == 16) {
-        const Quad<Cx> b2 = Dir::twiddled(open_butterfly(x[8], x[9], x[10], x[11]), t.g2);
-        const Quad<Cx> b3 = Dir::twiddled(open_butterfly(x[12], x[13], x[14], x[15]), t.g3);
+        const Quad<Cx> b2 = Dir::twiddled(open_butterfly<Cx>(get(8), get(9), get(10), get(11)), t.g2);
+        const Quad<Cx> b3 = Dir::twiddled(open_butterfly<Cx>(get(12), get(13), get(14), get(15)), t.g3);
         const auto last = [&put](int r, const Quad<Cx>& z) LATTICE_BUBBLE_FFT_LAMBDA { put_quad(z, [&](int k, Cx v) LATTICE_BUBBLE_FFT_LAMBDA { put(r + 4 * k, v); }); };
         last(0, Last::radix4(b0.y0, b1.y0, b2.y0, b3.y0));
         last(1, Last::radix4(b0.y1, b1.y1, b2.y1, b3.y1));

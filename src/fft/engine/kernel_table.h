@@ -4,6 +4,8 @@
 // both signs of the exponent. The units define them as constant data (no code
 // runs to build them); kernel_choice.cpp picks one.
 
+#include <atomic>
+
 #include "fft/kernel_choice.h"
 
 namespace lattice_bubble::fft_engine {
@@ -29,7 +31,17 @@ extern const KernelTable sse2_tables[2];
 extern const KernelTable avx_tables[2];
 extern const KernelTable avx512_tables[2];
 
-// The table chosen, choosing the default one if none was.
-const KernelTable& chosen_table();
+// The table chosen (null before the first choice), and the table to run:
+// inline, as the smallest transforms take a few nanoseconds.
+extern std::atomic<const KernelTable*> chosen_kernels;
+
+inline const KernelTable& chosen_table() {
+    const KernelTable* table = chosen_kernels.load(std::memory_order_acquire);
+    if (table == nullptr) [[unlikely]] {
+        choose_fft_kernels();
+        table = chosen_kernels.load(std::memory_order_acquire);
+    }
+    return *table;
+}
 
 }  // namespace lattice_bubble::fft_engine

@@ -30,7 +30,9 @@
 #if defined(__GNUC__)
 #define LATTICE_BUBBLE_FFT_INLINE inline __attribute__((always_inline))
 #define LATTICE_BUBBLE_FFT_LAMBDA __attribute__((always_inline))
+#define LATTICE_BUBBLE_FFT_NOINLINE __attribute__((noinline))
 #else
+#define LATTICE_BUBBLE_FFT_NOINLINE
 #define LATTICE_BUBBLE_FFT_INLINE inline
 #define LATTICE_BUBBLE_FFT_LAMBDA
 #endif

@@ -216,13 +216,10 @@ void last_two_stages(int n, int l, double* const* arrays, int count, const doubl
     const auto run = [&]<int Points>() LATTICE_BUBBLE_FFT_LAMBDA {
         const TailTwiddles<Cx> t = tail_twiddles<Cx, Points>(twiddle);
         for (int i = 0; i < count; ++i) {
+            double* a = arrays[i];
             for (int j = 0; j < l; j += doubles_of<Cx>) {
-                double* a = arrays[i] + j;
-                Cx x[Points];
-                for (int k = 0; k < Points; ++k) {
-                    x[k] = Cx::load(a + k * l);
-                }
-                tail<Dir, Last, Points>(x, t, [=](int k, Cx v) LATTICE_BUBBLE_FFT_LAMBDA { store(a + k * l, v); });
+                tail<Dir, Last, Points>([=](int k) LATTICE_BUBBLE_FFT_LAMBDA { return Cx::load(a + (j + k * l)); }, t,
+                                        [=](int k, Cx v) LATTICE_BUBBLE_FFT_LAMBDA { store(a + (j + k * l), v); });
             }
         }
     };
@@ -242,18 +239,45 @@ using LastOf1d = std::conditional_t<Dir::negative, ConjugatingLast, PlainLast<Po
 template <class Dir, class Cx, int Points>
 void small_transform(double* a, const double* twiddle) {
     static constexpr ReversedOrder<Points> reversed;
-    Cx x[Points];
-    for (int p = 0; p < Points; ++p) {
-        x[p] = Cx::load(a + 2 * reversed.index[p]);
-        if constexpr (Dir::negative) {
-            x[p] = neg_im(x[p]);
+    const auto get = [=](int p) LATTICE_BUBBLE_FFT_LAMBDA {
+        const Cx x = Cx::load(a + 2 * reversed.index[p]);
+        return Dir::negative ? neg_im(x) : x;
+    };
+    const auto put = [=](int p, Cx v) LATTICE_BUBBLE_FFT_LAMBDA { store(a + 2 * p, v); };
+    if constexpr (Points == 4) {
+        put_quad(LastOf1d<Dir>::radix4(get(0), get(1), get(2), get(3)), put);
+    } else {
+        tail<Positive, LastOf1d<Dir>, Points>(get, tail_twiddles<Cx, Points>(twiddle), put);
+    }
+}
+
+// The transform from 32 values on, and of every size without the fused
+// kernels. Not inlined into transform_1d: its frame (aligned for spilled wide
+// registers) would cost the small transforms a good part of their time.
+template <class Dir, class Cx, bool Fused>
+LATTICE_BUBBLE_FFT_NOINLINE void general_transform_1d(int n, double* a, int* scratch, const double* twiddle) {
+    if constexpr (Fused && four_wide<Cx>) {
+        if (n >= 64) {
+            // The bit reversal and the first stage in one pass over 4 × 4
+            // tiles, and the last twiddled stage with the last stage.
+            reversal_list<Dir>(n, scratch);
+            reverse_and_first_stage<Positive, Dir::negative, Cx, 1>(n, &a, 1, twiddle);
+            int last = 8;
+            while ((last << 4) < n) {
+                last <<= 2;
+            }
+            if (last > 8) {
+                twiddled_stages<Cx, Fused>(n, a, twiddle, 8, last);
+            }
+            last_two_stages<Positive, LastOf1d<Dir>, Cx, 1>(n, last, &a, 1, twiddle);
+            return;
         }
     }
-    if constexpr (Points == 4) {
-        butterfly_store(a, 0, 2, LastOf1d<Dir>::radix4(x[0], x[1], x[2], x[3]));
-    } else {
-        tail<Positive, LastOf1d<Dir>, Points>(x, tail_twiddles<Cx, Points>(twiddle),
-                                              [=](int p, Cx v) LATTICE_BUBBLE_FFT_LAMBDA { store(a + 2 * p, v); });
+    if (n > 4) {
+        bit_reverse<Dir, typename Cx::Single>(n, scratch, a);
+        last_stage<LastOf1d<Dir>, Cx>(n, twiddled_stages<Cx, Fused>(n, a, twiddle, 2, n), a);
+    } else if (n == 4) {
+        last_stage<PlainLast<Positive>, Cx>(n, 2, a);  // one radix-2 butterfly, alike for either sign
     }
 }
 
@@ -274,30 +298,8 @@ void transform_1d(int n, double* a, int* scratch, const double* twiddle) {
             reversal_list<Dir>(n, scratch);
             return;
         }
-        if constexpr (four_wide<Cx>) {
-            if (n >= 64) {
-                // The bit reversal and the first stage in one pass over 4 × 4
-                // tiles, and the last twiddled stage with the last stage.
-                reversal_list<Dir>(n, scratch);
-                reverse_and_first_stage<Positive, Dir::negative, Cx, 1>(n, &a, 1, twiddle);
-                int last = 8;
-                while ((last << 4) < n) {
-                    last <<= 2;
-                }
-                if (last > 8) {
-                    twiddled_stages<Cx, Fused>(n, a, twiddle, 8, last);
-                }
-                last_two_stages<Positive, LastOf1d<Dir>, Cx, 1>(n, last, &a, 1, twiddle);
-                return;
-            }
-        }
     }
-    if (n > 4) {
-        bit_reverse<Dir, S>(n, scratch, a);
-        last_stage<LastOf1d<Dir>, Cx>(n, twiddled_stages<Cx, Fused>(n, a, twiddle, 2, n), a);
-    } else if (n == 4) {
-        last_stage<PlainLast<Positive>, Cx>(n, 2, a);  // one radix-2 butterfly, alike for either sign
-    }
+    general_transform_1d<Dir, Cx, Fused>(n, a, scratch, twiddle);
 }
 
 }  // namespace

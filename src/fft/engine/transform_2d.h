@@ -56,11 +56,8 @@ LATTICE_BUBBLE_FFT_INLINE void butterfly(const Access& x, int p, int span, int l
 // The tail on the elements p + k·span of one line (16 or 8 of them).
 template <class Dir, int Points, class Cx, class Access>
 LATTICE_BUBBLE_FFT_INLINE void tail_of_line(const Access& x, int p, int line, int span, const TailTwiddles<Cx>& t) {
-    Cx v[Points];
-    for (int k = 0; k < Points; ++k) {
-        v[k] = x.get(p + k * span, line);
-    }
-    tail<Dir, PlainLast<Dir>, Points>(v, t, [&](int k, Cx value) LATTICE_BUBBLE_FFT_LAMBDA { x.put(p + k * span, line, value); });
+    tail<Dir, PlainLast<Dir>, Points>([&](int k) LATTICE_BUBBLE_FFT_LAMBDA { return x.get(p + k * span, line); }, t,
+                                      [&](int k, Cx v) LATTICE_BUBBLE_FFT_LAMBDA { x.put(p + k * span, line, v); });
 }
 
 // The stages over `count` elements of every line, from span first_span on (a
@@ -128,11 +125,9 @@ void pass(const Access& x, int count, int lines, const double* twiddle, bool fus
         static constexpr ReversedOrder<Points> reversed;
         const TailTwiddles<Cx> t = tail_twiddles<Cx, Points>(twiddle);
         for (int line = 0; line < lines; ++line) {
-            Cx v[Points];
-            for (int p = 0; p < Points; ++p) {
-                v[p] = x.get(reversed.index[p], line);
-            }
-            tail<Dir, PlainLast<Dir>, Points>(v, t, [&](int p, Cx value) LATTICE_BUBBLE_FFT_LAMBDA { x.put(p, line, value); });
+            tail<Dir, PlainLast<Dir>, Points>(
+                [&](int p) LATTICE_BUBBLE_FFT_LAMBDA { return x.get(reversed.index[p], line); }, t,
+                [&](int p, Cx v) LATTICE_BUBBLE_FFT_LAMBDA { x.put(p, line, v); });
         }
     };
     if (reverses_on_load<Fused>(count) && count == 8) {
