@@ -13,8 +13,8 @@ using fft_engine::KernelTable;
 // The tables this build carries, by lanes: the AVX and AVX-512F units are
 // built for every x86-64 target, and SSE2 is part of x86-64.
 #if defined(__x86_64__)
-const KernelTable* const carried[] = {fft_engine::scalar_tables, fft_engine::sse2_tables, fft_engine::avx_tables,
-                                      fft_engine::avx512_tables};
+const KernelTable* const carried[] = {fft_engine::scalar_tables, fft_engine::sse2_tables,
+                                      fft_engine::avx_tables, fft_engine::avx512_tables};
 #else
 const KernelTable* const carried[] = {fft_engine::scalar_tables};
 #endif

@@ -16,7 +16,8 @@ inline constexpr int lattice_row_doubles = 2 * lattice_size;  // one row of the 
 // 8 × 8) leaves room.
 inline constexpr int lattice_twiddle_doubles = lattice_row_doubles + lattice_row_doubles / 4;
 // 2 + ⌊√(64 + 0.5)⌋ index ints below hold 2 + lattice_size.
-static_assert(fft_work_sizes_2d(lattice_size, lattice_row_doubles).twiddle_doubles <= lattice_twiddle_doubles &&
+static_assert(fft_work_sizes_2d(lattice_size, lattice_row_doubles).twiddle_doubles <=
+                      lattice_twiddle_doubles &&
                   fft_work_sizes_2d(lattice_size, lattice_row_doubles).index_work_ints <= 2 + lattice_size,
               "the lattice transform's work arrays are as long as the engine asks");
 inline constexpr double inverse_site_count = 1.0 / lattice_points;  // 1/64, exact

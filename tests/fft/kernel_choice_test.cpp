@@ -53,7 +53,8 @@ void expect_golden(const GoldenRecords& golden, const std::string& key, const En
                    const EngineOutput& plain) {
     const auto table = golden.find("table " + key);
     ASSERT_NE(table, golden.end()) << "no golden table for " << key;
-    if (std::stoull(table->second.at(0), nullptr, 16) != testing::hash_bits(got.twiddle.data(), got.twiddle.size())) {
+    if (std::stoull(table->second.at(0), nullptr, 16) !=
+        testing::hash_bits(got.twiddle.data(), got.twiddle.size())) {
 #if defined(_WIN32)
         expect_plain(key, got, plain);
         return;
@@ -147,13 +148,14 @@ TEST_P(FftKernelTable, BeyondTheGoldenSizesTheBitsAreThePlainTranscriptions) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    EveryTable, FftKernelTable,
-    ::testing::Combine(::testing::Values(FftLanes::scalar, FftLanes::sse2, FftLanes::avx, FftLanes::avx512),
-                       ::testing::Bool()),
-    [](const ::testing::TestParamInfo<Request>& param_info) {
-        return std::string(lanes_name(std::get<0>(param_info.param))) + (std::get<1>(param_info.param) ? "_fused" : "_general");
-    });
+INSTANTIATE_TEST_SUITE_P(EveryTable, FftKernelTable,
+                         ::testing::Combine(::testing::Values(FftLanes::scalar, FftLanes::sse2, FftLanes::avx,
+                                                              FftLanes::avx512),
+                                            ::testing::Bool()),
+                         [](const ::testing::TestParamInfo<Request>& param_info) {
+                             return std::string(lanes_name(std::get<0>(param_info.param))) +
+                                    (std::get<1>(param_info.param) ? "_fused" : "_general");
+                         });
 
 // The program's choice is the widest table the override can reach, with the
 // fused kernels; asking for narrower lanes never gives wider ones.
@@ -163,7 +165,8 @@ TEST(FftKernelChoice, TheDefaultIsTheWidestTableAndTheOverrideNeverWidens) {
     EXPECT_EQ(chosen.lanes, widest.lanes);
     EXPECT_TRUE(chosen.fused);
     for (const FftLanes lanes : {FftLanes::scalar, FftLanes::sse2, FftLanes::avx, FftLanes::avx512}) {
-        EXPECT_LE(static_cast<int>(choose_fft_kernels_for_testing(lanes, false).lanes), static_cast<int>(lanes));
+        EXPECT_LE(static_cast<int>(choose_fft_kernels_for_testing(lanes, false).lanes),
+                  static_cast<int>(lanes));
     }
     EXPECT_EQ(choose_fft_kernels_for_testing(FftLanes::scalar, true).lanes, FftLanes::scalar);
     choose_fft_kernels();

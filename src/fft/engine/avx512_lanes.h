@@ -93,8 +93,8 @@ LATTICE_BUBBLE_FFT_INLINE BlockTwiddles<Avx512Lanes> tile_twiddles(int c, int po
     const Avx512Lanes q2 = gather_twiddles(twiddle, c >> 1, stride);
     const Avx512Lanes q1 = gather_twiddles(twiddle, c, 2 * stride);
     const Avx512Lanes minus_im{flip_signs(dup_im(q2).v, _mm512_set1_epi64(sign_bit))};
-    const Twiddle<Avx512Lanes> t2 =
-        (c & 1) == 0 ? Twiddle<Avx512Lanes>{dup_re(q2), dup_im(q2)} : Twiddle<Avx512Lanes>{minus_im, dup_re(q2)};
+    const Twiddle<Avx512Lanes> t2 = (c & 1) == 0 ? Twiddle<Avx512Lanes>{dup_re(q2), dup_im(q2)}
+                                                 : Twiddle<Avx512Lanes>{minus_im, dup_re(q2)};
     return with_cube(Twiddle<Avx512Lanes>{dup_re(q1), dup_im(q1)}, t2, Avx512Lanes::splat(2.0));
 }
 
@@ -102,8 +102,9 @@ LATTICE_BUBBLE_FFT_INLINE BlockTwiddles<Avx512Lanes> tile_twiddles(int c, int po
 // with the tile's twiddles t (h = cos π/4 for tile 1); the outputs go to the
 // tile's rows at `out`, `row` doubles apart.
 template <class Dir>
-LATTICE_BUBBLE_FFT_INLINE void first_stage_tile(const Avx512Lanes (&x)[4], int c, const BlockTwiddles<Avx512Lanes>& t,
-                                                Avx512Lanes h, double* out, int row) {
+LATTICE_BUBBLE_FFT_INLINE void first_stage_tile(const Avx512Lanes (&x)[4], int c,
+                                                const BlockTwiddles<Avx512Lanes>& t, Avx512Lanes h,
+                                                double* out, int row) {
     const Opening<Avx512Lanes> e = open_butterfly(x[0], x[1], x[2], x[3]);
     Quad<Avx512Lanes> y = Dir::twiddled(e, t);
     if (c < 2) {
@@ -214,17 +215,20 @@ void pass_along_columns_reversing(int n1, int n2, double** rows, const double* t
                 const Cx(&from)[16] = old[count - 1 - i];
                 for (int g = 0; g < 4; ++g) {
                     const int hr = rev.index[g];
-                    const Opening<Cx> e = open_butterfly(from[4 * rev.index[0] + hr], from[4 * rev.index[1] + hr],
-                                                         from[4 * rev.index[2] + hr], from[4 * rev.index[3] + hr]);
+                    const Opening<Cx> e =
+                        open_butterfly(from[4 * rev.index[0] + hr], from[4 * rev.index[1] + hr],
+                                       from[4 * rev.index[2] + hr], from[4 * rev.index[3] + hr]);
                     const Quad<Cx> y = block[i][g] == 0   ? Dir::plain(e)
                                        : block[i][g] == 1 ? Dir::eighth(e, h)
                                                           : Dir::twiddled(e, twiddles[i][g]);
-                    put_quad(y, [&](int k, Cx v) LATTICE_BUBBLE_FFT_LAMBDA { store(row[i][4 * g + k] + column, v); });
+                    put_quad(y, [&](int k, Cx v)
+                                    LATTICE_BUBBLE_FFT_LAMBDA { store(row[i][4 * g + k] + column, v); });
                 }
             }
         }
     });
-    radix4_pass<Dir, Cx, true>(AlongColumns<Cx>{rows}, n1, n2 / doubles_of<Cx>, twiddle, 4, columns_fuse_last(n1, n2));
+    radix4_pass<Dir, Cx, true>(AlongColumns<Cx>{rows}, n1, n2 / doubles_of<Cx>, twiddle, 4,
+                               columns_fuse_last(n1, n2));
 }
 
 // The pass along the rows, n2 ≥ 64, from columns in natural order: bands of
@@ -259,8 +263,8 @@ void pass_along_rows_transposed(int n1, double** rows, const double* twiddle) {
     for (int r = 0; r < n1; r += 4) {
         Cx v[Points];
         for (int k = 0; k < Points / 4; ++k) {
-            const Cx x[4] = {Cx::load(rows[r] + 8 * k), Cx::load(rows[r + 1] + 8 * k), Cx::load(rows[r + 2] + 8 * k),
-                             Cx::load(rows[r + 3] + 8 * k)};
+            const Cx x[4] = {Cx::load(rows[r] + 8 * k), Cx::load(rows[r + 1] + 8 * k),
+                             Cx::load(rows[r + 2] + 8 * k), Cx::load(rows[r + 3] + 8 * k)};
             Cx columns[4];
             transpose4(x, columns);
             for (int s = 0; s < 4; ++s) {
@@ -268,8 +272,9 @@ void pass_along_rows_transposed(int n1, double** rows, const double* twiddle) {
             }
         }
         Cx u[Points];
-        tail<Dir, PlainLast<Dir>, Points>([&](int p) LATTICE_BUBBLE_FFT_LAMBDA { return v[reversed.index[p]]; }, t,
-                                          [&](int p, Cx value) LATTICE_BUBBLE_FFT_LAMBDA { u[p] = value; });
+        tail<Dir, PlainLast<Dir>, Points>(
+            [&](int p) LATTICE_BUBBLE_FFT_LAMBDA { return v[reversed.index[p]]; }, t,
+            [&](int p, Cx value) LATTICE_BUBBLE_FFT_LAMBDA { u[p] = value; });
         for (int k = 0; k < Points / 4; ++k) {
             const Cx x[4] = {u[4 * k], u[4 * k + 1], u[4 * k + 2], u[4 * k + 3]};
             Cx back[4];

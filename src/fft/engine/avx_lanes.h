@@ -52,8 +52,9 @@ void first_stage_twiddled_pairs<AvxLanes>(int begin, int end, double* a, const d
         const AvxLanes q1 = AvxLanes::load(twiddle + 4 * t);
         const __m256d q2 = _mm256_broadcast_pd(reinterpret_cast<const __m128d*>(twiddle + 2 * t));
         // (q2.re, q2.re | −q2.im, −q2.im) and (q2.im, q2.im | q2.re, q2.re)
-        const Twiddle<AvxLanes> t2{{_mm256_xor_pd(_mm256_permute_pd(q2, 0b1100), _mm256_set_pd(-0.0, -0.0, 0.0, 0.0))},
-                                   {_mm256_permute_pd(q2, 0b0011)}};
+        const Twiddle<AvxLanes> t2{
+            {_mm256_xor_pd(_mm256_permute_pd(q2, 0b1100), _mm256_set_pd(-0.0, -0.0, 0.0, 0.0))},
+            {_mm256_permute_pd(q2, 0b0011)}};
         const BlockTwiddles<AvxLanes> tw = with_cube(Twiddle<AvxLanes>{dup_re(q1), dup_im(q1)}, t2, two);
         double* const pair[2] = {a + j, a + j + 8};
         AvxLanes x[4];

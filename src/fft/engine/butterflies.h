@@ -64,8 +64,8 @@ LATTICE_BUBBLE_FFT_INLINE Twiddle<Cx> spread(Twiddle<double> t) {
 template <class Cx>
 LATTICE_BUBBLE_FFT_INLINE BlockTwiddles<Cx> block_twiddles(int b, const double* twiddle) {
     const int s = b % 2 == 0 ? 1 : -1;
-    const BlockTwiddles<double> t =
-        with_cube(Twiddle<double>{twiddle[2 * b], twiddle[2 * b + 1]}, Twiddle<double>{s * twiddle[b], twiddle[b + s]}, 2.0);
+    const BlockTwiddles<double> t = with_cube(Twiddle<double>{twiddle[2 * b], twiddle[2 * b + 1]},
+                                              Twiddle<double>{s * twiddle[b], twiddle[b + s]}, 2.0);
     return {spread<Cx>(t.t1), spread<Cx>(t.t2), spread<Cx>(t.t3)};
 }
 
@@ -131,7 +131,7 @@ struct Positive {
         const Cx y = e.e1 + times_i(e.e3);
         const Cx v = swap(e.e3) + neg_im(e.e1);
         return {e.e0 + e.e2, (dup_re(y) + neg_re(dup_im(y))) * h, im_re(e.e2, e.e0) - im_re(e.e0, e.e2),
-                 (dup_im(v) + neg_re(dup_re(v))) * h};
+                (dup_im(v) + neg_re(dup_re(v))) * h};
     }
     template <class Cx>
     LATTICE_BUBBLE_FFT_INLINE static Quad<Cx> twiddled(const Opening<Cx>& e, const BlockTwiddles<Cx>& t) {
@@ -157,13 +157,14 @@ struct Negative {
         const Cx y = e.e1 - times_i(e.e3);
         const Cx z = swap(e.e3) + neg_re(e.e1);
         return {e.e0 + e.e2, (dup_im(y) + neg_im(dup_re(y))) * h, im_re(e.e0, e.e2) - im_re(e.e2, e.e0),
-                 (dup_re(z) + neg_im(dup_im(z))) * h};
+                (dup_re(z) + neg_im(dup_im(z))) * h};
     }
     // The positive butterfly with every twiddle conjugated.
     template <class Cx>
     LATTICE_BUBBLE_FFT_INLINE static Quad<Cx> twiddled(const Opening<Cx>& e, const BlockTwiddles<Cx>& t) {
         const Cx ie3 = times_i(e.e3);
-        return {e.e0 + e.e2, mul_conj(t.t1, e.e1 - ie3), mul_conj(t.t2, e.e0 - e.e2), mul_conj(t.t3, e.e1 + ie3)};
+        return {e.e0 + e.e2, mul_conj(t.t1, e.e1 - ie3), mul_conj(t.t2, e.e0 - e.e2),
+                mul_conj(t.t3, e.e1 + ie3)};
     }
 };
 
@@ -241,7 +242,9 @@ LATTICE_BUBBLE_FFT_INLINE void tail(const Get& get, const TailTwiddles<Cx>& t, c
     if constexpr (Points == 16) {
         const Quad<Cx> b2 = Dir::twiddled(open_butterfly<Cx>(get(8), get(9), get(10), get(11)), t.g2);
         const Quad<Cx> b3 = Dir::twiddled(open_butterfly<Cx>(get(12), get(13), get(14), get(15)), t.g3);
-        const auto last = [&put](int r, const Quad<Cx>& z) LATTICE_BUBBLE_FFT_LAMBDA { put_quad(z, [&](int k, Cx v) LATTICE_BUBBLE_FFT_LAMBDA { put(r + 4 * k, v); }); };
+        const auto last = [&put](int r, const Quad<Cx>& z) LATTICE_BUBBLE_FFT_LAMBDA {
+            put_quad(z, [&](int k, Cx v) LATTICE_BUBBLE_FFT_LAMBDA { put(r + 4 * k, v); });
+        };
         last(0, Last::radix4(b0.y0, b1.y0, b2.y0, b3.y0));
         last(1, Last::radix4(b0.y1, b1.y1, b2.y1, b3.y1));
         last(2, Last::radix4(b0.y2, b1.y2, b2.y2, b3.y2));

@@ -31,7 +31,8 @@ void reverse_and_first_stage(int n, double* const* arrays, int count, const doub
 
 template <class Cx>
 LATTICE_BUBBLE_FFT_INLINE Opening<Cx> butterfly_load(const double* a, int j, int l) {
-    return open_butterfly(Cx::load(a + j), Cx::load(a + j + l), Cx::load(a + j + 2 * l), Cx::load(a + j + 3 * l));
+    return open_butterfly(Cx::load(a + j), Cx::load(a + j + l), Cx::load(a + j + 2 * l),
+                          Cx::load(a + j + 3 * l));
 }
 
 template <class Cx>
@@ -107,7 +108,8 @@ void radix4_stage_pair(int begin, int end, int l, double* a, const double* twidd
                 y[q] = Positive::twiddled(butterfly_load<Cx>(a, j + 4 * q * l, l), inner[q]);
             }
             const auto outer_butterfly = [&](int r, Cx x0, Cx x1, Cx x2, Cx x3) LATTICE_BUBBLE_FFT_LAMBDA {
-                butterfly_store(a, j + r * l, 4 * l, Positive::twiddled(open_butterfly(x0, x1, x2, x3), outer));
+                butterfly_store(a, j + r * l, 4 * l,
+                                Positive::twiddled(open_butterfly(x0, x1, x2, x3), outer));
             };
             outer_butterfly(0, y[0].y0, y[1].y0, y[2].y0, y[3].y0);
             outer_butterfly(1, y[0].y1, y[1].y1, y[2].y1, y[3].y1);
@@ -129,8 +131,8 @@ void stage(int begin, int end, int l, double* a, const double* twiddle) {
                 butterfly_store(a, 0, l, Positive::plain(butterfly_load<S>(a, 0, l)));
                 butterfly_store(a, 8, l, Positive::eighth(butterfly_load<S>(a, 8, l), S::splat(twiddle[2])));
             }
-            first_stage_twiddled_pairs<std::conditional_t<Cx::values == 2, Cx, typename Cx::Narrower>>(begin, end, a,
-                                                                                                     twiddle);
+            first_stage_twiddled_pairs<std::conditional_t<Cx::values == 2, Cx, typename Cx::Narrower>>(
+                begin, end, a, twiddle);
             return;
         }
     }
@@ -181,7 +183,8 @@ int twiddled_stages(int n, double* a, const double* twiddle, int first, int stop
     const int near = far < near_chunk_doubles ? far : near_chunk_doubles;
     int l = first;
     for (int chunk = 0; chunk < n; chunk += far) {
-        const int after_near = stages_by_chunk<Cx, Fused>(n, chunk, chunk + far, near, first, stop, a, twiddle);
+        const int after_near =
+            stages_by_chunk<Cx, Fused>(n, chunk, chunk + far, near, first, stop, a, twiddle);
         l = stages_by_chunk<Cx, Fused>(n, chunk, chunk + far, far, after_near, stop, a, twiddle);
     }
     return stages_by_chunk<Cx, Fused>(n, 0, n, n, l, stop, a, twiddle);
@@ -195,8 +198,8 @@ void last_stage(int n, int l, double* a) {
         for (int j = 0; j < l; j += doubles_of<Lanes>) {
             if ((l << 2) == n) {
                 butterfly_store(a, j, l,
-                                Last::radix4(Lanes::load(a + j), Lanes::load(a + j + l), Lanes::load(a + j + 2 * l),
-                                             Lanes::load(a + j + 3 * l)));
+                                Last::radix4(Lanes::load(a + j), Lanes::load(a + j + l),
+                                             Lanes::load(a + j + 2 * l), Lanes::load(a + j + 3 * l)));
             } else {
                 const Opening<Lanes> d = Last::radix2(Lanes::load(a + j), Lanes::load(a + j + l));
                 store(a + j, d.e0);
@@ -218,8 +221,9 @@ void last_two_stages(int n, int l, double* const* arrays, int count, const doubl
         for (int i = 0; i < count; ++i) {
             double* a = arrays[i];
             for (int j = 0; j < l; j += doubles_of<Cx>) {
-                tail<Dir, Last, Points>([=](int k) LATTICE_BUBBLE_FFT_LAMBDA { return Cx::load(a + (j + k * l)); }, t,
-                                        [=](int k, Cx v) LATTICE_BUBBLE_FFT_LAMBDA { store(a + (j + k * l), v); });
+                tail<Dir, Last, Points>(
+                    [=](int k) LATTICE_BUBBLE_FFT_LAMBDA { return Cx::load(a + (j + k * l)); }, t,
+                    [=](int k, Cx v) LATTICE_BUBBLE_FFT_LAMBDA { store(a + (j + k * l), v); });
             }
         }
     };

@@ -47,24 +47,27 @@ struct AlongRows {
 template <class Cx, class Access, class Kernel>
 LATTICE_BUBBLE_FFT_INLINE void butterfly(const Access& x, int p, int span, int lines, const Kernel& kernel) {
     for (int line = 0; line < lines; ++line) {
-        const Quad<Cx> y = kernel(open_butterfly(x.get(p, line), x.get(p + span, line), x.get(p + 2 * span, line),
-                                                 x.get(p + 3 * span, line)));
+        const Quad<Cx> y = kernel(open_butterfly(x.get(p, line), x.get(p + span, line),
+                                                 x.get(p + 2 * span, line), x.get(p + 3 * span, line)));
         put_quad(y, [&](int k, Cx v) LATTICE_BUBBLE_FFT_LAMBDA { x.put(p + k * span, line, v); });
     }
 }
 
 // The tail on the elements p + k·span of one line (16 or 8 of them).
 template <class Dir, int Points, class Cx, class Access>
-LATTICE_BUBBLE_FFT_INLINE void tail_of_line(const Access& x, int p, int line, int span, const TailTwiddles<Cx>& t) {
-    tail<Dir, PlainLast<Dir>, Points>([&](int k) LATTICE_BUBBLE_FFT_LAMBDA { return x.get(p + k * span, line); }, t,
-                                      [&](int k, Cx v) LATTICE_BUBBLE_FFT_LAMBDA { x.put(p + k * span, line, v); });
+LATTICE_BUBBLE_FFT_INLINE void tail_of_line(const Access& x, int p, int line, int span,
+                                            const TailTwiddles<Cx>& t) {
+    tail<Dir, PlainLast<Dir>, Points>(
+        [&](int k) LATTICE_BUBBLE_FFT_LAMBDA { return x.get(p + k * span, line); }, t,
+        [&](int k, Cx v) LATTICE_BUBBLE_FFT_LAMBDA { x.put(p + k * span, line, v); });
 }
 
 // The stages over `count` elements of every line, from span first_span on (a
 // power of four: the earlier stages have run). With fuse_last, the last two
 // stages run as one tail.
 template <class Dir, class Cx, bool Fused, class Access>
-void radix4_pass(const Access& x, int count, int lines, const double* twiddle, int first_span, bool fuse_last) {
+void radix4_pass(const Access& x, int count, int lines, const double* twiddle, int first_span,
+                 bool fuse_last) {
     int span = first_span;
     while (2 * span < count) {
         if (Fused && fuse_last && (count == 8 * span || count == 16 * span)) {
@@ -85,17 +88,22 @@ void radix4_pass(const Access& x, int count, int lines, const double* twiddle, i
         }
         const int block = 4 * span;
         for (int p = 0; p < span; ++p) {
-            butterfly<Cx>(x, p, span, lines, [](const Opening<Cx>& e) LATTICE_BUBBLE_FFT_LAMBDA { return Dir::plain(e); });
+            butterfly<Cx>(x, p, span, lines,
+                          [](const Opening<Cx>& e) LATTICE_BUBBLE_FFT_LAMBDA { return Dir::plain(e); });
         }
         if (block < count) {
             const Cx h = Cx::splat(twiddle[2]);
             for (int p = block; p < block + span; ++p) {
-                butterfly<Cx>(x, p, span, lines, [h](const Opening<Cx>& e) LATTICE_BUBBLE_FFT_LAMBDA { return Dir::eighth(e, h); });
+                butterfly<Cx>(x, p, span, lines, [h](const Opening<Cx>& e) LATTICE_BUBBLE_FFT_LAMBDA {
+                    return Dir::eighth(e, h);
+                });
             }
             for (int g = 2; g * block <= count - block; ++g) {
                 const BlockTwiddles<Cx> t = block_twiddles<Cx>(g, twiddle);
                 for (int p = g * block; p < g * block + span; ++p) {
-                    butterfly<Cx>(x, p, span, lines, [&t](const Opening<Cx>& e) LATTICE_BUBBLE_FFT_LAMBDA { return Dir::twiddled(e, t); });
+                    butterfly<Cx>(x, p, span, lines, [&t](const Opening<Cx>& e) LATTICE_BUBBLE_FFT_LAMBDA {
+                        return Dir::twiddled(e, t);
+                    });
                 }
             }
         }
@@ -163,7 +171,8 @@ void pass_along_rows(int n1, int n2, double** rows, const double* twiddle) {
         int band = band_doubles / n2;
         band = band < Lanes::values ? Lanes::values : (band > n1 ? n1 : band);
         for (int first = 0; first < n1; first += band) {
-            pass<Dir, Lanes, Fused>(AlongRows<Lanes>{rows + first}, n2 / 2, band / Lanes::values, twiddle, false);
+            pass<Dir, Lanes, Fused>(AlongRows<Lanes>{rows + first}, n2 / 2, band / Lanes::values, twiddle,
+                                    false);
         }
     });
 }
@@ -210,7 +219,8 @@ template <class Dir, class Cx, bool Fused>
 void transform_2d(int n1, int n2, double** rows, int* scratch, const double* twiddle) {
     if (n2 > 4) {
         const bool tiles = Fused && four_wide<Cx> && n2 >= 64;
-        bit_reverse_columns<typename Cx::Single>(n1, n2, scratch, rows, !reverses_on_load<Fused>(n2 / 2) && !tiles);
+        bit_reverse_columns<typename Cx::Single>(n1, n2, scratch, rows,
+                                                 !reverses_on_load<Fused>(n2 / 2) && !tiles);
     }
     if (n1 > 2) {
         bit_reverse_rows<Cx>(n1, n2, scratch, rows,
