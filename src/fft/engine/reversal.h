@@ -170,7 +170,9 @@ void bit_reverse(int n, int* scratch, double* a) {
 // reads its inputs in bit-reversed order does the moves itself.
 template <class Cx>
 void bit_reverse_columns(int n1, int n2, int* scratch, double** rows, bool move_data) {
-    reversal_list<Positive>(n2, scratch);
+    if (!move_data) {
+        reversal_list<Positive>(n2, scratch);
+    }
     for (int i = 0; i < n1 && move_data; ++i) {
         bit_reverse<Positive, Cx>(n2, scratch, rows[i]);
     }
