@@ -1,5 +1,6 @@
 #include "support/exact_bubble.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -8,34 +9,61 @@
 namespace lattice_bubble::testing {
 namespace {
 
-// The model's own band energies, in long double.
-std::vector<long double> band_long(const StudyModel& model) {
-    const std::vector<double> energy = band_on_grid(model);
-    return {energy.begin(), energy.end()};
+constexpr long double pi = std::numbers::pi_v<long double>;
+
+// The band at every k of the oracle's grid, at x·L + y.
+std::vector<long double> oracle_grid(const StudyModel& model) {
+    const int l = model.lattice;
+    std::vector<long double> e(static_cast<std::size_t>(l * l));
+    for (int x = 0; x < l; ++x) {
+        for (int y = 0; y < l; ++y) {
+            e[static_cast<std::size_t>(x * l + y)] = oracle_band(model, x, y);
+        }
+    }
+    return e;
 }
 
-long double fermi_long(long double beta, long double e) { return 1.0L / (std::exp(beta * e) + 1.0L); }
+// f(e) = 1/(e^{βe} + 1), with no exponent above zero.
+long double fermi_long(long double beta, long double e) {
+    if (e > 0.0L) {
+        const long double boltzmann = std::exp(-beta * e);
+        return boltzmann / (1.0L + boltzmann);
+    }
+    return 1.0L / (1.0L + std::exp(beta * e));
+}
 
 }  // namespace
+
+long double oracle_band(const StudyModel& model, int ix, int iy) {
+    const long double kx = 2.0L * pi * ix / model.lattice;
+    const long double ky = 2.0L * pi * iy / model.lattice;
+    const auto& band = model.band;
+    return 2.0L * band.hopping * (std::cos(kx) + std::cos(ky)) + band.offset - band.mu;
+}
 
 std::vector<LongComplex> exact_bubble(const StudyModel& model, int qx, int qy) {
     const int l = model.lattice;
     const long double beta = model.beta;
-    const std::vector<long double> e = band_long(model);
+    const std::vector<long double> e = oracle_grid(model);
+    std::vector<long double> f(e.size());
+    std::transform(e.begin(), e.end(), f.begin(),
+                   [&](long double energy) { return fermi_long(beta, energy); });
     std::vector<LongComplex> chi(static_cast<std::size_t>(model.bosons()));
     for (int m = 0; m < model.bosons(); ++m) {
-        const long double nu = 2.0L * std::numbers::pi_v<long double> * m / beta;
+        const long double nu = 2.0L * pi * m / beta;
         LongComplex sum = 0.0L;
         for (int x = 0; x < l; ++x) {
             for (int y = 0; y < l; ++y) {
-                const long double e_k = e[static_cast<std::size_t>(x * l + y)];
-                const long double e_kq = e[static_cast<std::size_t>(((x + qx) % l) * l + (y + qy) % l)];
+                const auto k = static_cast<std::size_t>(x * l + y);
+                const auto kq = static_cast<std::size_t>(((x + qx) % l) * l + (y + qy) % l);
+                const long double e_k = e[k];
+                const long double e_kq = e[kq];
                 const long double d = e_kq - e_k;
                 if (m == 0 && beta * std::fabs(d) < 1e-9L) {
-                    const long double f = fermi_long(beta, (e_k + e_kq) / 2.0L);
-                    sum += beta * f * (1.0L - f);
+                    const long double mean = fermi_long(beta, (e_k + e_kq) / 2.0L);
+                    sum += beta * mean * (1.0L - mean);
                 } else {
-                    sum += (fermi_long(beta, e_kq) - fermi_long(beta, e_k)) / LongComplex(-d, nu);
+                    sum += (f[kq] - f[k]) / LongComplex(-d, nu);
                 }
             }
         }
@@ -44,13 +72,29 @@ std::vector<LongComplex> exact_bubble(const StudyModel& model, int qx, int qy) {
     return chi;
 }
 
+LongComplex exact_green_time(const StudyModel& model, int x, int y, long double tau) {
+    const int l = model.lattice;
+    const long double beta = model.beta;
+    LongComplex sum = 0.0L;
+    for (int kx = 0; kx < l; ++kx) {
+        for (int ky = 0; ky < l; ++ky) {
+            const long double e = oracle_band(model, kx, ky);
+            // −e^{−eτ}/(1 + e^{−βe}), for e < 0 as −e^{e(β − τ)}/(1 + e^{βe}).
+            const long double value = e >= 0.0L ? -std::exp(-e * tau) / (1.0L + std::exp(-beta * e))
+                                                : -std::exp(e * (beta - tau)) / (1.0L + std::exp(beta * e));
+            sum += std::polar(
+                value, 2.0L * pi * (static_cast<long double>(kx) * x + static_cast<long double>(ky) * y) / l);
+        }
+    }
+    return sum / static_cast<long double>(l * l);
+}
+
 std::vector<LongComplex> naive_fourier_route(const StudyModel& model) {
     const int l = model.lattice;
     const int n_count = model.frequencies;
     const int t_count = model.times();
     const long double beta = model.beta;
-    const long double pi = std::numbers::pi_v<long double>;
-    const std::vector<long double> e = band_long(model);
+    const std::vector<long double> e = oracle_grid(model);
     const auto sites = static_cast<std::size_t>(l * l);
 
     // G(r, iω_n): per frequency, the k → r sum with e^{+ik·r}, divided by L².
@@ -87,7 +131,7 @@ std::vector<LongComplex> naive_fourier_route(const StudyModel& model) {
                 const LongComplex partner = t == 0 ? -g[0] : g[static_cast<std::size_t>(t_count - t)];
                 LongComplex chi_tau = g[static_cast<std::size_t>(t)] * partner;
                 if (r == 0 && t == 0) {
-                    chi_tau += static_cast<long double>(equal_time_correction);
+                    chi_tau += 0.125L;
                 }
                 sum += std::polar(1.0L, 2 * m * pi * t / t_count) * chi_tau;
             }
@@ -102,6 +146,16 @@ std::vector<LongComplex> naive_fourier_route(const StudyModel& model) {
         }
     }
     return chi;
+}
+
+std::vector<long double> largest_at_each_m(const std::vector<std::vector<LongComplex>>& series) {
+    std::vector<long double> largest(series.empty() ? 0 : series.front().size(), 0.0L);
+    for (const auto& values : series) {
+        for (std::size_t m = 0; m < values.size(); ++m) {
+            largest[m] = std::max(largest[m], std::abs(values[m]));
+        }
+    }
+    return largest;
 }
 
 }  // namespace lattice_bubble::testing

@@ -1,6 +1,9 @@
 #pragma once
 // Independent evaluations of a study's routes, in long double and by the
-// defining sums, for the tests of the routes.
+// defining sums, for the tests of the routes. They share no code with the
+// routes: the band is formed here from its formula on momenta of their own,
+// the occupations from a Fermi function of their own; only the parameters
+// are read from the model.
 
 #include <complex>
 #include <vector>
@@ -11,15 +14,24 @@ namespace lattice_bubble::testing {
 
 using LongComplex = std::complex<long double>;
 
+// e(k) = 2·T·(cos kx + cos ky) + offset − mu at k = 2π·(ix, iy)/L, in long double.
+long double oracle_band(const StudyModel& model, int ix, int iy);
+
 // χ0(q, iν_m), m = 0 … N, at q = (qx, qy)·2π/L: the Lindhard sum
 // (1/L²)·Σ_k [f(e(k+q)) − f(e(k))]/[iν_m − (e(k+q) − e(k))] in long double,
-// straight from f(e) = 1/(e^{βe} + 1), with the band energies of the model
-// (band_energy on the grid, k + q wrapped). Where β·|e(k+q) − e(k)| < 1e-9
-// at ν = 0 the term is its limit β·f·(1 − f) at the mean energy.
+// k + q wrapped. Where β·|e(k+q) − e(k)| < 1e-9 at ν = 0 the term is its
+// limit β·f·(1 − f) at the mean energy.
 std::vector<LongComplex> exact_bubble(const StudyModel& model, int qx, int qy);
+
+// G(r, τ) = (1/L²)·Σ_k e^{ik·r}·(−e^{−e(k)τ}/(1 + e^{−βe(k)})) at r = (x, y),
+// 0 ≤ τ ≤ β: at τ = 0 the limit 0⁺, at τ = β the limit β⁻.
+LongComplex exact_green_time(const StudyModel& model, int x, int y, long double tau);
 
 // The Fourier route of a study by its defining sums, each a naive DFT in long
 // double: χ(q, iν_m) for every q, at (x·L + y)·(N + 1) + m.
 std::vector<LongComplex> naive_fourier_route(const StudyModel& model);
+
+// The largest |value| at each m of several series of one length.
+std::vector<long double> largest_at_each_m(const std::vector<std::vector<LongComplex>>& series);
 
 }  // namespace lattice_bubble::testing
