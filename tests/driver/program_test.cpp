@@ -480,28 +480,6 @@ TEST(Study, FourierColumnOfEveryWaveVectorIsTheGoldenChiFreq) {
     EXPECT_TRUE(std::filesystem::is_empty(plot.dir.path())) << "a study writes no file and starts nothing";
 }
 
-// Every value is computed by one thread in one order: the table is the same
-// bytes on one thread, two, and three (an uneven split), the last count
-// taken from OMP_NUM_THREADS as a user of the field sets it.
-TEST(Study, TheSameTableOnAnyNumberOfThreads) {
-    std::vector<std::string> tables;
-    for (const std::string threads : {"1", "2", "3"}) {
-        PlotRun plot(recording_plotter);
-        plot.run.args = {"--lattice", "16", "--frequencies", "64", "--beta", "2", "--q", "all"};
-        if (threads == "3") {
-            plot.run.env["OMP_NUM_THREADS"] = threads;
-        } else {
-            plot.run.args.insert(plot.run.args.end(), {"--threads", threads});
-        }
-        const auto result = run_program(plot.run);
-        ASSERT_EQ(result.exit_status, 0) << result.err;
-        tables.push_back(result.out);
-    }
-    EXPECT_EQ(split_lines(tables[0]).size(), 11u + 256u * 65u + 255u * 2u);
-    EXPECT_EQ(tables[1], tables[0]);
-    EXPECT_EQ(tables[2], tables[0]);
-}
-
 // --plot: the table first and whole on standard output; then every route's
 // Re χ at the first q inline through the pipe, each data set ended by "e";
 // without a plotting program a warning, and the status stays 0.
