@@ -10,6 +10,7 @@
 // (the build target regenerate_golden runs it on tests/golden of the source tree).
 
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -65,9 +66,10 @@ std::string hex_list(const std::vector<double>& values) {
 // Writes one case's records, after checking it against the plain transcription.
 bool record_case(std::ostringstream& out, const std::string& key, const EngineOutput& ours,
                  const EngineOutput& plain, bool every_value) {
-    out << "hash " << key << " " << std::hex << hash_bits(ours.data.data(), ours.data.size()) << std::dec << "\n";
-    out << "table " << key << " " << std::hex << hash_bits(ours.twiddle.data(), ours.twiddle.size()) << std::dec
+    out << "hash " << key << " " << std::hex << hash_bits(ours.data.data(), ours.data.size()) << std::dec
         << "\n";
+    out << "table " << key << " " << std::hex << hash_bits(ours.twiddle.data(), ours.twiddle.size())
+        << std::dec << "\n";
     if (every_value) {
         out << "values " << key << hex_list(ours.data) << "\n";
     }
@@ -333,6 +335,45 @@ bool check_grid(std::ostringstream& out, const char* name, const Grid<N>& ours, 
     return agreed;
 }
 
+// The direct sum at q and z, written out again from its definition: a band,
+// a Fermi function and a Smith division of its own, in the defined order
+// (unreduced k + q, the 0/0 terms left out, the sum divided by 64 at the end).
+Pair plain_reference(double qx, double qy, Pair z) {
+    const double step = (2.0 * 3.141592653589793) / (8.0 * 1.0);
+    const auto band = [](double kx, double ky) {
+        const double s = std::cos(1.0 * kx) + std::cos(1.0 * ky);
+        return ((2.0 * 2.0) * s + 5.0) - 1.0;
+    };
+    const auto fermi = [](double e) { return 1.0 / (std::exp(1.0 * e) + 1.0); };
+    Pair sum{0.0, 0.0};
+    for (int i = 0; i < 8; ++i) {
+        for (int j = 0; j < 8; ++j) {
+            const double kx = i * step;
+            const double ky = j * step;
+            const double e_kq = band(kx + qx, ky + qy);
+            const double e_k = band(kx, ky);
+            const double d = e_kq - e_k;
+            const Pair b{z.re - d, z.im};
+            if (b.re == 0.0 && b.im == 0.0) {
+                continue;
+            }
+            const double a = fermi(e_kq) - fermi(e_k);  // the numerator (a, 0)
+            Pair term{};
+            if (std::fabs(b.re) >= std::fabs(b.im)) {
+                const double r = b.im / b.re;
+                const double den = b.re + b.im * r;
+                term = Pair{(a + 0.0 * r) / den, (0.0 - a * r) / den};
+            } else {
+                const double r = b.re / b.im;
+                const double den = b.re * r + b.im;
+                term = Pair{(a * r + 0.0) / den, (0.0 * r - a) / den};
+            }
+            sum = Pair{sum.re + term.re, sum.im + term.im};
+        }
+    }
+    return Pair{sum.re / 64.0, sum.im / 64.0};
+}
+
 bool route_file(std::ostringstream& out, std::ostringstream& reports, std::ostringstream& map) {
     const auto grids = std::make_unique<RunGrids>();
     run_transform_pipeline(grids->green_freq, grids->green_time, grids->chi_time, grids->chi_freq, reports);
@@ -396,9 +437,19 @@ bool route_file(std::ostringstream& out, std::ostringstream& reports, std::ostri
 
     agreed = check_grid(out, "green_time", grids->green_time, green_time) && agreed;
     agreed = check_grid(out, "chi_freq", grids->chi_freq, chi_freq) && agreed;
-    // The direct sum has no second transcription: its golden bits pin what
-    // the model computes.
-    check_grid(out, "chi_reference", grids->chi_reference, {});
+    PlainGrid reference;
+    for (int x = 0; x < 8; ++x) {
+        for (int y = 0; y < 8; ++y) {
+            std::vector<Pair> sums;
+            for (int m = 0; m < 17; ++m) {
+                const double step = (2.0 * 3.141592653589793) / (8.0 * 1.0);
+                sums.push_back(
+                    plain_reference(x * step, y * step, Pair{0.0, (3.141592653589793 * (m * 2.0)) / 1.0}));
+            }
+            reference.push_back(sums);
+        }
+    }
+    agreed = check_grid(out, "chi_reference", grids->chi_reference, reference) && agreed;
     return agreed;
 }
 
@@ -442,15 +493,16 @@ int main(int argc, char** argv) {
     const std::string input =
         "# Inputs: golden_input of tests/support/golden.h (53-bit integers times powers of two, exact).\n"
         "# Doubles are written as the 16 hex digits of their bit patterns.\n";
-    bool written = write_file(dir / "fft_1d.golden",
-                              "# Golden bits of complex_fft: N = 1, 2, 4, ..., 16384 points, both signs, a\n"
-                              "# table built in the call; input k is golden_input(2N, seed 65536 k + N), with\n"
-                              "# k = 0 ... 15 for N <= 16 and k = 0 above.\n"
-                              "#   hash <N> <sign> <k> <FNV-1a hash of the bit patterns of the 2N output doubles>\n"
-                              "#   values <N> <sign> <k> <the 2N output doubles>          (N <= 16)\n"
-                              "#   table <N> <sign> <k> <FNV-1a hash of the twiddle table the call built>\n" +
-                                  input + checked,
-                              one.str());
+    bool written =
+        write_file(dir / "fft_1d.golden",
+                   "# Golden bits of complex_fft: N = 1, 2, 4, ..., 16384 points, both signs, a\n"
+                   "# table built in the call; input k is golden_input(2N, seed 65536 k + N), with\n"
+                   "# k = 0 ... 15 for N <= 16 and k = 0 above.\n"
+                   "#   hash <N> <sign> <k> <FNV-1a hash of the bit patterns of the 2N output doubles>\n"
+                   "#   values <N> <sign> <k> <the 2N output doubles>          (N <= 16)\n"
+                   "#   table <N> <sign> <k> <FNV-1a hash of the twiddle table the call built>\n" +
+                       input + checked,
+                   one.str());
     written = write_file(dir / "fft_2d.golden",
                          "# Golden bits of complex_fft_2d: n1 rows of N2 complex values, n1 and N2 in\n"
                          "# {1, 2, 4, ..., 64}, both signs, a table built in the call, input\n"
@@ -488,8 +540,9 @@ int main(int argc, char** argv) {
                          "# direct sum's, printed from the grids of route.golden.\n",
                          reports.str()) &&
               written;
-    written = write_file(dir / "chiw.golden",
-                         "# chiw.dat as a complete run writes it, from chi_freq of route.golden.\n", map.str()) &&
-              written;
+    written =
+        write_file(dir / "chiw.golden",
+                   "# chiw.dat as a complete run writes it, from chi_freq of route.golden.\n", map.str()) &&
+        written;
     return written ? 0 : 1;
 }
