@@ -66,8 +66,8 @@ MapStageOutcome run_map_stage(const BosonGrid& chi_freq, std::ofstream& map_file
     return outcome;
 }
 
-void draw_and_wait(std::FILE* pipe, const PlotProgram& program, std::string_view commands, std::string_view prompt,
-                   std::istream& in, std::ostream& err) {
+void draw_and_wait(std::FILE* pipe, const PlotProgram& program, std::string_view commands,
+                   std::string_view prompt, std::istream& in, std::ostream& err) {
     write_plot_pipe(pipe, commands);
     if (standard_input_is_terminal()) {
         err << prompt << std::endl;

@@ -35,16 +35,15 @@ struct MapStageOutcome {
 // Opens `map_file` (owned by the caller, left open) on chiw.dat in the current
 // directory, writes the map, opens the pipe to the plotting program, sends it
 // the plot command, waits for one character of `in` (end of input returns at
-// once; on a terminal `err` says first what the wait is for) and closes the pipe. Without a pipe the map file is closed and nothing
-// is sent or awaited. A map file that cannot be created or written is reported
-// on `err`, naming the file and the reason; the stage then goes on as usual.
-// A plotting program that is missing, or ends with a failure, is reported on
-// `err` as a warning; the map stays on disk and the outcome is unchanged.
-// Sends `commands` through the open pipe to `program`, waits for one
-// character of `in` (on a terminal `err` first says `prompt`), closes the
-// pipe, and warns on `err` when a program that was found failed.
-void draw_and_wait(std::FILE* pipe, const PlotProgram& program, std::string_view commands, std::string_view prompt,
-                   std::istream& in, std::ostream& err);
+// once; on a terminal `err` says first what the wait is for) and closes the pipe. Without a pipe the map file
+// is closed and nothing is sent or awaited. A map file that cannot be created or written is reported on
+// `err`, naming the file and the reason; the stage then goes on as usual. A plotting program that is missing,
+// or ends with a failure, is reported on `err` as a warning; the map stays on disk and the outcome is
+// unchanged. Sends `commands` through the open pipe to `program`, waits for one character of `in` (on a
+// terminal `err` first says `prompt`), closes the pipe, and warns on `err` when a program that was found
+// failed.
+void draw_and_wait(std::FILE* pipe, const PlotProgram& program, std::string_view commands,
+                   std::string_view prompt, std::istream& in, std::ostream& err);
 
 MapStageOutcome run_map_stage(const BosonGrid& chi_freq, std::ofstream& map_file, std::istream& in,
                               std::ostream& err);

@@ -195,12 +195,12 @@ bool mark_every_number() {
 
 bool mark_descriptors_close_on_exec(CloseOnExecWay way) {
     switch (way) {
-    case CloseOnExecWay::close_range_call:
-        return mark_by_close_range();
-    case CloseOnExecWay::descriptor_listing:
-        return mark_by_listing();
-    case CloseOnExecWay::every_number:
-        return mark_every_number();
+        case CloseOnExecWay::close_range_call:
+            return mark_by_close_range();
+        case CloseOnExecWay::descriptor_listing:
+            return mark_by_listing();
+        case CloseOnExecWay::every_number:
+            return mark_every_number();
     }
     return false;
 }
