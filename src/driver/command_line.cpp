@@ -30,7 +30,8 @@ void write_usage(std::ostream& out) {
         << "\n"
         << "Without arguments: the default run. On an " << lattice << " lattice at beta = 1 it prints both\n"
         << "routes at q = (pi, pi), each as a report headed " << report_heading << " with the values for\n"
-        << "m = 0 ... " << boson_count - 1 << ", first the Fourier route, then the direct sum. Between the two\n"
+        << "m = 0 ... " << boson_count - 1
+        << ", first the Fourier route, then the direct sum. Between the two\n"
         << "it writes the map of Re chi(q, i nu_" << map_frequency << ") to " << map_file_name
         << " in the current directory\n"
         << "(replacing it), draws it with the plotting program (" << plot_program << ", else gnuplot, on\n"
@@ -53,8 +54,10 @@ void write_usage(std::ostream& out) {
         << "  --offset O         band offset           } defaults M = 1, T = 2, O = 5\n"
         << "  --frequencies N    positive fermionic Matsubara frequencies, a power of two from "
         << smallest_frequencies << "\n"
-        << "                     to " << largest_frequencies << "; the run has 2N imaginary times and N + 1 bosonic\n"
-        << "                     frequencies nu_m = 2 pi m/beta, m = 0 ... N; default " << fermion_count << "\n"
+        << "                     to " << largest_frequencies
+        << "; the run has 2N imaginary times and N + 1 bosonic\n"
+        << "                     frequencies nu_m = 2 pi m/beta, m = 0 ... N; default " << fermion_count
+        << "\n"
         << "  --q IX,IY          a wave vector of the table by its grid indices, 0 ... L - 1;\n"
         << "                     repeat it for more (each counts once, in the order given);\n"
         << "  --q all            every wave vector, ix major, iy minor; default L/2,L/2 = (pi, pi)\n"
@@ -84,20 +87,24 @@ void write_usage(std::ostream& out) {
 std::string_view program_version() { return LATTICE_BUBBLE_VERSION; }
 
 int run_command_line(int argc, const char* const* argv) {
-    const Command command = parse_command_line(argc, argv, std::getenv("OMP_NUM_THREADS"), usable_processors());
+    const Command command =
+        parse_command_line(argc, argv, std::getenv("OMP_NUM_THREADS"), usable_processors());
     switch (command.kind) {
-    case CommandKind::default_run:
-        return run();
-    case CommandKind::help:
-        write_usage(std::cout);
-        return status_after_output(exit_complete);
-    case CommandKind::version:
-        std::cout << program_name << " " << program_version() << "\n";
-        return status_after_output(exit_complete);
-    case CommandKind::study:
-        return run_study(command.study);
-    case CommandKind::refused:
-        break;
+        case CommandKind::default_run:
+            return run();
+        case CommandKind::help:
+            write_usage(std::cout);
+            return OutputWatch(false).status(exit_complete, "the usage and its options");
+        case CommandKind::version:
+            std::cout << program_name << " " << program_version() << "\n";
+            return OutputWatch(false).status(exit_complete, "the name and version");
+        case CommandKind::study:
+            if (!command.warning.empty()) {
+                std::cerr << command.warning << std::endl;
+            }
+            return run_study(command.study);
+        case CommandKind::refused:
+            break;
     }
     std::cerr << command.refusal << std::endl;
     return exit_usage_error;

@@ -1,5 +1,6 @@
 #include "driver/run.h"
 
+#include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -16,18 +17,33 @@ namespace lattice_bubble {
 
 // The stages write with std::endl and never look at the stream; a report that
 // could not be written must not end in a status that says success.
-int status_after_output(int status, bool output_was_closed) {
-    std::cout.flush();
-    if (!std::cout || output_was_closed) {
-        std::cerr << stdout_failure_message << std::endl;
-        return status == exit_complete ? exit_output_lost : status;
+void OutputWatch::note() {
+    if (!failed_ && !std::cout) {
+        failed_ = true;
+        error_ = errno;
     }
-    return status;
+}
+
+int OutputWatch::status(int status, std::string_view lost) {
+    std::cout.flush();
+    note();
+    if (!failed_ && !closed_) {
+        return status;
+    }
+    if (closed_) {
+        std::cerr << stdout_closed_start;
+    } else {
+        std::cerr << stdout_failure_start << " (" << (error_ != 0 ? std::strerror(error_) : "unknown reason")
+                  << ")";
+    }
+    std::cerr << "; " << lost << " are lost" << std::endl;
+    return status == exit_complete ? exit_output_lost : status;
 }
 
 int run() {
     // Before any file or pipe is opened, so that none takes a standard number.
     const StandardStreams streams = prepare_standard_streams();
+    OutputWatch output(streams.output_was_closed);
     ignore_broken_pipes();
     install_allocation_failure_handler();
 
@@ -38,6 +54,7 @@ int run() {
 
     // Stage 1: the Fourier route, and its report.
     run_transform_pipeline(grids->green_freq, grids->green_time, grids->chi_time, grids->chi_freq, std::cout);
+    output.note();
 
     // Stage 2: the map file, the plot, the key press.
     const MapStageOutcome map = run_map_stage(grids->chi_freq, map_file, std::cin, std::cerr);
@@ -45,13 +62,14 @@ int run() {
         std::cerr << no_pipe_message << " ("
                   << (map.pipe_error != 0 ? std::strerror(map.pipe_error) : "unknown reason")
                   << "); the reference report was not computed" << std::endl;
-        return status_after_output(exit_no_pipe, streams.output_was_closed);
+        return output.status(exit_no_pipe, "the reports");
     }
 
     // Stage 3: the reference route.
     run_reference_stage(grids->chi_reference, std::cout);
+    output.note();
 
-    return status_after_output(map.map_saved ? exit_complete : exit_output_lost, streams.output_was_closed);
+    return output.status(map.map_saved ? exit_complete : exit_output_lost, "the reports");
 }
 
 }  // namespace lattice_bubble

@@ -116,9 +116,23 @@ int run_study(const StudyRequest& study) {
     }
     const double needed = study_memory_bytes(study);
     if (const std::optional<double> available = available_memory_bytes(); available && needed > *available) {
+        // Which of the routes asked for would fit on its own.
+        std::string alone;
+        const std::pair<bool, const char*> routes[] = {
+            {study.routes.fourier, "fourier"}, {study.routes.tail, "tail"}, {study.routes.direct, "direct"}};
+        const int asked = study.routes.fourier + study.routes.tail + study.routes.direct;
+        for (const auto& [computed, name] : routes) {
+            StudyRequest one = study;
+            one.routes =
+                RouteSet{name == routes[0].second, name == routes[1].second, name == routes[2].second};
+            if (computed && asked > 1 && study_memory_bytes(one) <= *available) {
+                alone += alone.empty() ? std::string(" --routes ") + name : std::string(" or ") + name;
+            }
+        }
         std::cerr << program_name << ": the study needs " << describe_bytes(needed) << " of memory, but only "
                   << describe_bytes(*available) << " is available; nothing was computed (a smaller --lattice "
-                  << "or --frequencies fits)" << std::endl;
+                  << "or --frequencies needs less" << (alone.empty() ? "" : ";" + alone + " alone fits")
+                  << ")" << std::endl;
         return exit_usage_error;
     }
 

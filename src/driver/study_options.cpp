@@ -115,7 +115,7 @@ public:
             const std::string_view name =
                 argument.substr(2, equals == std::string_view::npos ? argument.npos : equals - 2);
             const auto known = std::find_if(std::begin(options), std::end(options),
-                                           [&](const OptionSpec& option) { return option.name == name; });
+                                            [&](const OptionSpec& option) { return option.name == name; });
             if (known == std::end(options)) {
                 refuse_unknown(argument.substr(0, equals));
                 continue;
@@ -155,7 +155,7 @@ public:
         if (refusal_.empty() && !threads_given_) {
             command_.study.threads = usable_processors;
             if (omp_num_threads != nullptr) {
-                take_threads("OMP_NUM_THREADS", omp_num_threads);
+                take_environment_threads(omp_num_threads, usable_processors);
             }
         }
         if (!refusal_.empty()) {
@@ -254,6 +254,23 @@ private:
         command_.study.threads = static_cast<int>(*reading.value);
     }
 
+    // OMP_NUM_THREADS: the first entry of its list, else a warning and every usable processor.
+    void take_environment_threads(std::string_view value, int usable_processors) {
+        std::string_view first = value.substr(0, value.find(','));
+        first.remove_prefix(std::min(first.find_first_not_of(" \t"), first.size()));
+        first = first.substr(0, first.find_last_not_of(" \t") + 1);
+        const Reading<long long> reading = read_integer(first);
+        if (reading.value && *reading.value >= 1 && *reading.value <= largest_threads) {
+            command_.study.threads = static_cast<int>(*reading.value);
+            return;
+        }
+        command_.warning = std::string(program_name) + ": warning: OMP_NUM_THREADS='" + std::string(value) +
+                           "' is not a thread count (" + std::string(threads_accepted) +
+                           ", or a list that begins with one); using the " +
+                           std::to_string(usable_processors) + " processor" +
+                           (usable_processors == 1 ? "" : "s") + " this process may use";
+    }
+
     void take_wave_vector(std::string_view value) {
         StudyRequest& study = command_.study;
         if (value == "all") {
@@ -272,7 +289,7 @@ private:
             return;
         }
         if (*ix.value < 0 || *iy.value < 0 || *ix.value >= largest_lattice || *iy.value >= largest_lattice) {
-            refuse_value("q", value, "outside the grid");
+            q_outside_.emplace_back(value);  // named with the lattice's own range once it is known
             return;
         }
         const std::pair<int, int> q{static_cast<int>(*ix.value), static_cast<int>(*iy.value)};
@@ -310,20 +327,24 @@ private:
     // The lattice may come after the wave vectors: they are checked against it at the end.
     void check_wave_vectors() {
         const StudyRequest& study = command_.study;
+        std::vector<std::string> outside = q_outside_;
         for (std::size_t i = 0; i < study.q.size(); ++i) {
             if (study.q[i].first >= study.model.lattice || study.q[i].second >= study.model.lattice) {
-                refuse("invalid value '" + q_text_[i] +
-                       "' for --q: outside the grid (accepted: IX,IY with integers from 0 to " +
-                       std::to_string(study.model.lattice - 1) + ", or all); nothing was computed");
-                return;
+                outside.push_back(q_text_[i]);
             }
+        }
+        if (!outside.empty()) {
+            refuse("invalid value '" + outside.front() +
+                   "' for --q: outside the grid (accepted: IX,IY with integers from 0 to " +
+                   std::to_string(study.model.lattice - 1) + ", or all); nothing was computed");
         }
     }
 
-    Command command_{CommandKind::study, {}, {}};
+    Command command_{CommandKind::study, {}, {}, {}};
     CommandKind request_ = CommandKind::study;
     std::string refusal_;
     std::vector<std::string> q_text_;
+    std::vector<std::string> q_outside_;  // wave vectors outside every lattice, as given
     bool threads_given_ = false;
 };
 

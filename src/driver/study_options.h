@@ -47,6 +47,7 @@ struct Command {
     CommandKind kind = CommandKind::default_run;
     StudyRequest study;   // for CommandKind::study
     std::string refusal;  // for CommandKind::refused: the one line for standard error, without its end
+    std::string warning;  // for CommandKind::study: a line for standard error before it starts, or empty
 };
 
 // Reads the command line. No argument: the default run. "-h", "--help" or
@@ -56,8 +57,11 @@ struct Command {
 // '-'; names are not abbreviated; "--" ends the options, and a bare word is
 // refused.
 //
-// Without --threads the thread count is OMP_NUM_THREADS where that is set
-// (refused like an option where it is not a count), else `usable_processors`.
+// Without --threads the thread count is OMP_NUM_THREADS where that is set,
+// read as OpenMP programs read it: its first entry (a list such as "4,2"
+// gives 4), blanks around it ignored. An empty or malformed value, or one
+// beyond the accepted range, is ignored with a warning, and the count is
+// `usable_processors`, as it is where the variable is not set.
 [[nodiscard]] Command parse_command_line(int argc, const char* const* argv, const char* omp_num_threads,
                                          int usable_processors);
 

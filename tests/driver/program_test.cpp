@@ -232,7 +232,11 @@ struct FaultCase {
     std::function<void(const PlotRun&)> also = {};  // any further check
 };
 
-const std::string lost_output = std::string(stdout_failure_message) + "\n";
+// The line of a lost standard output: its reason, or that it was closed.
+std::string lost_output(const std::string& reason) {
+    return std::string(stdout_failure_start) + " \\(" + reason + "\\); the reports are lost\n";
+}
+const std::string closed_output = std::string(stdout_closed_start) + "; the reports are lost\n";
 const std::string no_plotter_prefix =
     "lattice_bubble: no plotting program found \\(neither pgnuplot.exe nor gnuplot is on the search path\\); ";
 
@@ -255,7 +259,7 @@ std::vector<FaultCase> fault_cases() {
          0, run_lines, "", Map::as_normal},
         // The plotting program writes to its standard output, which is the run's.
         {"StandardOutputClosed", "#!/bin/sh\ncat > received.txt\necho drawn\n",
-         [](PlotRun& plot) { plot.run.output = Stream::closed; }, exit_output_lost, -1, lost_output, Map::as_normal,
+         [](PlotRun& plot) { plot.run.output = Stream::closed; }, exit_output_lost, -1, closed_output, Map::as_normal,
          received_the_plot_command},
         {"StandardInputClosed", recording_plotter, [](PlotRun& plot) { plot.run.input = Stream::closed; }, 0, run_lines, "",
          Map::as_normal},
@@ -264,9 +268,9 @@ std::vector<FaultCase> fault_cases() {
              plot.run.output = Stream::file;
              plot.run.stdout_target = "/dev/full";
          },
-         exit_output_lost, -1, lost_output, Map::as_normal},
+         exit_output_lost, -1, lost_output("No space left on device"), Map::as_normal},
         {"ReaderOfStandardOutputGone", recording_plotter,
-         [](PlotRun& plot) { plot.run.output = Stream::gone_reader; }, exit_output_lost, -1, lost_output,
+         [](PlotRun& plot) { plot.run.output = Stream::gone_reader; }, exit_output_lost, -1, lost_output("Broken pipe"),
          Map::as_normal, received_the_plot_command},
         {"PlottingProgramStartsWithOnlyThePipeTheStandardStreamsAndDefaultSignals", listing_plotter,
          [](PlotRun&) {}, 0, run_lines, "",

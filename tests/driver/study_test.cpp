@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <numbers>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -245,6 +246,29 @@ INSTANTIATE_TEST_SUITE_P(
                   {"--lattice", "16", "--frequencies", "64", "--beta", "2", "--q", "all"},
                   {"2", "env:3"}}),
     [](const ::testing::TestParamInfo<SplitCase>& param_info) { return param_info.param.name; });
+
+// OMP_NUM_THREADS as OpenMP programs read it: the first entry of a list, blanks
+// around it ignored; an empty or malformed value is ignored with one warning.
+TEST(StudyThreadsFromTheEnvironment, TakeTheFirstEntryOfAListElseWarnAndRun) {
+    const testing::TempDir dir;
+    const auto one = run_study(dir, {"--q", "1,2", "--threads", "1"});
+    const std::string warning =
+        "lattice_bubble: warning: OMP_NUM_THREADS='[^']*' is not a thread count \\(an integer "
+        "from 1 to 1024, or a list that begins with one\\); using the [0-9]+ processors? "
+        "this process may use\n";
+    for (const auto& [value, warned] :
+         {std::pair{"4,2", false}, std::pair{" 3 ", false}, std::pair{"", true}, std::pair{"two", true},
+          std::pair{"0", true}, std::pair{",4", true}}) {
+        testing::ProgramRun run(dir.path());
+        run.args = {"--q", "1,2"};
+        run.env["OMP_NUM_THREADS"] = value;
+        const auto result = testing::run_program(run);
+        EXPECT_EQ(result.exit_status, 0) << value;
+        EXPECT_EQ(result.out, one.out) << value;
+        EXPECT_TRUE(std::regex_match(result.err, std::regex(warned ? warning : "")))
+            << value << ": " << result.err;
+    }
+}
 
 }  // namespace
 }  // namespace lattice_bubble
