@@ -1,21 +1,35 @@
 #!/usr/bin/env bash
 # Draws the pictures of the README with gnuplot's png terminal:
-#   docs/chiw_surface.png  the nu_2 map of chiw.dat as a surface;
-#   docs/routes_pi_pi.png  Re chi(pi, pi, i nu_m) against m for the two routes
-#                          of the default run;
-#   docs/study_pi_pi.png   the same from studies of the default mesh: the
-#                          Fourier route with N = 16 and N = 256 fermionic
-#                          frequencies, and the exact direct sum beside them;
-#   docs/tail_convergence.png  the largest error over every q and m <= 16 of
-#                          the route as defined and of the tail route against
-#                          the exact direct sum, as N doubles from 16 to 512,
-#                          on 8 x 8 at beta = 1 and on 32 x 32 at beta = 10,
-#                          half filling.
-# Usage: docs/make_figures.sh [path/to/lattice_bubble]   (default: build/default/src/lattice_bubble)
+#   chiw_surface.png  the nu_2 map of chiw.dat as a surface;
+#   routes_pi_pi.png  Re chi(pi, pi, i nu_m) against m for the two routes of
+#                     the default run;
+#   study_pi_pi.png   the same from studies of the default mesh: the Fourier
+#                     route with N = 16 and N = 256 fermionic frequencies, and
+#                     the exact direct sum beside them;
+#   tail_convergence.png  the largest error over every q and m <= 16 of the
+#                     route as defined and of the tail route against the exact
+#                     direct sum, as N doubles from 16 to 512, on 8 x 8 at
+#                     beta = 1 and on 32 x 32 at beta = 10, half filling.
+# Usage: docs/make_figures.sh [PROGRAM [DIRECTORY]]
+#   PROGRAM: the built lattice_bubble (default: build/program/src/lattice_bubble,
+#   else build/default/src/lattice_bubble, else lattice_bubble on the search path);
+#   DIRECTORY: where the pictures go (default: docs/).
 set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
-program="$(realpath "${1:-$here/../build/default/src/lattice_bubble}")"
-command -v gnuplot >/dev/null || { echo "gnuplot is needed (Debian package gnuplot-nox)" >&2; exit 1; }
+program="${1:-}"
+if [ -z "$program" ]; then
+  for candidate in "$here/../build/program/src/lattice_bubble" "$here/../build/default/src/lattice_bubble"; do
+    if [ -x "$candidate" ]; then program="$candidate"; break; fi
+  done
+  program="${program:-$(command -v lattice_bubble || true)}"
+fi
+if [ -z "$program" ] || [ ! -x "$program" ]; then
+  echo "make_figures.sh: no lattice_bubble found: build it first (README, Run and test) or name it" >&2
+  exit 1
+fi
+program="$(cd "$(dirname "$program")" && pwd)/$(basename "$program")"
+out="$(mkdir -p "${2:-$here}" && cd "${2:-$here}" && pwd)"
+command -v gnuplot >/dev/null || { echo "make_figures.sh: gnuplot is needed (Debian package gnuplot-nox)" >&2; exit 1; }
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
@@ -30,17 +44,28 @@ reports() { sed -n "$1,$2p" "$work/reports.txt" | tr -d '()' | awk -F, '{print N
 reports 2 18 > "$work/fourier.dat"
 reports 21 37 > "$work/direct.dat"
 
-# Studies: columns 1 ix, 2 iy, 3 m, 4 nu, 5 re_fourier, 6 im_fourier, 7 re_direct, 8 im_direct.
+# Columns of a study's table by their names: the first line names them after "#".
+pick() {  # pick FILE NAME...: the named columns of every row
+  local file="$1"; shift
+  awk -v names="$*" '
+    NR == 1 { n = split(names, wanted, " "); for (i = 2; i <= NF; ++i) at[$i] = i - 1
+              for (j = 1; j <= n; ++j) if (!(wanted[j] in at)) { print "no column " wanted[j] > "/dev/stderr"; exit 1 } }
+    !/^#/ && NF { line = $(at[wanted[1]]); for (j = 2; j <= n; ++j) line = line " " $(at[wanted[j]]); print line }' "$file"
+}
 "$program" --frequencies 16 > "$work/n16.dat"
 "$program" --frequencies 256 --routes fourier > "$work/n256.dat"
+pick "$work/n16.dat" m re_fourier > "$work/n16_fourier.dat"
+pick "$work/n16.dat" m re_direct > "$work/n16_direct.dat"
+pick "$work/n256.dat" m re_fourier > "$work/n256_fourier.dat"
 
 # Largest |route - direct| over every q and m <= 16: "N fourier tail" per line.
 largest_errors() {
   for n in 16 32 64 128 256 512; do
-    "$program" "$@" --q all --frequencies "$n" | awk -v n="$n" '
-      !/^#/ && NF && $3 <= 16 {
-        e = $5 - $9; if (e < 0) e = -e; if (e > fourier) fourier = e
-        t = $7 - $9; if (t < 0) t = -t; if (t > tail) tail = t
+    "$program" "$@" --q all --frequencies "$n" > "$work/table.dat"
+    pick "$work/table.dat" m re_fourier re_tail re_direct | awk -v n="$n" '
+      $1 <= 16 {
+        e = $2 - $4; if (e < 0) e = -e; if (e > fourier) fourier = e
+        t = $3 - $4; if (t < 0) t = -t; if (t > tail) tail = t
       }
       END { printf "%d %.6e %.6e\n", n, fourier, tail }'
   done
@@ -52,7 +77,7 @@ echo "the same, 32 x 32, beta = 10, half filling:"; cat "$work/errors_32.dat"
 
 gnuplot <<GNUPLOT
 set terminal png size 800,600
-set output '$here/chiw_surface.png'
+set output '$out/chiw_surface.png'
 set title 'Re chi(q, i nu_2) on the 8 x 8 momentum grid'
 set xlabel 'q_x'
 set ylabel 'q_y'
@@ -60,7 +85,7 @@ set ticslevel 0
 set hidden3d
 splot '$work/chiw.dat' with lines title 'chiw.dat'
 
-set output '$here/routes_pi_pi.png'
+set output '$out/routes_pi_pi.png'
 set title 'Re chi(q = (pi, pi), i nu_m)'
 set xlabel 'm'
 set ylabel 'Re chi'
@@ -69,14 +94,14 @@ set xzeroaxis
 plot '$work/fourier.dat' with linespoints title 'Fourier route', \
      '$work/direct.dat' with linespoints title 'direct Brillouin-zone sum'
 
-set output '$here/study_pi_pi.png'
+set output '$out/study_pi_pi.png'
 set title 'Re chi(q = (pi, pi), i nu_m) on the 8 x 8 lattice at beta = 1'
 set xrange [0:16]
-plot '$work/n16.dat' using 3:5 with linespoints title 'Fourier route, N = 16', \
-     '$work/n256.dat' using 3:5 with linespoints title 'Fourier route, N = 256', \
-     '$work/n16.dat' using 3:7 with lines lw 2 title 'direct sum (exact)'
+plot '$work/n16_fourier.dat' with linespoints title 'Fourier route, N = 16', \
+     '$work/n256_fourier.dat' with linespoints title 'Fourier route, N = 256', \
+     '$work/n16_direct.dat' with lines lw 2 title 'direct sum (exact)'
 
-set output '$here/tail_convergence.png'
+set output '$out/tail_convergence.png'
 set title 'Largest |error| over every q and m <= 16 against the exact sum'
 set xlabel 'N (positive fermionic frequencies)'
 set ylabel 'largest |chi(route) - chi(exact)|'
@@ -93,4 +118,4 @@ plot '$work/errors_8.dat' using 1:2 with linespoints lc 1 pt 7 title 'route as d
      1e-2 * 64 / x with lines lc 0 dt 3 title 'slope N^{-1}', \
      4e-7 * (64 / x)**4 with lines lc 0 dt 4 title 'slope N^{-4}'
 GNUPLOT
-echo "wrote $here/chiw_surface.png, $here/routes_pi_pi.png, $here/study_pi_pi.png and $here/tail_convergence.png"
+echo "wrote $out/chiw_surface.png, $out/routes_pi_pi.png, $out/study_pi_pi.png and $out/tail_convergence.png"
