@@ -14,11 +14,14 @@ and the memory bound 1.3 x L^2 (N + 1) x 16 bytes per Fourier route plus
 
 usage: bench/study_bench.py [--program PATH] [--threads K] [--repeat R]
                             [--mesh L,N ...] [--routes fourier,tail]
+The program is the one the README's build makes (build/program, else
+build/default), unless --program names another.
 """
 import argparse
 import os
 import platform
 import re
+import shutil
 import statistics
 import subprocess
 import sys
@@ -43,6 +46,15 @@ def measure(command, repeat, env=None):
         peaks.append(usage.ru_maxrss * 1024)  # kilobytes on Linux
         outs.append(out)
     return statistics.median(times), max(peaks), outs
+
+
+def built_program():
+    """The README's build of the program, else lattice_bubble on the search path."""
+    for build in ("program", "default"):
+        path = os.path.join(HERE, "..", "build", build, "src", "lattice_bubble")
+        if os.access(path, os.X_OK):
+            return os.path.normpath(path)
+    return shutil.which("lattice_bubble")
 
 
 def available_memory():
@@ -70,12 +82,14 @@ def processor():
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument("--program", default=os.path.join(HERE, "..", "build", "default", "src", "lattice_bubble"))
+    parser.add_argument("--program", default=built_program())
     parser.add_argument("--threads", type=int, default=os.cpu_count())
-    parser.add_argument("--repeat", type=int, default=3)
+    parser.add_argument("--repeat", type=int, default=5)
     parser.add_argument("--mesh", action="append", help="L,N (default 64,256 and 256,1024)")
     parser.add_argument("--routes", default="fourier,tail")
     args = parser.parse_args()
+    if args.program is None or not os.access(args.program, os.X_OK):
+        sys.exit("study_bench.py: no lattice_bubble found: build it first (README, Run and test) or give --program")
     meshes = [tuple(int(v) for v in m.split(",")) for m in (args.mesh or ["64,256", "256,1024"])]
     routes = args.routes.split(",")
     with_numpy = numpy_available()
@@ -100,9 +114,10 @@ def main():
             command = [args.program, "--lattice", str(lattice), "--frequencies", str(frequencies), "--routes",
                        route, "--q", f"{centre},{centre}", "--threads", str(args.threads)]
             seconds, peak, _ = measure(command, args.repeat)
-            ratio = f"{seconds / numpy_time:.3f} ({seconds / numpy_process:.3f})" if numpy_time else "-"
+            # numpy's computation of a small mesh can round to 0 s: the ratio is then left out.
+            ratio = (f"{seconds / numpy_time:.3f} ({seconds / numpy_process:.3f})" if numpy_time else "-")
             numpy_cells = (f"{numpy_time:.2f} s ({numpy_process:.2f} s) | {numpy_peak / 1e9:.2f} GB"
-                           if numpy_time else "- | -")
+                           if numpy_time is not None else "- | -")
             print(f"| {lattice} x {lattice}, {frequencies} | {route} | {seconds:.3f} s | {peak / 1e9:.3f} GB | "
                   f"{bound / 1e9:.3f} GB | {numpy_cells} | {ratio} |")
 
