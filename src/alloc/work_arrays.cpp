@@ -7,14 +7,14 @@
 #include <limits>
 #include <new>
 
+#include "common/program.h"
+
 namespace lattice_bubble {
 
 void allocation_failure() {
     std::fwrite(allocation_failure_message.data(), 1, allocation_failure_message.size(), stderr);
-    std::exit(allocation_failure_status);
+    std::exit(exit_out_of_memory);
 }
-
-void install_allocation_failure_handler() { std::set_new_handler(allocation_failure); }
 
 namespace {
 

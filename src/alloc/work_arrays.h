@@ -18,15 +18,10 @@
 namespace lattice_bubble {
 
 inline constexpr std::string_view allocation_failure_message = "Allocation Failure!\n";
-inline constexpr int allocation_failure_status = 1;
 
 // The one fatal path of a refused allocation: "Allocation Failure!\n" on
-// standard error, then exit with status 1.
+// standard error, then exit with status 1 (exit_out_of_memory).
 [[noreturn]] void allocation_failure();
-
-// Sends every refused operator new of the process (grids, strings, streams)
-// down allocation_failure instead of throwing std::bad_alloc.
-void install_allocation_failure_handler();
 
 int* allocate_int_vector(int n);
 void free_int_vector(int* v);

@@ -6,6 +6,8 @@
 
 #include <array>
 #include <cstddef>
+#include <span>
+#include <type_traits>
 
 #include "common/complex.h"
 
@@ -40,6 +42,31 @@ static_assert(sizeof(Complex) == 2 * sizeof(double));
 static_assert(sizeof(FermionGrid) == lattice_points * fermion_count * sizeof(Complex));
 static_assert(sizeof(BosonGrid) == lattice_points * boson_count * sizeof(Complex));
 static_assert(sizeof(TimeGrid) == lattice_points * time_count * sizeof(Complex));
+// A grid of the default run seen as a study's grid (common/series_grid.h):
+// lattice_size × lattice_size points, each with the series of its third
+// index, so that the general transforms run on the fixed grids as they are.
+template <std::size_t Third, bool Const>
+class FixedGridView {
+public:
+    using GridType = std::conditional_t<Const, const Grid<Third>, Grid<Third>>;
+    explicit FixedGridView(GridType& grid) : grid_(&grid) {}
+    [[nodiscard]] int lattice() const { return lattice_size; }
+    [[nodiscard]] int slots() const { return static_cast<int>(Third); }
+    [[nodiscard]] auto series(int x, int y) const { return std::span((*grid_)[x][y]); }
+
+private:
+    GridType* grid_;
+};
+
+template <std::size_t Third>
+[[nodiscard]] FixedGridView<Third, false> view_of(Grid<Third>& grid) {
+    return FixedGridView<Third, false>(grid);
+}
+template <std::size_t Third>
+[[nodiscard]] FixedGridView<Third, true> view_of(const Grid<Third>& grid) {
+    return FixedGridView<Third, true>(grid);
+}
+
 // The FFT engine takes powers of two only.
 static_assert((lattice_size & (lattice_size - 1)) == 0 && (time_count & (time_count - 1)) == 0);
 

@@ -7,6 +7,8 @@
 // calling thread, never from a worker).
 
 #include <cstddef>
+#include <exception>
+#include <mutex>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -16,26 +18,42 @@ namespace lattice_bubble {
 // Calls work(scratch[t], begin, end) for t = 0 … scratch.size() − 1 on the
 // ranges [t·count/T, (t + 1)·count/T), range 0 on the calling thread. A thread
 // that the system refuses to start has its range run on the calling thread.
+// What a range throws ends that range; once every thread is done, the first
+// exception thrown is thrown again on the calling thread.
 template <typename Scratch, typename Work>
 void parallel_ranges(long long count, std::vector<Scratch>& scratch, Work work) {
     const auto threads = static_cast<long long>(scratch.size());
     const auto begin = [&](long long t) { return count * t / threads; };
+    std::mutex first_lock;
+    std::exception_ptr first;
+    const auto run = [&](long long t) {
+        try {
+            work(scratch[static_cast<std::size_t>(t)], begin(t), begin(t + 1));
+        } catch (...) {
+            const std::lock_guard<std::mutex> lock(first_lock);
+            if (!first) {
+                first = std::current_exception();
+            }
+        }
+    };
     std::vector<std::thread> started;
     std::vector<long long> refused;
     for (long long t = 1; t < threads; ++t) {
         try {
-            started.emplace_back(
-                [&, t] { work(scratch[static_cast<std::size_t>(t)], begin(t), begin(t + 1)); });
+            started.emplace_back(run, t);
         } catch (const std::system_error&) {
             refused.push_back(t);
         }
     }
-    work(scratch[0], begin(0), begin(1));
+    run(0);
     for (const long long t : refused) {
-        work(scratch[static_cast<std::size_t>(t)], begin(t), begin(t + 1));
+        run(t);
     }
     for (auto& thread : started) {
         thread.join();
+    }
+    if (first) {
+        std::rethrow_exception(first);
     }
 }
 

@@ -10,19 +10,32 @@ namespace {
 
 using fft_engine::KernelTable;
 
-// The tables this build carries, by lanes: the AVX and AVX-512F units are
-// built for every x86-64 target, and SSE2 is part of x86-64.
+// The tables this build carries, by lanes (null where it has none): the AVX
+// and AVX-512F units are built for every x86-64 target but a local build,
+// which carries the widest its processor runs; SSE2 is part of x86-64.
 #if defined(__x86_64__)
-const KernelTable* const carried[] = {fft_engine::scalar_tables, fft_engine::sse2_tables,
-                                      fft_engine::avx_tables, fft_engine::avx512_tables};
+#if !defined(LATTICE_BUBBLE_WITHOUT_AVX)
+const KernelTable* const avx = fft_engine::avx_tables;
+#else
+const KernelTable* const avx = nullptr;
+#endif
+#if !defined(LATTICE_BUBBLE_WITHOUT_AVX512)
+const KernelTable* const avx512 = fft_engine::avx512_tables;
+#else
+const KernelTable* const avx512 = nullptr;
+#endif
+const KernelTable* const carried[] = {fft_engine::scalar_tables, fft_engine::sse2_tables, avx, avx512};
 #else
 const KernelTable* const carried[] = {fft_engine::scalar_tables};
 #endif
 constexpr int carried_lanes = sizeof carried / sizeof carried[0];
 
-// Whether the processor, with its operating system (which must save the
-// wider registers), runs the lanes.
+// Whether the build carries the lanes and the processor, with its operating
+// system (which must save the wider registers), runs them.
 bool runs(FftLanes lanes) {
+    if (static_cast<int>(lanes) >= carried_lanes || carried[static_cast<int>(lanes)] == nullptr) {
+        return false;
+    }
 #if defined(__x86_64__) && defined(__GNUC__)
     if (lanes == FftLanes::avx512) {
         return __builtin_cpu_supports("avx512f");
@@ -31,7 +44,7 @@ bool runs(FftLanes lanes) {
         return __builtin_cpu_supports("avx");
     }
 #endif
-    return static_cast<int>(lanes) < carried_lanes;
+    return true;
 }
 
 FftKernels choose(FftLanes widest, bool fused) {

@@ -7,7 +7,7 @@
 
 namespace lattice_bubble::fft_engine {
 
-const KernelTable avx_tables[2] = {make_table<AvxLanes, false>(FftLanes::avx),
+const KernelTable avx_tables[2] = {make_table<AvxLanes, !general_kernels>(FftLanes::avx),
                                    make_table<AvxLanes, true>(FftLanes::avx)};
 
 }  // namespace lattice_bubble::fft_engine

@@ -9,7 +9,7 @@
 
 namespace lattice_bubble::fft_engine {
 
-const KernelTable avx512_tables[2] = {make_table<Avx512Lanes, false>(FftLanes::avx512),
+const KernelTable avx512_tables[2] = {make_table<Avx512Lanes, !general_kernels>(FftLanes::avx512),
                                       make_table<Avx512Lanes, true>(FftLanes::avx512)};
 
 }  // namespace lattice_bubble::fft_engine

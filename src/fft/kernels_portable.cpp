@@ -5,11 +5,11 @@
 
 namespace lattice_bubble::fft_engine {
 
-const KernelTable scalar_tables[2] = {make_table<ScalarLanes, false>(FftLanes::scalar),
+const KernelTable scalar_tables[2] = {make_table<ScalarLanes, !general_kernels>(FftLanes::scalar),
                                       make_table<ScalarLanes, true>(FftLanes::scalar)};
 
 #if defined(__x86_64__)
-const KernelTable sse2_tables[2] = {make_table<Sse2Lanes, false>(FftLanes::sse2),
+const KernelTable sse2_tables[2] = {make_table<Sse2Lanes, !general_kernels>(FftLanes::sse2),
                                     make_table<Sse2Lanes, true>(FftLanes::sse2)};
 #endif
 

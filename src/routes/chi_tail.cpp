@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/parallel.h"
+#include "transforms/lattice_transforms.h"
 
 namespace lattice_bubble {
 
@@ -43,7 +44,7 @@ SeriesGrid chi_tail_moments(const StudyModel& model, const Workers& workers) {
     // correlation (1/L²)·Σ_k x(k+q)·y(k). Expanding Δf·d and Δf·d³:
     //   c2 = 2·⟨f·ẽ⟩ − C(f, ẽ) − C(ẽ, f)
     //   c4 = 2·⟨f·ẽ³⟩ − 3C(fẽ², ẽ) + 3C(fẽ, ẽ²) − C(f, ẽ³) − C(ẽ³, f) + 3C(ẽ², fẽ) − 3C(ẽ, fẽ²)
-    lattice_towards_real_space(functions, 6, workers);
+    to_real_space(functions, 6, workers);
     SeriesGrid moments(lattice, 2);
     for (int x = 0; x < lattice; ++x) {
         for (int y = 0; y < lattice; ++y) {
@@ -56,7 +57,7 @@ SeriesGrid chi_tail_moments(const StudyModel& model, const Workers& workers) {
                 (((((c(1, 4) * 3.0 - c(2, 3) * 3.0) - c(0, 5)) - c(5, 0)) + c(4, 1) * 3.0) - c(3, 2) * 3.0);
         }
     }
-    lattice_towards_momentum(moments, 2, workers);
+    to_momentum(moments, 2, workers);
     const double c2_constant = 2.0 * (sum_fe / sites);
     const double c4_constant = 2.0 * (sum_fe3 / sites);
     for (int x = 0; x < lattice; ++x) {
@@ -127,6 +128,7 @@ void add_chi_tail_correction(const StudyModel& model, SeriesGrid& chi, const Wor
     workers.start_stage("tail of chi", model.lattice);
     parallel_ranges(model.lattice, no_scratch, [&](int, long long begin, long long end) {
         for (auto x = static_cast<int>(begin); x < end; ++x) {
+            workers.poll();
             for (int y = 0; y < model.lattice; ++y) {
                 const double c2 = moments.series(x, y)[0].re;
                 const double c4 = moments.series(x, y)[1].re;

@@ -13,7 +13,7 @@
 
 #include "common/series_grid.h"
 #include "model/lattice_model.h"
-#include "routes/lattice_slices.h"
+#include "common/workers.h"
 
 namespace lattice_bubble {
 

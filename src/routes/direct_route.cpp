@@ -42,7 +42,7 @@ double DirectSum::bytes(const StudyModel& model, int threads) {
 }
 
 void DirectSum::sum_over_k(int qx, int qy, int m_begin, int m_end, std::span<Complex> chi,
-                           std::vector<double>& sums) const {
+                           std::vector<double>& sums, const Workers& workers) const {
     // sums[4j … 4j + 3]: re, im and their compensations of m = m_begin + j.
     const auto count = static_cast<std::size_t>(m_end - m_begin);
     sums.assign(4 * count, 0.0);
@@ -50,6 +50,7 @@ void DirectSum::sum_over_k(int qx, int qy, int m_begin, int m_end, std::span<Com
     const std::size_t first_dynamic = has_static ? 1 : 0;
     const int mask = lattice_ - 1;  // L is a power of two: k + q wraps by a mask
     for (int x = 0; x < lattice_; ++x) {
+        workers.poll();
         for (int y = 0; y < lattice_; ++y) {
             const std::size_t k = static_cast<std::size_t>(x) * static_cast<std::size_t>(lattice_) +
                                   static_cast<std::size_t>(y);
@@ -91,7 +92,7 @@ void DirectSum::sum_over_k(int qx, int qy, int m_begin, int m_end, std::span<Com
 
 void DirectSum::evaluate(int qx, int qy, std::span<Complex> chi) const {
     std::vector<double> sums;
-    sum_over_k(qx, qy, 0, static_cast<int>(nu_.size()), chi, sums);
+    sum_over_k(qx, qy, 0, static_cast<int>(nu_.size()), chi, sums, Workers{});
 }
 
 void DirectSum::evaluate(std::span<const std::pair<int, int>> wave_vectors, std::span<Complex> chi,
@@ -117,7 +118,7 @@ void DirectSum::evaluate(std::span<const std::pair<int, int>> wave_vectors, std:
             sum_over_k(qx, qy, m_begin, m_end,
                        chi.subspan(static_cast<std::size_t>(i * bosons + m_begin),
                                    static_cast<std::size_t>(m_end - m_begin)),
-                       own);
+                       own, workers);
             if (part == ranges - 1) {
                 workers.advance(1);
             }

@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "common/complex.h"
-#include "common/progress.h"
+#include "common/workers.h"
 #include "model/lattice_model.h"
 
 namespace lattice_bubble {
@@ -44,9 +44,10 @@ public:
 
 private:
     // χ0 at q for m_begin ≤ m < m_end into chi[m − m_begin], with `sums`
-    // (4 doubles per m: re, im, their compensations) as scratch.
-    void sum_over_k(int qx, int qy, int m_begin, int m_end, std::span<Complex> chi,
-                    std::vector<double>& sums) const;
+    // (4 doubles per m: re, im, their compensations) as scratch; the stop
+    // flag polled row by row of k.
+    void sum_over_k(int qx, int qy, int m_begin, int m_end, std::span<Complex> chi, std::vector<double>& sums,
+                    const Workers& workers) const;
 
     int lattice_;
     double beta_;

@@ -5,10 +5,22 @@
 
 #include "alloc/work_arrays.h"
 #include "fft/complex_fft.h"
-#include "fft/work_sizes.h"
 #include "model/lattice_model.h"
 
 namespace lattice_bubble {
+
+void TimeWindow::transform(int sign, bool divide) {
+    complex_fft(static_cast<int>(buffer_.size()), sign, buffer_.data(), work_.index_work.data(),
+                work_.twiddle.data());
+    divided_ = divide;
+}
+
+double TimeWindow::bytes(int frequencies) {
+    return 8.0 * frequencies * sizeof(double) + fft_work_sizes_1d(8 * frequencies).twiddle_doubles * sizeof(double);
+}
+
+// ------------------------------------------------- the default run's fixed sizes
+
 namespace {
 
 // Scratch of one wrapper call, with room for transforms of up to 4096 points
@@ -53,6 +65,39 @@ void wrapped_fft(std::array<Complex, Points>& data, int sign, bool divide) {
     free_double_vector(work);
 }
 
+// The window of the default run: a zeroed 64-slot buffer through time_fft,
+// whose division by 64 is in the values it leaves.
+struct DefinedWindow {
+    FftBuffer buffer{};
+    void put(int slot, Complex value) { buffer[static_cast<std::size_t>(slot)] = value; }
+    [[nodiscard]] Complex get(int slot) const { return buffer[static_cast<std::size_t>(slot)]; }
+    void transform(int sign, bool divide) { time_fft(buffer, sign, divide ? 1 : 0); }
+};
+
+// Carries every site between the time grid and a frequency grid with the
+// one-site transforms to_freq (flag +1) and to_time (flag −1).
+template <std::size_t Frequencies, typename ToFreq, typename ToTime>
+void transform_time(TimeGrid& time_grid, Grid<Frequencies>& freq_grid, int flag, ToFreq to_freq, ToTime to_time) {
+    if (flag != towards_momentum_and_frequency && flag != towards_real_space_and_time) {
+        return;
+    }
+    TimeSeries time{};
+    std::array<Complex, Frequencies> freq{};
+    for (int x = 0; x < lattice_size; ++x) {
+        for (int y = 0; y < lattice_size; ++y) {
+            if (flag == towards_momentum_and_frequency) {
+                time = time_grid[x][y];
+                to_freq(time, freq);
+                freq_grid[x][y] = freq;
+            } else {
+                freq = freq_grid[x][y];
+                to_time(freq, time);
+                time_grid[x][y] = time;
+            }
+        }
+    }
+}
+
 }  // namespace
 
 // Two comparisons rather than sign·sign ≠ 1, which overflows for large |sign|.
@@ -73,58 +118,31 @@ void short_fft(ShortFftBuffer& data, int sign) {
 }
 
 void fermion_freq_to_time(const FermionSeries& freq, TimeSeries& time) {
-    FftBuffer b{};
-    for (int n = 0; n < fermion_count; ++n) {
-        b[2 * n + 1] = freq[n];
-    }
-    for (int i = fermion_count; i < time_count; ++i) {
-        b[2 * i + 1] = conj(freq[time_count - 1 - i]);  // slot 63 − 2n holds −ω_n
-    }
-    time_fft(b, -1, 0);
-    for (int l = 0; l < time_count; ++l) {
-        time[l] = b[l] / beta;  // slots 32 … 63 hold −b[0 … 31] and are not needed
-    }
+    DefinedWindow window;
+    green_t_from_green_w(freq, time, beta, window);
 }
 
 void fermion_time_to_freq(const TimeSeries& time, FermionSeries& freq) {
-    FftBuffer b{};
-    for (int l = 0; l < time_count; ++l) {
-        b[l] = time[l];
-        b[l + time_count] = -time[l];
-    }
-    time_fft(b, 1, 1);
-    for (int n = 0; n < fermion_count; ++n) {
-        freq[n] = b[2 * n + 1] * beta;
-    }
+    DefinedWindow window;
+    green_w_from_green_t(time, freq, beta, window);
 }
 
 void boson_time_to_freq(const TimeSeries& time, BosonSeries& freq) {
-    FftBuffer b{};
-    for (int l = 0; l < time_count; ++l) {
-        b[l] = time[l];
-        b[l + time_count] = time[l];
-    }
-    time_fft(b, 1, 1);
-    for (int m = 0; m < boson_count; ++m) {
-        freq[m] = b[2 * m] * beta;
-    }
+    DefinedWindow window;
+    chi_w_from_chi_t(time, freq, beta, window);
 }
 
 void boson_freq_to_time(const BosonSeries& freq, TimeSeries& time) {
-    FftBuffer b{};  // the odd (fermionic) slots stay zero
-    for (int m = 0; m < boson_count - 1; ++m) {
-        b[2 * m] = freq[m];
-    }
-    for (int i = boson_count - 1; i < time_count; ++i) {
-        b[2 * i] = conj(freq[time_count - i]);  // slot 32 gets conj(ν_16), slot 64 − 2m gets −ν_m
-    }
-    // ν_0 and ν_16 are their own partners: only their real parts belong to a real χ(τ).
-    b[time_count] = Complex{b[time_count].re, 0.0};
-    b[0] = Complex{b[0].re, 0.0};
-    time_fft(b, -1, 0);
-    for (int l = 0; l < time_count; ++l) {
-        time[l] = b[l] / beta;
-    }
+    DefinedWindow window;
+    chi_t_from_chi_w(freq, time, beta, window);
+}
+
+void transform_time_fermion(TimeGrid& time_grid, FermionGrid& freq_grid, int flag) {
+    transform_time(time_grid, freq_grid, flag, fermion_time_to_freq, fermion_freq_to_time);
+}
+
+void transform_time_boson(TimeGrid& time_grid, BosonGrid& freq_grid, int flag) {
+    transform_time(time_grid, freq_grid, flag, boson_time_to_freq, boson_freq_to_time);
 }
 
 }  // namespace lattice_bubble

@@ -1,4 +1,5 @@
 #include "alloc/work_arrays.h"
+#include "common/program.h"
 
 #include <gtest/gtest.h>
 
@@ -77,14 +78,14 @@ TEST(WorkArraysDeathTest, RefusedAllocationEndsTheProcess) {
             allocate_double_tensor3(1 << 20, 1 << 20, 1 << 10);
             std::fputs("returned\n", stdout);
         },
-        ::testing::ExitedWithCode(allocation_failure_status), failure_message);
+        ::testing::ExitedWithCode(exit_out_of_memory), failure_message);
 }
 
 TEST(WorkArraysDeathTest, SizeThatOverflowsEndsTheProcessInsteadOfWrapping) {
     // (2^31 − 1)² · 8 bytes does not fit in 64 bits; 32-bit arithmetic would
     // have wrapped to a small block.
     EXPECT_EXIT(allocate_double_matrix(INT_MAX, INT_MAX),
-                ::testing::ExitedWithCode(allocation_failure_status), failure_message);
+                ::testing::ExitedWithCode(exit_out_of_memory), failure_message);
     EXPECT_EXIT(allocate_int_tensor3(INT_MAX, INT_MAX, INT_MAX), ::testing::ExitedWithCode(1),
                 failure_message);
     EXPECT_EXIT(allocate_int_vector(-1), ::testing::ExitedWithCode(1), failure_message);

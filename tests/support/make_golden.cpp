@@ -21,10 +21,11 @@
 #include <utility>
 #include <vector>
 
-#include "driver/map_stage.h"
-#include "driver/pipeline.h"
-#include "driver/reference_stage.h"
-#include "driver/run_grids.h"
+#include "output/map_stage.h"
+#include "entry/default_run.h"
+#include "routes/fourier_route.h"
+#include "routes/reference_sum.h"
+#include "entry/default_run.h"
 #include "fft/complex_fft.h"
 #include "fft/complex_fft_2d.h"
 #include "model/lattice_model.h"

@@ -1,4 +1,5 @@
-#include "transforms/grid_transforms.h"
+#include "transforms/lattice_transforms.h"
+#include "transforms/time_transforms.h"
 
 #include <gtest/gtest.h>
 

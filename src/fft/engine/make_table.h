@@ -8,6 +8,14 @@
 namespace lattice_bubble::fft_engine {
 namespace {
 
+// A local build (the program's own preset) carries no general kernels: the
+// fused table stands in both places, and the general one is never compiled.
+#if defined(LATTICE_BUBBLE_FUSED_ONLY)
+inline constexpr bool general_kernels = false;
+#else
+inline constexpr bool general_kernels = true;
+#endif
+
 template <class Cx, bool Fused>
 constexpr KernelTable make_table(FftLanes lanes) {
     return {{lanes, Fused},

@@ -1,0 +1,420 @@
+#include "entry/options.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdlib>
+#include <optional>
+#include <ostream>
+
+#include "common/program.h"
+
+namespace lattice_bubble {
+namespace {
+
+// Joins its parts into one string.
+template <typename... Parts>
+std::string join(const Parts&... parts) {
+    std::string text;
+    (text.append(parts), ...);
+    return text;
+}
+
+// A number read from a whole argument, or why it is not one: an integer is
+// decimal digits with an optional sign; a real is what strtod reads, but no
+// hexadecimal, infinity or NaN, which strtod would also take.
+struct Reading {
+    std::optional<double> value;
+    std::string_view problem;
+};
+
+Reading read_number(std::string_view text, bool integer) {
+    const std::string_view unsigned_text =
+        text.substr(text.empty() || (text[0] != '+' && text[0] != '-') ? 0 : 1);
+    const bool digits = !unsigned_text.empty() && unsigned_text.find_first_not_of("0123456789") == text.npos;
+    if (!digits && (text.empty() || text.find_first_not_of("0123456789+-.eE") != text.npos)) {
+        const std::string_view rest = text.substr(std::min(text.find_first_not_of("+-"), text.size()));
+        if (rest.size() > 1 && rest[0] == '0' && (rest[1] == 'x' || rest[1] == 'X')) {
+            return {std::nullopt, "hexadecimal numbers are not accepted"};
+        }
+        if (!rest.empty() && std::string_view("iInN").find(rest[0]) != std::string_view::npos) {
+            return {std::nullopt, "infinity and NaN are not accepted"};
+        }
+        return {std::nullopt, "not a decimal number"};
+    }
+    const std::string copy(text);
+    char* end = nullptr;
+    const double value = std::strtod(copy.c_str(), &end);
+    if (end != copy.c_str() + copy.size()) {
+        return {std::nullopt, "not a decimal number"};
+    }
+    if (integer && !digits) {
+        return {std::nullopt, "not an integer"};
+    }
+    return {value, {}};
+}
+
+// A bound as a person writes it: 4096, 1e-6, 1e6.
+std::string bound_text(double value) {
+    char digits[32];
+    std::string text(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+    if (const auto e = text.find('e'); e != std::string::npos) {
+        const bool negative = text[e + 1] == '-';
+        text = join(text.substr(0, e + 1), negative ? "-" : "",
+                    text.substr(text.find_first_not_of("+-0", e + 1)));
+    }
+    return text;
+}
+
+// ------------------------------------------------------------------ the table
+
+struct ParseState {
+    StudyRequest& study;
+    std::vector<std::string> q_text;     // as given, for the check against the lattice
+    std::vector<std::string> q_outside;  // outside every lattice
+    bool threads_given = false;
+};
+
+enum class Kind { flag, integer, real, text };
+
+struct Option {
+    std::string_view name;
+    std::string_view metavar;  // the value in --help
+    Kind kind;
+    std::string_view help;
+    double lowest = 0.0;  // numbers: the range
+    double highest = 0.0;
+    bool power_of_two = false;
+    int& (*integer)(StudyRequest&) = nullptr;  // where the value goes
+    double& (*real)(StudyRequest&) = nullptr;
+    std::string (*take)(ParseState&, std::string_view) = nullptr;  // text and flags: the problem, or empty
+    std::string (*accepted_text)() = nullptr;                      // text: the form it takes
+    std::string_view default_text = {};  // where the default is not a value of the request
+};
+
+constexpr Option integer_option(std::string_view name, std::string_view metavar, double lowest,
+                                double highest, bool power_of_two, int& (*field)(StudyRequest&),
+                                std::string_view help, std::string_view default_text = {}) {
+    return {name,         metavar, Kind::integer, help,    lowest,  highest,
+            power_of_two, field,   nullptr,       nullptr, nullptr, default_text};
+}
+constexpr Option real_option(std::string_view name, std::string_view metavar, double lowest, double highest,
+                             double& (*field)(StudyRequest&), std::string_view help) {
+    return {name, metavar, Kind::real, help, lowest, highest, false, nullptr, field};
+}
+
+std::string take_wave_vector(ParseState& state, std::string_view value);
+std::string take_routes(ParseState& state, std::string_view value);
+std::string route_names() {
+    std::string names;
+    for (const Route& route : routes()) {
+        names.append(names.empty() ? "" : ", ").append(route.name);
+    }
+    return names;
+}
+
+const Option options[] = {
+    integer_option(
+        "lattice", "L", 2, 4096, true, [](StudyRequest& s) -> int& { return s.model.lattice; },
+        "the L x L lattice, q = 2 pi (ix, iy)/L (the FFT engine takes powers of two)"),
+    real_option(
+        "beta", "B", 1e-6, 1e6, [](StudyRequest& s) -> double& { return s.model.beta; },
+        "inverse temperature"),
+    real_option(
+        "mu", "M", -1e6, 1e6, [](StudyRequest& s) -> double& { return s.model.band.mu; },
+        "chemical potential M, subtracted last from the band (see --offset)"),
+    real_option(
+        "hopping", "T", -1e6, 1e6, [](StudyRequest& s) -> double& { return s.model.band.hopping; },
+        "hopping T of the band (see --offset)"),
+    real_option(
+        "offset", "O", -1e6, 1e6, [](StudyRequest& s) -> double& { return s.model.band.offset; },
+        "offset O of the band e(k) = 2 T (cos kx + cos ky) + O - M"),
+    integer_option(
+        "frequencies", "N", 2, 65536, true, [](StudyRequest& s) -> int& { return s.model.frequencies; },
+        "positive fermionic Matsubara frequencies; the run has 2N imaginary times and N + 1 bosonic "
+        "frequencies nu_m = 2 pi m/beta, m = 0 ... N"),
+    {"q", "IX,IY", Kind::text,
+     "a wave vector of the table by its grid indices; repeat it for more (each counts once, in the order "
+     "given); "
+     "all: every wave vector, ix major, iy minor",
+     0, 0, false, nullptr, nullptr, take_wave_vector,
+     [] { return std::string("IX,IY with integers from 0 to L - 1, or all"); }, "L/2,L/2 = (pi, pi)"},
+    {"routes", "LIST", Kind::text, "the routes of the table:", 0, 0, false, nullptr, nullptr, take_routes,
+     [] { return join("a comma-separated list of ", route_names()); }, "all"},
+    {"plot", "", Kind::flag,
+     "after the table, draw Re chi(q, i nu_m) against m for every route at the first q with the plotting "
+     "program, and wait for Enter",
+     0, 0, false, nullptr, nullptr,
+     [](ParseState& state, std::string_view) {
+         state.study.plot = true;
+         return std::string();
+     }},
+    integer_option(
+        "threads", "K", 1, 1024, false, [](StudyRequest& s) -> int& { return s.threads; },
+        "threads; the table is the same for every K",
+        "OMP_NUM_THREADS (its first entry) when set, else every processor the process may use"),
+};
+
+const Option& option(std::string_view name) {
+    return *std::find_if(std::begin(options), std::end(options),
+                         [&](const Option& o) { return o.name == name; });
+}
+
+// What a value must be, as the refusals and --help say it.
+std::string accepted(const Option& o) {
+    if (o.kind == Kind::text) {
+        return o.accepted_text();
+    }
+    return join(o.kind == Kind::real ? "a decimal number"
+                : o.power_of_two     ? "a power of two"
+                                     : "an integer",
+                " from ", bound_text(o.lowest), " to ", bound_text(o.highest));
+}
+
+// A number of the option's kind within its range, or the problem.
+Reading read_option(const Option& o, std::string_view text) {
+    Reading reading = read_number(text, o.kind == Kind::integer);
+    const double value = reading.value.value_or(0.0);
+    if (reading.value && !(value >= o.lowest && value <= o.highest)) {
+        return {std::nullopt, "out of range"};
+    }
+    if (reading.value && o.power_of_two &&
+        (static_cast<long long>(value) & (static_cast<long long>(value) - 1)) != 0) {
+        return {std::nullopt, "not a power of two"};
+    }
+    return reading;
+}
+
+std::string take_wave_vector(ParseState& state, std::string_view value) {
+    if (value == "all") {
+        state.study.all_q = true;
+        return {};
+    }
+    const std::size_t comma = value.find(',');
+    if (comma == std::string_view::npos) {
+        return "not a pair IX,IY";
+    }
+    const Reading ix = read_number(value.substr(0, comma), true);
+    const Reading iy = read_number(value.substr(comma + 1), true);
+    if (!ix.value || !iy.value) {
+        return std::string(!ix.value ? ix.problem : iy.problem);
+    }
+    const double largest = option("lattice").highest;
+    if (*ix.value < 0 || *iy.value < 0 || *ix.value >= largest || *iy.value >= largest) {
+        state.q_outside.emplace_back(value);  // named with the lattice's own range once it is known
+        return {};
+    }
+    const WaveVector q{static_cast<int>(*ix.value), static_cast<int>(*iy.value)};
+    if (std::find(state.study.q.begin(), state.study.q.end(), q) == state.study.q.end()) {
+        state.study.q.push_back(q);
+        state.q_text.emplace_back(value);
+    }
+    return {};
+}
+
+std::string take_routes(ParseState& state, std::string_view value) {
+    std::vector<const Route*> chosen;
+    for (std::string_view rest = value;;) {
+        const std::string_view name = rest.substr(0, rest.find(','));
+        if (const Route* route = find_route(name)) {
+            chosen.push_back(route);
+        } else {
+            return name.empty() ? "an empty route" : join("unknown route '", name, "'");
+        }
+        if (name.size() == rest.size()) {
+            break;
+        }
+        rest.remove_prefix(name.size() + 1);
+    }
+    state.study.routes.clear();
+    for (const Route& route : routes()) {  // the table's order, each once
+        if (std::find(chosen.begin(), chosen.end(), &route) != chosen.end()) {
+            state.study.routes.push_back(&route);
+        }
+    }
+    return {};
+}
+
+// ------------------------------------------------------------------ parsing
+
+class Parser {
+public:
+    Command parse(int argc, const char* const* argv, const char* omp_num_threads, int usable_processors) {
+        for (int i = 1; i < argc; ++i) {
+            const std::string_view argument = argv[i];
+            if (options_ended_ || argument.size() < 2 || argument[0] != '-') {
+                refuse("unexpected argument '", argument, "'; nothing was computed (see ", program_name,
+                       " --help)");
+                continue;
+            }
+            const std::size_t equals = argument.find('=');
+            const std::string_view name =
+                argument.substr(2, equals == argument.npos ? argument.npos : equals - 2);
+            const auto known = std::find_if(std::begin(options), std::end(options), [&](const Option& o) {
+                return o.name == name && argument[1] == '-';
+            });
+            if (argument == "--") {
+                options_ended_ = true;
+            } else if (argument == "-h" || argument == "--help" || argument == "--version") {
+                request_ = request_ != CommandKind::study ? request_  // the first request is answered
+                           : argument == "--version"      ? CommandKind::version
+                                                          : CommandKind::help;
+            } else if (known == std::end(options) &&
+                       (argument[1] != '-' || (name != "help" && name != "version"))) {
+                refuse("unknown option '", argument.substr(0, equals), "'; nothing was computed (see ",
+                       program_name, " --help)");
+            } else if (known == std::end(options) || (known->kind == Kind::flag && equals != argument.npos)) {
+                refuse("option --", name, " takes no value ('", argument, "'); nothing was computed");
+            } else if (known->kind == Kind::flag) {
+                known->take(state_, {});
+            } else if (equals != argument.npos || i + 1 < argc) {
+                take(*known,
+                     equals != argument.npos ? argument.substr(equals + 1) : std::string_view(argv[++i]));
+            } else {
+                refuse("option --", name, " needs a value (", accepted(*known), "); nothing was computed");
+            }
+        }
+        if (request_ != CommandKind::study) {
+            return Command{request_, {}, {}, {}};
+        }
+        StudyRequest& study = command_.study;
+        for (const Route& route : study.routes.empty() ? routes() : std::span<const Route>{}) {
+            study.routes.push_back(&route);
+        }
+        // The lattice may come after the wave vectors: they are checked against it at the end.
+        for (std::size_t i = 0; i < study.q.size(); ++i) {
+            if (study.q[i].first >= study.model.lattice || study.q[i].second >= study.model.lattice) {
+                state_.q_outside.push_back(state_.q_text[i]);
+            }
+        }
+        if (!state_.q_outside.empty()) {
+            refuse("invalid value '", state_.q_outside.front(),
+                   "' for --q: outside the grid (accepted: IX,IY with integers from 0 to ",
+                   std::to_string(study.model.lattice - 1), ", or all); nothing was computed");
+        }
+        if (!state_.threads_given) {
+            study.threads = usable_processors;
+            if (omp_num_threads != nullptr) {
+                take_environment_threads(omp_num_threads, usable_processors);
+            }
+        }
+        if (!refusal_.empty()) {
+            return Command{CommandKind::refused, {}, refusal_, {}};
+        }
+        return command_;
+    }
+
+private:
+    template <typename... Parts>
+    void refuse(const Parts&... parts) {
+        if (refusal_.empty()) {
+            refusal_ = join(program_name, ": ", parts...);
+        }
+    }
+
+    void take(const Option& o, std::string_view value) {
+        state_.threads_given = state_.threads_given || o.name == "threads";
+        std::string problem;
+        if (o.kind == Kind::text) {
+            problem = o.take(state_, value);
+        } else if (const Reading reading = read_option(o, value); !reading.value) {
+            problem = reading.problem;
+        } else if (o.kind == Kind::integer) {
+            o.integer(command_.study) = static_cast<int>(*reading.value);
+        } else {
+            o.real(command_.study) = *reading.value;
+        }
+        if (!problem.empty()) {
+            refuse("invalid value '", value, "' for --", o.name, ": ", problem, " (accepted: ", accepted(o),
+                   "); nothing was computed");
+        }
+    }
+
+    // OMP_NUM_THREADS: the first entry of its list, else a warning and every usable processor.
+    void take_environment_threads(std::string_view value, int usable_processors) {
+        const Option& threads = option("threads");
+        std::string_view first = value.substr(0, value.find(','));
+        first.remove_prefix(std::min(first.find_first_not_of(" \t"), first.size()));
+        first = first.substr(0, first.find_last_not_of(" \t") + 1);
+        if (const Reading reading = read_option(threads, first); reading.value) {
+            command_.study.threads = static_cast<int>(*reading.value);
+            return;
+        }
+        command_.warning =
+            join(program_name, ": warning: OMP_NUM_THREADS='", value, "' is not a thread count (",
+                 accepted(threads), ", or a list that begins with one); using the ",
+                 std::to_string(usable_processors), usable_processors == 1 ? " processor" : " processors",
+                 " this process may use");
+    }
+
+    Command command_{CommandKind::study, {}, {}, {}};
+    ParseState state_{command_.study, {}, {}};
+    CommandKind request_ = CommandKind::study;
+    std::string refusal_;
+    bool options_ended_ = false;
+};
+
+// Words of `text` on lines of at most `width` characters, every line after
+// the first indented by `indent`; the first begins at `column`.
+void write_wrapped(std::ostream& out, std::string_view text, std::size_t column, std::size_t indent) {
+    constexpr std::size_t width = 92;
+    for (bool first = true; !text.empty(); first = false) {
+        const std::string_view word = text.substr(0, text.find(' '));
+        if (!first && column + 1 + word.size() > width) {
+            out << '\n' << std::string(indent, ' ');
+            column = indent;
+        } else if (!first) {
+            out << ' ';
+            ++column;
+        }
+        out << word;
+        column += word.size();
+        text.remove_prefix(std::min(word.size() + 1, text.size()));
+    }
+    out << '\n';
+}
+
+}  // namespace
+
+std::vector<WaveVector> StudyRequest::wave_vectors() const {
+    if (!all_q) {
+        return q.empty() ? std::vector<WaveVector>{{model.lattice / 2, model.lattice / 2}} : q;
+    }
+    std::vector<WaveVector> every;
+    for (int x = 0; x < model.lattice; ++x) {
+        for (int y = 0; y < model.lattice; ++y) {
+            every.emplace_back(x, y);
+        }
+    }
+    return every;
+}
+
+Command parse_command_line(int argc, const char* const* argv, const char* omp_num_threads,
+                           int usable_processors) {
+    return argc <= 1 ? Command{} : Parser().parse(argc, argv, omp_num_threads, usable_processors);
+}
+
+void write_option_help(std::ostream& out) {
+    constexpr std::size_t indent = 21;
+    StudyRequest defaults;
+    for (const Option& o : options) {
+        std::string head = join("  --", o.name, o.metavar.empty() ? "" : " ", o.metavar);
+        head.resize(std::max(head.size() + 1, indent), ' ');
+        out << head;
+        const std::string default_text = !o.default_text.empty()   ? std::string(o.default_text)
+                                         : o.kind == Kind::integer ? std::to_string(o.integer(defaults))
+                                         : o.kind == Kind::real    ? bound_text(o.real(defaults))
+                                                                   : "";
+        write_wrapped(out,
+                      o.kind == Kind::flag ? std::string(o.help)
+                                           : join(o.help, "; ", accepted(o), "; default ", default_text),
+                      head.size(), indent);
+        for (const Route& route : o.take == take_routes ? routes() : std::span<const Route>{}) {
+            std::string line = join("    ", route.name);
+            line.resize(indent, ' ');
+            out << line;
+            write_wrapped(out, route.help, indent, indent);
+        }
+    }
+}
+
+}  // namespace lattice_bubble

@@ -1,0 +1,54 @@
+#pragma once
+// The routes of a study, one row each, in the order of the table's columns.
+// This is the one place that names them: --routes, the table's columns, the
+// memory check, --plot and --help read the rows. A new route is a new row.
+
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "common/complex.h"
+#include "common/workers.h"
+#include "model/lattice_model.h"
+
+namespace lattice_bubble {
+
+using WaveVector = std::pair<int, int>;  // grid indices (ix, iy): q = 2π·(ix, iy)/L
+
+// The axis a route's values live on.
+enum class Axis { matsubara };
+
+// What a route computed, read wave vector by wave vector in the table's
+// order. The wave vectors come in blocks; each block is prepared before its
+// values are read, so that a route may compute them only then.
+class RouteValues {
+public:
+    virtual ~RouteValues() = default;
+    virtual void prepare(std::span<const WaveVector> block, const Workers& workers) = 0;
+    // χ(q, iν_m), m = 0 … N, at the i-th wave vector q of the block last prepared.
+    [[nodiscard]] virtual std::span<const Complex> values(std::size_t i, WaveVector q) const = 0;
+};
+
+struct Route {
+    std::string_view name;  // in --routes and in the table's columns re_<name> im_<name>
+    std::string_view help;  // what it is, for --help
+    Axis axis;
+    // The bytes it holds at its peak on `threads` threads, with blocks of
+    // `block` wave vectors, for the memory check before anything starts.
+    double (*bytes)(const StudyModel& model, int threads, std::size_t block);
+    // Starts it for the wave vectors of the table, which come later in blocks.
+    std::unique_ptr<RouteValues> (*compute)(const StudyModel& model, std::span<const WaveVector> wave_vectors,
+                                            const Workers& workers);
+    // What a user should know of its cost before it starts, or nothing.
+    std::string (*cost_note)(const StudyModel& model, std::size_t wave_vectors);
+};
+
+// Every route, in the order of the table's columns.
+[[nodiscard]] std::span<const Route> routes();
+
+// The route of that name, or null.
+[[nodiscard]] const Route* find_route(std::string_view name);
+
+}  // namespace lattice_bubble
