@@ -50,7 +50,8 @@ class FixedGridView {
 public:
     using GridType = std::conditional_t<Const, const Grid<Third>, Grid<Third>>;
     explicit FixedGridView(GridType& grid) : grid_(&grid) {}
-    [[nodiscard]] int lattice() const { return lattice_size; }
+    [[nodiscard]] int lattice_x() const { return lattice_size; }
+    [[nodiscard]] int lattice_y() const { return lattice_size; }
     [[nodiscard]] int slots() const { return static_cast<int>(Third); }
     [[nodiscard]] auto series(int x, int y) const { return std::span((*grid_)[x][y]); }
 

@@ -1,10 +1,10 @@
 #pragma once
-// A grid of a study: an L × L lattice (or momentum grid) whose every point
+// A grid of a study: an Lx × Ly lattice (or momentum grid) whose every point
 // holds a series of `slots` Complex values along a frequency or time axis,
 // one contiguous block with the slots of a point next to each other
-// (element (x, y, s) at (x·L + y)·slots + s). The size is chosen at run time;
-// the meaning of the two lattice indices and of the slots changes as a route
-// goes, and the route's names say which it is at each step.
+// (element (x, y, s) at (x·Ly + y)·slots + s). The size is chosen at run
+// time; the meaning of the two lattice indices and of the slots changes as a
+// route goes, and the route's names say which it is at each step.
 
 #include <cstddef>
 #include <memory>
@@ -18,7 +18,7 @@ namespace lattice_bubble {
 class SeriesGrid {
 public:
     // Every value (0, 0).
-    SeriesGrid(int lattice, int slots) : SeriesGrid(lattice, slots, unwritten) {
+    SeriesGrid(int lattice_x, int lattice_y, int slots) : SeriesGrid(lattice_x, lattice_y, slots, unwritten) {
         std::uninitialized_fill_n(values_.get(), count(), Complex{});
     }
 
@@ -28,13 +28,15 @@ public:
     // objects as soon as it is obtained.) Large grids get large pages.
     struct Unwritten {};
     static constexpr Unwritten unwritten{};
-    SeriesGrid(int lattice, int slots, Unwritten)
-        : lattice_(lattice),
+    SeriesGrid(int lattice_x, int lattice_y, int slots, Unwritten)
+        : lattice_x_(lattice_x),
+          lattice_y_(lattice_y),
           slots_(slots),
           values_(static_cast<Complex*>(allocate_large(count() * sizeof(Complex))),
                   Release{count() * sizeof(Complex)}) {}
 
-    [[nodiscard]] int lattice() const { return lattice_; }
+    [[nodiscard]] int lattice_x() const { return lattice_x_; }
+    [[nodiscard]] int lattice_y() const { return lattice_y_; }
     [[nodiscard]] int slots() const { return slots_; }
 
     [[nodiscard]] std::span<Complex> series(int x, int y) {
@@ -45,8 +47,8 @@ public:
     }
 
     // Bytes of a grid of this shape, for the memory check before it is made.
-    [[nodiscard]] static double bytes(int lattice, int slots) {
-        return static_cast<double>(lattice) * lattice * slots * static_cast<double>(sizeof(Complex));
+    [[nodiscard]] static double bytes(int lattice_x, int lattice_y, int slots) {
+        return static_cast<double>(lattice_x) * lattice_y * slots * static_cast<double>(sizeof(Complex));
     }
 
 private:
@@ -56,16 +58,17 @@ private:
     };
 
     [[nodiscard]] std::size_t count() const {
-        return static_cast<std::size_t>(lattice_) * static_cast<std::size_t>(lattice_) * slot_count();
+        return static_cast<std::size_t>(lattice_x_) * static_cast<std::size_t>(lattice_y_) * slot_count();
     }
     [[nodiscard]] std::size_t slot_count() const { return static_cast<std::size_t>(slots_); }
     [[nodiscard]] std::size_t offset(int x, int y) const {
-        return (static_cast<std::size_t>(x) * static_cast<std::size_t>(lattice_) +
+        return (static_cast<std::size_t>(x) * static_cast<std::size_t>(lattice_y_) +
                 static_cast<std::size_t>(y)) *
                slot_count();
     }
 
-    int lattice_;
+    int lattice_x_;
+    int lattice_y_;
     int slots_;
     std::unique_ptr<Complex[], Release> values_;
 };

@@ -21,7 +21,7 @@ public:
 
 struct Workers {
     int threads = 1;
-    Progress* progress = nullptr;           // none: nobody is told
+    Progress* progress = nullptr;             // none: nobody is told
     const std::atomic<bool>* stop = nullptr;  // raised from any thread: the computation ends with Stopped
 
     void start_stage(std::string_view name, long long total) const {

@@ -76,30 +76,47 @@ struct ParseState {
 
 enum class Kind { flag, integer, real, text };
 
+// A number's two values: one given for both, or a pair "A,B".
+using Values = std::pair<double, double>;
+
 struct Option {
     std::string_view name;
     std::string_view metavar;  // the value in --help
     Kind kind;
     std::string_view help;
-    double lowest = 0.0;  // numbers: the range
+    double lowest = 0.0;  // numbers: the range of each value
     double highest = 0.0;
-    bool power_of_two = false;
-    int& (*integer)(StudyRequest&) = nullptr;  // where the value goes
-    double& (*real)(StudyRequest&) = nullptr;
+    bool pair = false;                                             // numbers: "A" for both, or "A,B"
+    void (*set)(StudyRequest&, Values) = nullptr;                  // numbers: where the value goes
+    Values (*get)(const StudyRequest&) = nullptr;                  // and its default, for --help
     std::string (*take)(ParseState&, std::string_view) = nullptr;  // text and flags: the problem, or empty
     std::string (*accepted_text)() = nullptr;                      // text: the form it takes
     std::string_view default_text = {};  // where the default is not a value of the request
 };
 
-constexpr Option integer_option(std::string_view name, std::string_view metavar, double lowest,
-                                double highest, bool power_of_two, int& (*field)(StudyRequest&),
-                                std::string_view help, std::string_view default_text = {}) {
-    return {name,         metavar, Kind::integer, help,    lowest,  highest,
-            power_of_two, field,   nullptr,       nullptr, nullptr, default_text};
+constexpr Option number(std::string_view name, std::string_view metavar, Kind kind, double lowest,
+                        double highest, bool pair, void (*set)(StudyRequest&, Values),
+                        Values (*get)(const StudyRequest&), std::string_view help,
+                        std::string_view default_text = {}) {
+    return {name, metavar, kind, help, lowest, highest, pair, set, get, nullptr, nullptr, default_text};
 }
-constexpr Option real_option(std::string_view name, std::string_view metavar, double lowest, double highest,
-                             double& (*field)(StudyRequest&), std::string_view help) {
-    return {name, metavar, Kind::real, help, lowest, highest, false, nullptr, field};
+
+// Where one real value of the model or of its band goes, and its default.
+template <double StudyModel::*Field>
+void set_model(StudyRequest& s, Values v) {
+    s.model.*Field = v.first;
+}
+template <double StudyModel::*Field>
+Values model_value(const StudyRequest& s) {
+    return {s.model.*Field, s.model.*Field};
+}
+template <double Band::*Field>
+void set_band(StudyRequest& s, Values v) {
+    s.model.band.*Field = v.first;
+}
+template <double Band::*Field>
+Values band_value(const StudyRequest& s) {
+    return {s.model.band.*Field, s.model.band.*Field};
 }
 
 std::string take_wave_vector(ParseState& state, std::string_view value);
@@ -113,33 +130,51 @@ std::string route_names() {
 }
 
 const Option options[] = {
-    integer_option(
-        "lattice", "L", 2, 4096, true, [](StudyRequest& s) -> int& { return s.model.lattice; },
-        "the L x L lattice, q = 2 pi (ix, iy)/L (the FFT engine takes powers of two)"),
-    real_option(
-        "beta", "B", 1e-6, 1e6, [](StudyRequest& s) -> double& { return s.model.beta; },
-        "inverse temperature"),
-    real_option(
-        "mu", "M", -1e6, 1e6, [](StudyRequest& s) -> double& { return s.model.band.mu; },
-        "chemical potential M, subtracted last from the band (see --offset)"),
-    real_option(
-        "hopping", "T", -1e6, 1e6, [](StudyRequest& s) -> double& { return s.model.band.hopping; },
-        "hopping T of the band (see --offset)"),
-    real_option(
-        "offset", "O", -1e6, 1e6, [](StudyRequest& s) -> double& { return s.model.band.offset; },
-        "offset O of the band e(k) = 2 T (cos kx + cos ky) + O - M"),
-    integer_option(
-        "frequencies", "N", 2, 65536, true, [](StudyRequest& s) -> int& { return s.model.frequencies; },
+    number(
+        "lattice", "L|LX,LY", Kind::integer, 1, 4096, true,
+        [](StudyRequest& s, Values v) {
+            s.model.lattice_x = static_cast<int>(v.first);
+            s.model.lattice_y = static_cast<int>(v.second);
+        },
+        [](const StudyRequest& s) { return Values(s.model.lattice_x, s.model.lattice_y); },
+        "the L x L (or LX x LY) lattice, q = 2 pi (ix/LX, iy/LY); the fourier and tail routes need powers of "
+        "two for now"),
+    number("beta", "B", Kind::real, 1e-6, 1e6, false, set_model<&StudyModel::beta>,
+           model_value<&StudyModel::beta>, "inverse temperature"),
+    number("mu", "M", Kind::real, -1e6, 1e6, false, set_band<&Band::mu>, band_value<&Band::mu>,
+           "chemical potential M, subtracted last from the band (see --offset)"),
+    number(
+        "hopping", "T|TX,TY", Kind::real, -1e6, 1e6, true,
+        [](StudyRequest& s, Values v) {
+            s.model.band.hopping_x = v.first;
+            s.model.band.hopping_y = v.second;
+        },
+        [](const StudyRequest& s) { return Values(s.model.band.hopping_x, s.model.band.hopping_y); },
+        "nearest-neighbour coefficient T of the band, or TX along x and TY along y (see --offset)"),
+    number("hopping2", "T2", Kind::real, -1e6, 1e6, false, set_band<&Band::hopping2>,
+           band_value<&Band::hopping2>, "next-nearest-neighbour coefficient T2 of the band (see --offset)"),
+    number("hopping3", "T3", Kind::real, -1e6, 1e6, false, set_band<&Band::hopping3>,
+           band_value<&Band::hopping3>, "third-neighbour coefficient T3 of the band (see --offset)"),
+    number("offset", "O", Kind::real, -1e6, 1e6, false, set_band<&Band::offset>, band_value<&Band::offset>,
+           "offset O of the band e(k) = 2 TX cos kx + 2 TY cos ky + 4 T2 cos kx cos ky + 2 T3 (cos 2kx + cos "
+           "2ky) "
+           "+ O - M; the usual hoppings t, t', t'' are -T, -T2, -T3"),
+    number(
+        "frequencies", "N", Kind::integer, 1, 65536, false,
+        [](StudyRequest& s, Values v) { s.model.frequencies = static_cast<int>(v.first); },
+        [](const StudyRequest& s) { return Values(s.model.frequencies, s.model.frequencies); },
         "positive fermionic Matsubara frequencies; the run has 2N imaginary times and N + 1 bosonic "
-        "frequencies nu_m = 2 pi m/beta, m = 0 ... N"),
+        "frequencies "
+        "nu_m = 2 pi m/beta, m = 0 ... N; the fourier and tail routes need a power of two for now"),
     {"q", "IX,IY", Kind::text,
      "a wave vector of the table by its grid indices; repeat it for more (each counts once, in the order "
      "given); "
      "all: every wave vector, ix major, iy minor",
      0, 0, false, nullptr, nullptr, take_wave_vector,
-     [] { return std::string("IX,IY with integers from 0 to L - 1, or all"); }, "L/2,L/2 = (pi, pi)"},
-    {"routes", "LIST", Kind::text, "the routes of the table:", 0, 0, false, nullptr, nullptr, take_routes,
-     [] { return join("a comma-separated list of ", route_names()); }, "all"},
+     [] { return std::string("IX,IY with integers from 0 to LX - 1 and from 0 to LY - 1, or all"); },
+     "LX/2,LY/2 rounded down, (pi, pi) on even sides"},
+    {"routes", "LIST", Kind::text, "the routes of the table", 0, 0, false, nullptr, nullptr, take_routes,
+     [] { return join("a comma-separated list of ", route_names()); }, "every route that takes the mesh"},
     {"plot", "", Kind::flag,
      "after the table, draw Re chi(q, i nu_m) against m for every route at the first q with the plotting "
      "program, and wait for Enter",
@@ -148,8 +183,10 @@ const Option options[] = {
          state.study.plot = true;
          return std::string();
      }},
-    integer_option(
-        "threads", "K", 1, 1024, false, [](StudyRequest& s) -> int& { return s.threads; },
+    number(
+        "threads", "K", Kind::integer, 1, 1024, false,
+        [](StudyRequest& s, Values v) { s.threads = static_cast<int>(v.first); },
+        [](const StudyRequest& s) { return Values(s.threads, s.threads); },
         "threads; the table is the same for every K",
         "OMP_NUM_THREADS (its first entry) when set, else every processor the process may use"),
 };
@@ -164,24 +201,33 @@ std::string accepted(const Option& o) {
     if (o.kind == Kind::text) {
         return o.accepted_text();
     }
-    return join(o.kind == Kind::real ? "a decimal number"
-                : o.power_of_two     ? "a power of two"
-                                     : "an integer",
-                " from ", bound_text(o.lowest), " to ", bound_text(o.highest));
+    return join(o.kind == Kind::real ? "a decimal number" : "an integer", " from ", bound_text(o.lowest),
+                " to ", bound_text(o.highest), o.pair ? ", or two such separated by a comma" : "");
 }
 
-// A number of the option's kind within its range, or the problem.
-Reading read_option(const Option& o, std::string_view text) {
-    Reading reading = read_number(text, o.kind == Kind::integer);
-    const double value = reading.value.value_or(0.0);
-    if (reading.value && !(value >= o.lowest && value <= o.highest)) {
+// One number of the option's kind within its range, or the problem.
+Reading read_value(const Option& o, std::string_view text) {
+    const Reading reading = read_number(text, o.kind == Kind::integer);
+    if (reading.value && !(*reading.value >= o.lowest && *reading.value <= o.highest)) {
         return {std::nullopt, "out of range"};
     }
-    if (reading.value && o.power_of_two &&
-        (static_cast<long long>(value) & (static_cast<long long>(value) - 1)) != 0) {
-        return {std::nullopt, "not a power of two"};
-    }
     return reading;
+}
+
+// The option's value: one number for both, or, where it takes a pair, "A,B".
+std::optional<Values> read_values(const Option& o, std::string_view text, std::string_view& problem) {
+    const std::size_t comma = o.pair ? text.find(',') : std::string_view::npos;
+    if (comma != std::string_view::npos && text.find(',', comma + 1) != std::string_view::npos) {
+        problem = "more than two values";
+        return std::nullopt;
+    }
+    const Reading first = read_value(o, text.substr(0, comma));
+    const Reading second = comma == std::string_view::npos ? first : read_value(o, text.substr(comma + 1));
+    problem = !first.value ? first.problem : second.problem;
+    if (!first.value || !second.value) {
+        return std::nullopt;
+    }
+    return Values(*first.value, *second.value);
 }
 
 std::string take_wave_vector(ParseState& state, std::string_view value) {
@@ -277,19 +323,53 @@ public:
             return Command{request_, {}, {}, {}};
         }
         StudyRequest& study = command_.study;
+        const StudyModel& model = study.model;
+        // The routes asked for must take the mesh; without --routes, every route that does.
+        std::string takes_any;  // the routes that take this mesh
+        for (const Route& route : routes()) {
+            takes_any.append(
+                route.mesh_problem(model).empty() ? join(takes_any.empty() ? "" : ",", route.name) : "");
+        }
+        const std::string mesh = join(
+            "--lattice ", std::to_string(model.lattice_x),
+            model.lattice_x == model.lattice_y ? std::string() : join(",", std::to_string(model.lattice_y)),
+            " --frequencies ", std::to_string(model.frequencies));
+        for (const Route* route : study.routes) {
+            if (const std::string needed = route->mesh_problem(model); !needed.empty()) {
+                refuse("the ", route->name, " route needs ", needed, " (here ", mesh, "); --routes ",
+                       takes_any, " takes this mesh; nothing was computed");
+            }
+        }
+        std::string left_out;
+        std::string needed;
         for (const Route& route : study.routes.empty() ? routes() : std::span<const Route>{}) {
-            study.routes.push_back(&route);
+            if (route.mesh_problem(model).empty()) {
+                study.routes.push_back(&route);
+            } else {
+                left_out.append(left_out.empty() ? "" : " and ").append(route.name);
+                needed = route.mesh_problem(model);
+            }
+        }
+        if (!left_out.empty()) {
+            const bool one = left_out.find(" and ") == std::string::npos;
+            command_.warning =
+                join(program_name, ": note: the table leaves out the ", left_out,
+                     one ? " route, which needs " : " routes, which need ", needed, " (here ", mesh, ")");
         }
         // The lattice may come after the wave vectors: they are checked against it at the end.
         for (std::size_t i = 0; i < study.q.size(); ++i) {
-            if (study.q[i].first >= study.model.lattice || study.q[i].second >= study.model.lattice) {
+            if (study.q[i].first >= model.lattice_x || study.q[i].second >= model.lattice_y) {
                 state_.q_outside.push_back(state_.q_text[i]);
             }
         }
         if (!state_.q_outside.empty()) {
             refuse("invalid value '", state_.q_outside.front(),
-                   "' for --q: outside the grid (accepted: IX,IY with integers from 0 to ",
-                   std::to_string(study.model.lattice - 1), ", or all); nothing was computed");
+                   "' for --q: outside the grid (accepted: IX,IY with ",
+                   model.lattice_x == model.lattice_y
+                       ? join("integers from 0 to ", std::to_string(model.lattice_x - 1))
+                       : join("IX from 0 to ", std::to_string(model.lattice_x - 1), " and IY from 0 to ",
+                              std::to_string(model.lattice_y - 1)),
+                   ", or all); nothing was computed");
         }
         if (!state_.threads_given) {
             study.threads = usable_processors;
@@ -313,15 +393,13 @@ private:
 
     void take(const Option& o, std::string_view value) {
         state_.threads_given = state_.threads_given || o.name == "threads";
-        std::string problem;
+        std::string_view problem;
+        std::string text_problem;
         if (o.kind == Kind::text) {
-            problem = o.take(state_, value);
-        } else if (const Reading reading = read_option(o, value); !reading.value) {
-            problem = reading.problem;
-        } else if (o.kind == Kind::integer) {
-            o.integer(command_.study) = static_cast<int>(*reading.value);
-        } else {
-            o.real(command_.study) = *reading.value;
+            text_problem = o.take(state_, value);
+            problem = text_problem;
+        } else if (const std::optional<Values> values = read_values(o, value, problem)) {
+            o.set(command_.study, *values);
         }
         if (!problem.empty()) {
             refuse("invalid value '", value, "' for --", o.name, ": ", problem, " (accepted: ", accepted(o),
@@ -335,7 +413,7 @@ private:
         std::string_view first = value.substr(0, value.find(','));
         first.remove_prefix(std::min(first.find_first_not_of(" \t"), first.size()));
         first = first.substr(0, first.find_last_not_of(" \t") + 1);
-        if (const Reading reading = read_option(threads, first); reading.value) {
+        if (const Reading reading = read_value(threads, first); reading.value) {
             command_.study.threads = static_cast<int>(*reading.value);
             return;
         }
@@ -377,11 +455,11 @@ void write_wrapped(std::ostream& out, std::string_view text, std::size_t column,
 
 std::vector<WaveVector> StudyRequest::wave_vectors() const {
     if (!all_q) {
-        return q.empty() ? std::vector<WaveVector>{{model.lattice / 2, model.lattice / 2}} : q;
+        return q.empty() ? std::vector<WaveVector>{{model.lattice_x / 2, model.lattice_y / 2}} : q;
     }
     std::vector<WaveVector> every;
-    for (int x = 0; x < model.lattice; ++x) {
-        for (int y = 0; y < model.lattice; ++y) {
+    for (int x = 0; x < model.lattice_x; ++x) {
+        for (int y = 0; y < model.lattice_y; ++y) {
             every.emplace_back(x, y);
         }
     }
@@ -400,10 +478,12 @@ void write_option_help(std::ostream& out) {
         std::string head = join("  --", o.name, o.metavar.empty() ? "" : " ", o.metavar);
         head.resize(std::max(head.size() + 1, indent), ' ');
         out << head;
-        const std::string default_text = !o.default_text.empty()   ? std::string(o.default_text)
-                                         : o.kind == Kind::integer ? std::to_string(o.integer(defaults))
-                                         : o.kind == Kind::real    ? bound_text(o.real(defaults))
-                                                                   : "";
+        std::string default_text(o.default_text);
+        if (o.get != nullptr && default_text.empty()) {
+            const auto [first, second] = o.get(defaults);
+            default_text =
+                first == second ? bound_text(first) : join(bound_text(first), ",", bound_text(second));
+        }
         write_wrapped(out,
                       o.kind == Kind::flag ? std::string(o.help)
                                            : join(o.help, "; ", accepted(o), "; default ", default_text),

@@ -76,7 +76,7 @@ void plot_first_wave_vector(const StudyRequest& study, WaveVector q, const std::
 
 double study_memory_bytes(const StudyRequest& study) {
     const StudyModel& model = study.model;
-    const double wave_vectors = study.all_q ? static_cast<double>(model.lattice) * model.lattice
+    const double wave_vectors = study.all_q ? static_cast<double>(model.sites())
                                             : static_cast<double>(study.q.size() + 1);
     // Table text goes out once it passes 1 MiB; a row is below 200 characters.
     const double block_text = 1024.0 * 1024.0 + 200.0 * model.bosons();

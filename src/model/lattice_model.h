@@ -31,26 +31,52 @@ inline constexpr Complex I{0.0, 1.0};
 inline constexpr double beta = 1.0 / (boltzmann_constant * temperature);
 inline constexpr double dk = (2.0 * pi) / (static_cast<double>(lattice_size) * lattice_spacing);  // π/4
 
-// The band of a study: e(k) = ((2·hopping)·(cos kx + cos ky) + offset) − mu,
-// with every term of the default run's dispersion, so that the default values
-// give its bits.
+// The band of a study, its coefficients added in this order, each step
+// rounded on its own (cos kx and cos ky formed once):
+//   e(k) = (2·T)·(cos kx + cos ky)                  when tx = ty = T,
+//          (2·tx)·cos kx + (2·ty)·cos ky             otherwise;
+//          then + (4·T′)·(cos kx·cos ky)             only when T′ ≠ 0,
+//          then + (2·T″)·(cos 2kx + cos 2ky)         only when T″ ≠ 0,
+//          then + offset, then − mu,
+// so that the default values give the default run's dispersion bit for bit.
+// In the usual notation e = −2t(cos kx + cos ky) − 4t′ cos kx cos ky − …, the
+// coefficients are −t, −t′, −t″.
 struct Band {
-    double hopping = 0.0;
+    double hopping_x = 0.0;
+    double hopping_y = 0.0;
+    double hopping2 = 0.0;  // T′, next-nearest neighbours
+    double hopping3 = 0.0;  // T″, third neighbours
     double offset = 0.0;
     double mu = 0.0;  // the chemical potential, subtracted last
+
+    constexpr Band() = default;
+    // The nearest-neighbour band T·(cos kx + cos ky)·2 + offset − mu.
+    constexpr Band(double nearest, double offset_value, double mu_value)
+        : hopping_x(nearest), hopping_y(nearest), offset(offset_value), mu(mu_value) {}
 };
 inline constexpr Band default_band{hopping, band_offset, chemical_potential};
 
-// The model and mesh of a study: an L × L lattice, inverse temperature β, a
-// band, and N positive fermionic frequencies, hence 2N imaginary times
-// τ_l = l·β/(2N) and N + 1 bosonic frequencies ν_0 … ν_N. The default values
-// are the default run's.
+// The model and mesh of a study: an Lx × Ly lattice, k = (2π·ix/Lx, 2π·iy/Ly),
+// inverse temperature β, a band, and N positive fermionic frequencies, hence
+// 2N imaginary times τ_l = l·β/(2N) and N + 1 bosonic frequencies ν_0 … ν_N.
+// The default values are the default run's.
 struct StudyModel {
-    int lattice = lattice_size;
+    int lattice_x = lattice_size;
+    int lattice_y = lattice_size;
     double beta = lattice_bubble::beta;
     Band band = default_band;
     int frequencies = fermion_count;
 
+    StudyModel() = default;
+    // An L × L lattice.
+    StudyModel(int lattice, double beta_value, Band band_value, int frequencies_value)
+        : lattice_x(lattice),
+          lattice_y(lattice),
+          beta(beta_value),
+          band(band_value),
+          frequencies(frequencies_value) {}
+
+    [[nodiscard]] int sites() const { return lattice_x * lattice_y; }
     [[nodiscard]] int times() const { return 2 * frequencies; }
     [[nodiscard]] int bosons() const { return frequencies + 1; }
 };
@@ -77,11 +103,10 @@ struct StudyModel {
 }
 static_assert(momentum_step(lattice_size) == dk);
 
-// e(k) = ((2·hopping)·(cos(a·kx) + cos(a·ky)) + offset) − mu, evaluated in
-// that order: the addition and the subtraction are two steps.
+// e(k) of the band at k = (kx, ky), in the order above (a·kx inside every cosine).
 [[nodiscard]] double band_energy(const Band& band, double kx, double ky);
 
-// e(k) at every k = (x, y)·2π/L of a study's L × L grid, at x·L + y.
+// e(k) at every k = (2π·x/Lx, 2π·y/Ly) of a study's grid, at x·Ly + y.
 [[nodiscard]] std::vector<double> band_on_grid(const StudyModel& model);
 
 // Band energy e(k) of the default band, spanning [−4, 12]: 12 at k = (0, 0),

@@ -10,8 +10,9 @@
 namespace lattice_bubble {
 
 SeriesGrid chi_tail_moments(const StudyModel& model, const Workers& workers) {
-    const int lattice = model.lattice;
-    const double sites = static_cast<double>(lattice) * lattice;
+    const int lattice_x = model.lattice_x;
+    const int lattice_y = model.lattice_y;
+    const double sites = static_cast<double>(model.sites());
 
     // The moments depend on energy differences only: measured from their mean,
     // the energies keep the products below small, whatever the band's offset.
@@ -23,12 +24,12 @@ SeriesGrid chi_tail_moments(const StudyModel& model, const Workers& workers) {
     mean /= sites;
 
     // Slots: f, f·ẽ, f·ẽ², ẽ, ẽ², ẽ³ with ẽ = e − mean; and the sums of f·ẽ and f·ẽ³.
-    SeriesGrid functions(lattice, 6);
+    SeriesGrid functions(lattice_x, lattice_y, 6);
     double sum_fe = 0.0;
     double sum_fe3 = 0.0;
-    for (int x = 0; x < lattice; ++x) {
-        for (int y = 0; y < lattice; ++y) {
-            const double e = energy[static_cast<std::size_t>(x * lattice + y)];
+    for (int x = 0; x < lattice_x; ++x) {
+        for (int y = 0; y < lattice_y; ++y) {
+            const double e = energy[static_cast<std::size_t>(x * lattice_y + y)];
             const double f = 1.0 / (std::exp(model.beta * e) + 1.0);
             const double shifted = e - mean;
             const double values[6] = {f,       f * shifted,       f * shifted * shifted,
@@ -45,9 +46,9 @@ SeriesGrid chi_tail_moments(const StudyModel& model, const Workers& workers) {
     //   c2 = 2·⟨f·ẽ⟩ − C(f, ẽ) − C(ẽ, f)
     //   c4 = 2·⟨f·ẽ³⟩ − 3C(fẽ², ẽ) + 3C(fẽ, ẽ²) − C(f, ẽ³) − C(ẽ³, f) + 3C(ẽ², fẽ) − 3C(ẽ, fẽ²)
     to_real_space(functions, 6, workers);
-    SeriesGrid moments(lattice, 2);
-    for (int x = 0; x < lattice; ++x) {
-        for (int y = 0; y < lattice; ++y) {
+    SeriesGrid moments(lattice_x, lattice_y, 2);
+    for (int x = 0; x < lattice_x; ++x) {
+        for (int y = 0; y < lattice_y; ++y) {
             const auto v = functions.series(x, y);
             const auto c = [&](int a, int b) {
                 return v[static_cast<std::size_t>(a)] * conj(v[static_cast<std::size_t>(b)]);
@@ -60,8 +61,8 @@ SeriesGrid chi_tail_moments(const StudyModel& model, const Workers& workers) {
     to_momentum(moments, 2, workers);
     const double c2_constant = 2.0 * (sum_fe / sites);
     const double c4_constant = 2.0 * (sum_fe3 / sites);
-    for (int x = 0; x < lattice; ++x) {
-        for (int y = 0; y < lattice; ++y) {
+    for (int x = 0; x < lattice_x; ++x) {
+        for (int y = 0; y < lattice_y; ++y) {
             const auto m = moments.series(x, y);
             m[0] = Complex{m[0].re + c2_constant, 0.0};
             m[1] = Complex{m[1].re + c4_constant, 0.0};
@@ -125,11 +126,11 @@ void add_chi_tail_correction(const StudyModel& model, SeriesGrid& chi, const Wor
     }
 
     std::vector<int> no_scratch(static_cast<std::size_t>(workers.threads));
-    workers.start_stage("tail of chi", model.lattice);
-    parallel_ranges(model.lattice, no_scratch, [&](int, long long begin, long long end) {
+    workers.start_stage("tail of chi", model.lattice_x);
+    parallel_ranges(model.lattice_x, no_scratch, [&](int, long long begin, long long end) {
         for (auto x = static_cast<int>(begin); x < end; ++x) {
             workers.poll();
-            for (int y = 0; y < model.lattice; ++y) {
+            for (int y = 0; y < model.lattice_y; ++y) {
                 const double c2 = moments.series(x, y)[0].re;
                 const double c4 = moments.series(x, y)[1].re;
                 const double scale = c4 / c2;  // ⟨d²⟩ of the pairs that contribute

@@ -2,7 +2,7 @@
 // The high-frequency tail of the bubble, for the tail route. With
 // d = e(k+q) − e(k) and Δf = f(e(k+q)) − f(e(k)), the Lindhard sum expands at
 // large ν as
-//   χ(q, iν) = c2(q)/(iν)² + c4(q)/(iν)⁴ + …,  c_j(q) = (1/L²)·Σ_k Δf·d^{j−1},
+//   χ(q, iν) = c2(q)/(iν)² + c4(q)/(iν)⁴ + …,  c_j(q) = (1/(Lx·Ly))·Σ_k Δf·d^{j−1},
 // the odd terms vanishing since e(−k) = e(k). The 2N-point sum over τ misses
 // that tail: it comes from the kinks of χ(τ) at 0 and β. A model with the
 // same two moments and a closed form on both axes,
@@ -12,13 +12,13 @@
 // added, the model's exact value less what the route's sum makes of it.
 
 #include "common/series_grid.h"
-#include "model/lattice_model.h"
 #include "common/workers.h"
+#include "model/lattice_model.h"
 
 namespace lattice_bubble {
 
 // c2(q) and c4(q) at every q, in slots 0 and 1 (real parts), by lattice
-// transforms of functions of k: O(L² log L) for all q.
+// transforms of functions of k: O(Lx·Ly·log(Lx·Ly)) for all q.
 [[nodiscard]] SeriesGrid chi_tail_moments(const StudyModel& model, const Workers& workers);
 
 // chi(q, iν_m) += M(q, iν_m) − (β/(2N))·Σ_{l<2N} e^{iν_m τ_l}·M(q, τ_l) at every q and m.

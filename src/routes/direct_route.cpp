@@ -23,7 +23,8 @@ inline void add_compensated(double& s, double& c, double v) {
 }  // namespace
 
 DirectSum::DirectSum(const StudyModel& model)
-    : lattice_(model.lattice),
+    : lattice_x_(model.lattice_x),
+      lattice_y_(model.lattice_y),
       beta_(model.beta),
       energy_(band_on_grid(model)),
       boltzmann_(energy_.size()),
@@ -37,8 +38,7 @@ DirectSum::DirectSum(const StudyModel& model)
 }
 
 double DirectSum::bytes(const StudyModel& model, int threads) {
-    return 2.0 * model.lattice * model.lattice * sizeof(double) +
-           (1.0 + 4.0 * threads) * model.bosons() * sizeof(double);
+    return 2.0 * model.sites() * sizeof(double) + (1.0 + 4.0 * threads) * model.bosons() * sizeof(double);
 }
 
 void DirectSum::sum_over_k(int qx, int qy, int m_begin, int m_end, std::span<Complex> chi,
@@ -48,15 +48,14 @@ void DirectSum::sum_over_k(int qx, int qy, int m_begin, int m_end, std::span<Com
     sums.assign(4 * count, 0.0);
     const bool has_static = m_begin == 0;
     const std::size_t first_dynamic = has_static ? 1 : 0;
-    const int mask = lattice_ - 1;  // L is a power of two: k + q wraps by a mask
-    for (int x = 0; x < lattice_; ++x) {
+    for (int x = 0; x < lattice_x_; ++x) {
         workers.poll();
-        for (int y = 0; y < lattice_; ++y) {
-            const std::size_t k = static_cast<std::size_t>(x) * static_cast<std::size_t>(lattice_) +
+        const int xq = (x + qx) % lattice_x_;  // k + q wraps into the zone
+        for (int y = 0, yq = qy; y < lattice_y_; ++y, yq = yq + 1 == lattice_y_ ? 0 : yq + 1) {
+            const std::size_t k = static_cast<std::size_t>(x) * static_cast<std::size_t>(lattice_y_) +
                                   static_cast<std::size_t>(y);
-            const std::size_t kq =
-                static_cast<std::size_t>((x + qx) & mask) * static_cast<std::size_t>(lattice_) +
-                static_cast<std::size_t>((y + qy) & mask);
+            const std::size_t kq = static_cast<std::size_t>(xq) * static_cast<std::size_t>(lattice_y_) +
+                                   static_cast<std::size_t>(yq);
             const double e_k = energy_[k];
             const double e_kq = energy_[kq];
             const double d = e_kq - e_k;
@@ -83,7 +82,7 @@ void DirectSum::sum_over_k(int qx, int qy, int m_begin, int m_end, std::span<Com
             }
         }
     }
-    const double sites = static_cast<double>(lattice_) * lattice_;
+    const double sites = static_cast<double>(lattice_x_) * lattice_y_;
     for (std::size_t j = 0; j < count; ++j) {
         chi[j] =
             Complex{(sums[4 * j] + sums[4 * j + 2]) / sites, (sums[4 * j + 1] + sums[4 * j + 3]) / sites};

@@ -1,7 +1,7 @@
 #pragma once
-// The direct route of a study: the Lindhard sum over the L × L momentum grid,
+// The direct route of a study: the Lindhard sum over the Lx × Ly momentum grid,
 //
-//   χ0(q, iν_m) = (1/L²)·Σ_k [f(e(k+q)) − f(e(k))] / [iν_m − (e(k+q) − e(k))],
+//   χ0(q, iν_m) = (1/(Lx·Ly))·Σ_k [f(e(k+q)) − f(e(k))] / [iν_m − (e(k+q) − e(k))],
 //
 // in a form that is exact where the default run's direct sum is not, and that
 // neither cancels nor overflows for any accepted β and band:
@@ -49,7 +49,8 @@ private:
     void sum_over_k(int qx, int qy, int m_begin, int m_end, std::span<Complex> chi, std::vector<double>& sums,
                     const Workers& workers) const;
 
-    int lattice_;
+    int lattice_x_;
+    int lattice_y_;
     double beta_;
     std::vector<double> energy_;     // e(k), k = (x, y)·2π/L at x·L + y
     std::vector<double> boltzmann_;  // e^{−β|e(k)|}

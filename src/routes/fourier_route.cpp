@@ -10,7 +10,7 @@
 namespace lattice_bubble {
 
 GreenWk::GreenWk(const StudyModel& model, bool tails_taken_off)
-    : lattice_(model.lattice),
+    : lattice_y_(model.lattice_y),
       tails_taken_off_(tails_taken_off),
       energy_(band_on_grid(model)),
       frequencies_(static_cast<std::size_t>(model.frequencies)) {
@@ -20,7 +20,7 @@ GreenWk::GreenWk(const StudyModel& model, bool tails_taken_off)
 }
 
 Complex GreenWk::operator()(int x, int y, int n) const {
-    const double e = energy_[static_cast<std::size_t>(x * lattice_ + y)];
+    const double e = energy_[static_cast<std::size_t>(x * lattice_y_ + y)];
     const Complex z = frequencies_[static_cast<std::size_t>(n)];
     const Complex g = free_green_at(e, z);
     if (!tails_taken_off_) {
@@ -38,7 +38,9 @@ void chi_t_from_green_t(std::span<const Complex> green_t, Complex green_beta, st
     }
 }
 
-void add_equal_time_correction(Complex& chi_t_at_origin) { chi_t_at_origin += Complex{equal_time_correction, 0.0}; }
+void add_equal_time_correction(Complex& chi_t_at_origin) {
+    chi_t_at_origin += Complex{equal_time_correction, 0.0};
+}
 
 namespace {
 
@@ -63,7 +65,8 @@ public:
 
     // G(r, τ_l) from the site's G(r, iω_n), in slots 0 … N − 1 of its series.
     void green_to_time(std::span<const Complex> series) {
-        green_t_from_green_w(series.first(static_cast<std::size_t>(frequencies_)), times(green_t_), beta_, window_);
+        green_t_from_green_w(series.first(static_cast<std::size_t>(frequencies_)), times(green_t_), beta_,
+                             window_);
     }
 
     // The tail route: green_t_ holds G̃(r, τ_l), the transform of
@@ -99,7 +102,9 @@ public:
     [[nodiscard]] const std::vector<Complex>& green_time() const { return green_t_; }
 
 private:
-    [[nodiscard]] std::span<Complex> times(std::vector<Complex>& g) const { return std::span(g).first(chi_t_.size()); }
+    [[nodiscard]] std::span<Complex> times(std::vector<Complex>& g) const {
+        return std::span(g).first(chi_t_.size());
+    }
 
     TimeWindow window_;
     int frequencies_;
@@ -116,19 +121,19 @@ private:
 // owns its pages.
 SeriesGrid green_in_real_space(const StudyModel& model, bool tails_taken_off, const Workers& workers) {
     const GreenWk green(model, tails_taken_off);
-    SeriesGrid grid(model.lattice, model.bosons(), SeriesGrid::unwritten);
+    SeriesGrid grid(model.lattice_x, model.lattice_y, model.bosons(), SeriesGrid::unwritten);
     to_real_space_from(grid, model.frequencies, workers, green);
     return grid;
 }
 
-// ε1(r) and ε2(r), the lattice images (1/L²)·Σ_k e^{+ik·r}·e(k)^j of the
+// ε1(r) and ε2(r), the lattice images (1/(Lx·Ly))·Σ_k e^{+ik·r}·e(k)^j of the
 // band and its square, in slots 0 and 1.
 SeriesGrid band_images(const StudyModel& model, const Workers& workers) {
     const std::vector<double> energy = band_on_grid(model);
-    SeriesGrid images(model.lattice, 2);
-    for (int x = 0; x < model.lattice; ++x) {
-        for (int y = 0; y < model.lattice; ++y) {
-            const double e = energy[static_cast<std::size_t>(x * model.lattice + y)];
+    SeriesGrid images(model.lattice_x, model.lattice_y, 2);
+    for (int x = 0; x < model.lattice_x; ++x) {
+        for (int y = 0; y < model.lattice_y; ++y) {
+            const double e = energy[static_cast<std::size_t>(x * model.lattice_y + y)];
             images.series(x, y)[0] = Complex{e, 0.0};
             images.series(x, y)[1] = Complex{e * e, 0.0};
         }
@@ -146,16 +151,15 @@ void at_every_site(const StudyModel& model, const Workers& workers, AtSite at_si
     for (int t = 0; t < workers.threads; ++t) {
         paths.emplace_back(model);
     }
-    const int lattice = model.lattice;
-    workers.start_stage("time transforms", static_cast<long long>(lattice) * lattice);
-    parallel_ranges(static_cast<long long>(lattice) * lattice, paths,
-                    [&](SitePath& path, long long begin, long long end) {
-                        for (long long site = begin; site < end; ++site) {
-                            workers.poll();
-                            at_site(static_cast<int>(site / lattice), static_cast<int>(site % lattice), path);
-                            workers.advance(1);
-                        }
-                    });
+    const int lattice_y = model.lattice_y;
+    workers.start_stage("time transforms", model.sites());
+    parallel_ranges(model.sites(), paths, [&](SitePath& path, long long begin, long long end) {
+        for (long long site = begin; site < end; ++site) {
+            workers.poll();
+            at_site(static_cast<int>(site / lattice_y), static_cast<int>(site % lattice_y), path);
+            workers.advance(1);
+        }
+    });
 }
 
 // Steps 1 and 2 of the tail route at every site: G(r, τ_l) with the tails
@@ -173,11 +177,11 @@ void tail_green_at_every_site(const StudyModel& model, SeriesGrid& grid, const W
 }  // namespace
 
 double fourier_route_bytes(const StudyModel& model, bool tail, int threads) {
-    const double grid = SeriesGrid::bytes(model.lattice, model.bosons());
+    const double grid = SeriesGrid::bytes(model.lattice_x, model.lattice_y, model.bosons());
     const double site_scratch =
         (2.0 * model.times() + 1.0) * sizeof(Complex) + TimeWindow::bytes(model.frequencies);
-    const double band_grids = tail ? SeriesGrid::bytes(model.lattice, 6 + 2 + 2) : 0.0;
-    return grid + lattice_slices_bytes(model.lattice, threads, grid) + threads * site_scratch + band_grids;
+    const double band_grids = tail ? SeriesGrid::bytes(model.lattice_x, model.lattice_y, 6 + 2 + 2) : 0.0;
+    return grid + lattice_slices_bytes(model.sites(), threads, grid) + threads * site_scratch + band_grids;
 }
 
 SeriesGrid fourier_route(const StudyModel& model, const Workers& workers) {
@@ -193,8 +197,9 @@ SeriesGrid fourier_route(const StudyModel& model, const Workers& workers) {
 
 SeriesGrid tail_route(const StudyModel& model, const Workers& workers) {
     SeriesGrid grid = green_in_real_space(model, true, workers);
-    tail_green_at_every_site(model, grid, workers,
-                             [&](int x, int y, SitePath& path) { path.chi_to_frequency(grid.series(x, y), false); });
+    tail_green_at_every_site(model, grid, workers, [&](int x, int y, SitePath& path) {
+        path.chi_to_frequency(grid.series(x, y), false);
+    });
     to_momentum(grid, model.bosons(), workers);
     add_chi_tail_correction(model, grid, workers);
     return grid;
@@ -203,7 +208,7 @@ SeriesGrid tail_route(const StudyModel& model, const Workers& workers) {
 SeriesGrid tail_green_time(const StudyModel& model) {
     const Workers one_thread;
     SeriesGrid grid = green_in_real_space(model, true, one_thread);
-    SeriesGrid green_time(model.lattice, model.times() + 1);
+    SeriesGrid green_time(model.lattice_x, model.lattice_y, model.times() + 1);
     tail_green_at_every_site(model, grid, one_thread, [&](int x, int y, const SitePath& path) {
         std::copy(path.green_time().begin(), path.green_time().end(), green_time.series(x, y).begin());
     });

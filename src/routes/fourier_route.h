@@ -5,14 +5,14 @@
 // order: the default run's own steps (below) are these steps on its grids.
 //
 //   G0(k, iω_n) = 1/(iω_n − e(k)), n = 0 … N − 1
-//   G(r, iω_n)  = (1/L²)·Σ_k e^{+ik·r}·G0(k, iω_n)
+//   G(r, iω_n)  = (1/(Lx·Ly))·Σ_k e^{+ik·r}·G0(k, iω_n)
 //   G(r, τ_l)   = (1/β)·Σ_{n<N} [e^{−iω_n τ_l}·G(r, iω_n) + e^{+iω_n τ_l}·conj G(r, iω_n)],  τ_l = l·β/(2N)
 //   χ(r, τ_l)   = G(r, τ_l)·G(r, β − τ_l), with G(r, β) = −G(r, 0) at l = 0,
 //                 and 0.125 added to χ(0, 0)
 //   χ(r, iν_m)  = (β/(2N))·Σ_{l<2N} e^{+iν_m τ_l}·χ(r, τ_l),  m = 0 … N
 //   χ(q, iν_m)  = Σ_r e^{−iq·r}·χ(r, iν_m)
 //
-// A study's route holds one grid of L²·(N + 1) values: the path from
+// A study's route holds one grid of Lx·Ly·(N + 1) values: the path from
 // G(r, iω_n) to χ(r, iν_m) never leaves its site, so each site's series is
 // carried through time in a window of its own and written back in place.
 // The lattice transforms (per slot) and the time transforms (per site) are
@@ -38,7 +38,7 @@ public:
     [[nodiscard]] Complex operator()(int x, int y, int n) const;
 
 private:
-    int lattice_;
+    int lattice_y_;
     bool tails_taken_off_;
     std::vector<double> energy_;
     std::vector<Complex> frequencies_;
@@ -57,7 +57,7 @@ void add_equal_time_correction(Complex& chi_t_at_origin);
 [[nodiscard]] double fourier_route_bytes(const StudyModel& model, bool tail, int threads);
 
 // χ(q, iν_m) for every q and m = 0 … N: on return, series(x, y)[m] of the
-// grid (L × L, N + 1 slots) is χ at q = (x, y)·2π/L and ν_m = 2πm/β.
+// grid (Lx × Ly, N + 1 slots) is χ at q = 2π·(x/Lx, y/Ly) and ν_m = 2πm/β.
 [[nodiscard]] SeriesGrid fourier_route(const StudyModel& model, const Workers& workers = {});
 
 // The tail route: the same mesh and transforms, with the high-frequency tails

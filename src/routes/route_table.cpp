@@ -47,24 +47,35 @@ private:
 };
 
 template <bool Tail>
-std::unique_ptr<RouteValues> compute_grid(const StudyModel& model, std::span<const WaveVector>, const Workers& workers) {
+std::unique_ptr<RouteValues> compute_grid(const StudyModel& model, std::span<const WaveVector>,
+                                          const Workers& workers) {
     return std::make_unique<GridValues>(Tail ? tail_route(model, workers) : fourier_route(model, workers));
 }
 
 // The direct sums cost L² terms per wave vector and frequency: beyond 10^9
 // terms the user hears of it before they start.
 std::string direct_cost(const StudyModel& model, std::size_t wave_vectors) {
-    const double momenta = static_cast<double>(model.lattice) * model.lattice;
+    const double momenta = static_cast<double>(model.sites());
     const double terms = static_cast<double>(wave_vectors) * model.bosons() * momenta;
     if (terms <= 1e9) {
         return {};
     }
     char text[256];
-    std::snprintf(text, sizeof text,
-                  "the direct route sums %.2g terms (%zu wave vectors x %d frequencies x %.0f momenta) and may take "
-                  "long; a --routes without direct leaves it out",
-                  terms, wave_vectors, model.bosons(), momenta);
+    std::snprintf(
+        text, sizeof text,
+        "the direct route sums %.2g terms (%zu wave vectors x %d frequencies x %.0f momenta) and may take "
+        "long; a --routes without direct leaves it out",
+        terms, wave_vectors, model.bosons(), momenta);
     return text;
+}
+
+// The FFT engine takes powers of two.
+std::string fourier_mesh_problem(const StudyModel& model) {
+    const auto power_of_two = [](int n) { return n > 0 && (n & (n - 1)) == 0; };
+    if (power_of_two(model.lattice_x) && power_of_two(model.lattice_y) && power_of_two(model.frequencies)) {
+        return {};
+    }
+    return "powers of two for the lattice's sides and the number of frequencies, for now";
 }
 
 template <bool Tail>
@@ -74,9 +85,9 @@ double grid_bytes(const StudyModel& model, int threads, std::size_t) {
 
 const std::array<Route, 3> table = {{
     {"fourier", "the default run's Fourier route (FFTs through real space and imaginary time) on the mesh",
-     Axis::matsubara, grid_bytes<false>, compute_grid<false>, nullptr},
+     Axis::matsubara, grid_bytes<false>, compute_grid<false>, nullptr, fourier_mesh_problem},
     {"tail", "the Fourier route with the tails of G and chi handled analytically", Axis::matsubara,
-     grid_bytes<true>, compute_grid<true>, nullptr},
+     grid_bytes<true>, compute_grid<true>, nullptr, fourier_mesh_problem},
     {"direct", "the Lindhard sum over the Brillouin zone, exact to rounding", Axis::matsubara,
      [](const StudyModel& model, int threads, std::size_t block) {
          return DirectSum::bytes(model, threads) +
@@ -86,7 +97,7 @@ const std::array<Route, 3> table = {{
         const Workers& workers) -> std::unique_ptr<RouteValues> {
          return std::make_unique<DirectValues>(model, wave_vectors.size(), workers);
      },
-     direct_cost},
+     direct_cost, [](const StudyModel&) { return std::string(); }},
 }};
 
 }  // namespace
@@ -94,7 +105,8 @@ const std::array<Route, 3> table = {{
 std::span<const Route> routes() { return table; }
 
 const Route* find_route(std::string_view name) {
-    const auto found = std::find_if(table.begin(), table.end(), [&](const Route& route) { return route.name == name; });
+    const auto found =
+        std::find_if(table.begin(), table.end(), [&](const Route& route) { return route.name == name; });
     return found == table.end() ? nullptr : &*found;
 }
 

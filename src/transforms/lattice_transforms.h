@@ -1,12 +1,12 @@
 #pragma once
 // Transforms between momentum and real space, slot by slot of a grid whose
 // every lattice point holds a series of slots: a study's SeriesGrid, or a
-// grid of the default run seen through its FixedGridView. With
-// k·r = 2π(k1·x + k2·y)/L,
-//   towards real space: f(r) = (1/L²)·Σ_k e^{+ik·r}·F(k)   (FFT sign +1, then × 1/L²)
-//   towards momentum:   F(k) = Σ_r e^{−ik·r}·f(r)          (FFT sign −1, unscaled)
-// Each slot is gathered into L rows of 2L interleaved doubles, transformed by
-// complex_fft_2d and written back; 1/L² is exact, L² being a power of two.
+// grid of the default run seen through its FixedGridView. On an Lx × Ly
+// lattice, with k·r = 2π(k1·x/Lx + k2·y/Ly),
+//   towards real space: f(r) = (1/(Lx·Ly))·Σ_k e^{+ik·r}·F(k)   (FFT sign +1, then × 1/(Lx·Ly))
+//   towards momentum:   F(k) = Σ_r e^{−ik·r}·f(r)               (FFT sign −1, unscaled)
+// Each slot is gathered into Lx rows of 2·Ly interleaved doubles, transformed
+// by complex_fft_2d and written back; 1/(Lx·Ly) is exact, a power of two.
 //
 // Below them the default run's defined transforms of its fixed grids, each a
 // call of the same slot transform with the default sizes.
@@ -40,22 +40,23 @@ struct EngineWork {
 class LatticeSlices {
 public:
     // Storage of its own, for blocks of up to block_slots slots.
-    LatticeSlices(int lattice, int block_slots);
-    // One slot at a time in the caller's storage: L row pointers of 2L doubles
-    // each, and the engine's work arrays with index_work[0] set.
-    LatticeSlices(int lattice, double** rows, int* index_work, double* twiddle);
+    LatticeSlices(int lattice_x, int lattice_y, int block_slots);
+    // One slot at a time in the caller's storage: Lx row pointers of 2·Ly
+    // doubles each, and the engine's work arrays with index_work[0] set.
+    LatticeSlices(int lattice_x, int lattice_y, double** rows, int* index_work, double* twiddle);
 
     // Slots first … first + count − 1 (count ≤ the block) of every point into the slices.
     template <typename Grid>
     void gather(const Grid& grid, int first, int count) {
-        for_each_point(grid, first, count, [&](int b, int x, int y, auto series) { put(b, x, y, series[b]); });
+        for_each_point(grid, first, count,
+                       [&](int b, int x, int y, auto series) { put(b, x, y, series[b]); });
     }
 
     // The slices made by value(x, y, slot) instead, with no grid to read.
     template <typename Value>
     void make(int first, int count, Value value) {
-        for (int x = 0; x < lattice_; ++x) {
-            for (int y = 0; y < lattice_; ++y) {
+        for (int x = 0; x < lattice_x_; ++x) {
+            for (int y = 0; y < lattice_y_; ++y) {
                 for (int b = 0; b < count; ++b) {
                     put(b, x, y, value(x, y, first + b));
                 }
@@ -69,7 +70,7 @@ public:
     void transform_and_scatter(Grid& grid, int first, int count, int sign, bool divide) {
         transform(count, sign);
         for_each_point(grid, first, count, [&](int b, int x, int y, auto series) {
-            const double* row = rows_[static_cast<std::size_t>(b * lattice_ + x)];
+            const double* row = rows_[static_cast<std::size_t>(b * lattice_x_ + x)];
             Complex value{row[2 * y], row[2 * y + 1]};
             if (divide) {
                 value *= inverse_site_count_;
@@ -85,11 +86,11 @@ private:
     template <typename Grid, typename Visit>
     void for_each_point(Grid& grid, int first, int count, Visit visit) {
         constexpr int prefetch_distance = 8;
-        for (int x = 0; x < lattice_; ++x) {
-            for (int y = 0; y < lattice_; ++y) {
-                const int ahead = x * lattice_ + y + prefetch_distance;
-                if (ahead < lattice_ * lattice_) {
-                    const auto* start = grid.series(ahead / lattice_, ahead % lattice_).data() + first;
+        for (int x = 0; x < lattice_x_; ++x) {
+            for (int y = 0; y < lattice_y_; ++y) {
+                const int ahead = x * lattice_y_ + y + prefetch_distance;
+                if (ahead < lattice_x_ * lattice_y_) {
+                    const auto* start = grid.series(ahead / lattice_y_, ahead % lattice_y_).data() + first;
                     for (int line = 0; line < count * static_cast<int>(sizeof(Complex)); line += 64) {
                         __builtin_prefetch(reinterpret_cast<const char*>(start) + line);
                     }
@@ -102,13 +103,14 @@ private:
         }
     }
     void put(int b, int x, int y, Complex value) {
-        double* row = rows_[static_cast<std::size_t>(b * lattice_ + x)];
+        double* row = rows_[static_cast<std::size_t>(b * lattice_x_ + x)];
         row[2 * y] = value.re;
         row[2 * y + 1] = value.im;
     }
     void transform(int count, int sign);
 
-    int lattice_;
+    int lattice_x_;
+    int lattice_y_;
     double inverse_site_count_;
     std::vector<double> own_values_;  // block_slots slices of L rows, when the storage is its own
     std::vector<double*> own_rows_;
@@ -124,24 +126,24 @@ namespace lattice_detail {
 // cache lines of a point's series per read), while the slices of every
 // thread together stay within an eighth of the grid or 32 MiB, whichever is
 // more; one slot and one thread at the least.
-[[nodiscard]] int lattice_threads(int lattice, int threads, double grid_bytes);
-[[nodiscard]] int block_slots(int lattice, int threads, double grid_bytes);
+[[nodiscard]] int lattice_threads(int sites, int threads, double grid_bytes);
+[[nodiscard]] int block_slots(int sites, int threads, double grid_bytes);
 
 // Blocks of slots 0 … slot_count − 1 split over the workers: fill(slices,
 // first, count) puts each block into a thread's slices, which then go to
 // the grid transformed. The stop flag is polled block by block.
 template <typename Fill>
 void every_block(SeriesGrid& grid, int slot_count, int sign, bool divide, const Workers& workers, Fill fill) {
-    const int lattice = grid.lattice();
-    const double grid_bytes = SeriesGrid::bytes(lattice, grid.slots());
+    const int sites = grid.lattice_x() * grid.lattice_y();
+    const double grid_bytes = SeriesGrid::bytes(grid.lattice_x(), grid.lattice_y(), grid.slots());
     // No more slices than the slots to transform, and no more threads than blocks.
-    const int block = std::min(block_slots(lattice, workers.threads, grid_bytes), std::max(slot_count, 1));
+    const int block = std::min(block_slots(sites, workers.threads, grid_bytes), std::max(slot_count, 1));
     const int blocks = (slot_count + block - 1) / block;
-    const int threads = std::min(lattice_threads(lattice, workers.threads, grid_bytes), std::max(blocks, 1));
+    const int threads = std::min(lattice_threads(sites, workers.threads, grid_bytes), std::max(blocks, 1));
     std::vector<LatticeSlices> slices;
     slices.reserve(static_cast<std::size_t>(threads));
     for (int t = 0; t < threads; ++t) {
-        slices.emplace_back(lattice, block);
+        slices.emplace_back(grid.lattice_x(), grid.lattice_y(), block);
     }
     workers.start_stage(sign > 0 ? "lattice transforms to real space" : "lattice transforms to momentum",
                         slot_count);
@@ -168,13 +170,13 @@ void to_momentum(SeriesGrid& grid, int slot_count, const Workers& workers);
 // momentum and carried to real space: the grid is written, never read.
 template <typename Value>
 void to_real_space_from(SeriesGrid& grid, int slot_count, const Workers& workers, Value value) {
-    lattice_detail::every_block(grid, slot_count, +1, true, workers, [&](LatticeSlices& slices, int first, int count) {
-        slices.make(first, count, value);
-    });
+    lattice_detail::every_block(
+        grid, slot_count, +1, true, workers,
+        [&](LatticeSlices& slices, int first, int count) { slices.make(first, count, value); });
 }
 
-// The bytes the lattice transforms of an L × L grid hold beside it on `threads` threads.
-[[nodiscard]] double lattice_slices_bytes(int lattice, int threads, double grid_bytes);
+// The bytes the lattice transforms of a grid of `sites` points hold beside it on `threads` threads.
+[[nodiscard]] double lattice_slices_bytes(int sites, int threads, double grid_bytes);
 
 // ------------------------------------------------- the default run's fixed sizes
 

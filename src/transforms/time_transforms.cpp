@@ -16,7 +16,8 @@ void TimeWindow::transform(int sign, bool divide) {
 }
 
 double TimeWindow::bytes(int frequencies) {
-    return 8.0 * frequencies * sizeof(double) + fft_work_sizes_1d(8 * frequencies).twiddle_doubles * sizeof(double);
+    return 8.0 * frequencies * sizeof(double) +
+           fft_work_sizes_1d(8 * frequencies).twiddle_doubles * sizeof(double);
 }
 
 // ------------------------------------------------- the default run's fixed sizes
@@ -77,7 +78,8 @@ struct DefinedWindow {
 // Carries every site between the time grid and a frequency grid with the
 // one-site transforms to_freq (flag +1) and to_time (flag −1).
 template <std::size_t Frequencies, typename ToFreq, typename ToTime>
-void transform_time(TimeGrid& time_grid, Grid<Frequencies>& freq_grid, int flag, ToFreq to_freq, ToTime to_time) {
+void transform_time(TimeGrid& time_grid, Grid<Frequencies>& freq_grid, int flag, ToFreq to_freq,
+                    ToTime to_time) {
     if (flag != towards_momentum_and_frequency && flag != towards_real_space_and_time) {
         return;
     }

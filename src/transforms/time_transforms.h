@@ -27,8 +27,8 @@ namespace lattice_bubble {
 // G(τ_l) = (1/β)·Σ_{n<N} [e^{−iω_n τ_l}·G(iω_n) + e^{+iω_n τ_l}·conj G(iω_n)],
 // l = 0 … 2N − 1: the Matsubara sum over ±ω_0 … ±ω_{N−1}, nothing beyond.
 template <typename Window>
-void green_t_from_green_w(std::span<const Complex> green_w, std::span<Complex> green_t, double inverse_temperature,
-                          Window& window) {
+void green_t_from_green_w(std::span<const Complex> green_w, std::span<Complex> green_t,
+                          double inverse_temperature, Window& window) {
     const int frequencies = static_cast<int>(green_w.size());
     const int times = 2 * frequencies;
     for (int n = 0; n < frequencies; ++n) {
@@ -37,19 +37,21 @@ void green_t_from_green_w(std::span<const Complex> green_w, std::span<Complex> g
     }
     for (int i = frequencies; i < times; ++i) {
         window.put(2 * i, Complex{});
-        window.put(2 * i + 1, conj(green_w[static_cast<std::size_t>(times - 1 - i)]));  // slot 4N − 1 − 2n: −ω_n
+        window.put(2 * i + 1,
+                   conj(green_w[static_cast<std::size_t>(times - 1 - i)]));  // slot 4N − 1 − 2n: −ω_n
     }
     window.transform(-1, false);
     for (int l = 0; l < times; ++l) {
-        green_t[static_cast<std::size_t>(l)] = window.get(l) / inverse_temperature;  // slots 2N … 4N − 1 hold −G(τ_l)
+        green_t[static_cast<std::size_t>(l)] =
+            window.get(l) / inverse_temperature;  // slots 2N … 4N − 1 hold −G(τ_l)
     }
 }
 
 // G(iω_n) = (β/(2N))·Σ_{l<2N} e^{+iω_n τ_l}·G(τ_l): the left-point rule over
 // [0, β), through the antiperiodic continuation G(τ + β) = −G(τ).
 template <typename Window>
-void green_w_from_green_t(std::span<const Complex> green_t, std::span<Complex> green_w, double inverse_temperature,
-                          Window& window) {
+void green_w_from_green_t(std::span<const Complex> green_t, std::span<Complex> green_w,
+                          double inverse_temperature, Window& window) {
     const int times = static_cast<int>(green_t.size());
     for (int l = 0; l < times; ++l) {
         window.put(l, green_t[static_cast<std::size_t>(l)]);
@@ -64,7 +66,8 @@ void green_w_from_green_t(std::span<const Complex> green_t, std::span<Complex> g
 // χ(iν_m) = (β/(2N))·Σ_{l<2N} e^{+iν_m τ_l}·χ(τ_l), m = 0 … N, through the
 // periodic continuation; e^{iν_N τ_l} = (−1)^l.
 template <typename Window>
-void chi_w_from_chi_t(std::span<const Complex> chi_t, std::span<Complex> chi_w, double inverse_temperature, Window& window) {
+void chi_w_from_chi_t(std::span<const Complex> chi_t, std::span<Complex> chi_w, double inverse_temperature,
+                      Window& window) {
     const int times = static_cast<int>(chi_t.size());
     for (int l = 0; l < times; ++l) {
         window.put(l, chi_t[static_cast<std::size_t>(l)]);
@@ -79,7 +82,8 @@ void chi_w_from_chi_t(std::span<const Complex> chi_t, std::span<Complex> chi_w, 
 // χ(τ_l) = (1/β)·[Re χ(iν_0) + Σ_{0<m<N} (e^{−iν_m τ_l}·χ(iν_m) + e^{+iν_m τ_l}·conj χ(iν_m))
 //                 + (−1)^l·Re χ(iν_N)]: the imaginary parts at ν_0 and ν_N are dropped.
 template <typename Window>
-void chi_t_from_chi_w(std::span<const Complex> chi_w, std::span<Complex> chi_t, double inverse_temperature, Window& window) {
+void chi_t_from_chi_w(std::span<const Complex> chi_w, std::span<Complex> chi_t, double inverse_temperature,
+                      Window& window) {
     const int times = static_cast<int>(chi_t.size());
     // ν_0 and ν_N (slots 0 and 2N) are their own partners: only their real
     // parts belong to a real χ(τ).

@@ -22,7 +22,7 @@ constexpr long double direct_accuracy = 1e-15L;
 struct DirectCase {
     std::string name;
     StudyModel model;
-    bool all_q;  // else q = (L/2, L/2), (0, 0), (1, L/2 − 1) and (L/3, L/5)
+    bool all_q;  // else q = (Lx/2, Ly/2), (0, 0), (1, Ly/2 − 1) and (Lx/3, Ly/5)
 };
 
 void PrintTo(const DirectCase& direct_case, std::ostream* out) { *out << direct_case.name; }
@@ -31,12 +31,14 @@ class DirectRoute : public ::testing::TestWithParam<DirectCase> {};
 
 TEST_P(DirectRoute, MatchesTheExactSumAtEveryFrequency) {
     const StudyModel& model = GetParam().model;
-    const int l = model.lattice;
-    std::vector<std::pair<int, int>> wave_vectors{{l / 2, l / 2}, {0, 0}, {1, l / 2 - 1}, {l / 3, l / 5}};
+    const int lx = model.lattice_x;
+    const int ly = model.lattice_y;
+    std::vector<std::pair<int, int>> wave_vectors{
+        {lx / 2, ly / 2}, {0, 0}, {1, ly / 2 - 1}, {lx / 3, ly / 5}};
     if (GetParam().all_q) {
         wave_vectors.clear();
-        for (int q = 0; q < l * l; ++q) {
-            wave_vectors.emplace_back(q / l, q % l);
+        for (int q = 0; q < model.sites(); ++q) {
+            wave_vectors.emplace_back(q / ly, q % ly);
         }
     }
     std::vector<std::vector<testing::LongComplex>> exact;
@@ -66,7 +68,17 @@ INSTANTIATE_TEST_SUITE_P(
         DirectCase{"Large256_Beta3", StudyModel{256, 3.0, Band{-1.0, 0.2, -0.1}, 8}, false},
         // β·e up to 4e6: e^{βe} overflows in any direct form of f.
         DirectCase{"ColdestBeta", StudyModel{8, 1e6, Band{1.0, 0.0, 0.3}, 4}, true},
-        DirectCase{"WidestBand", StudyModel{8, 1.0, Band{1e6, 5e5, 2.5e5}, 4}, true}),
+        DirectCase{"WidestBand", StudyModel{8, 1.0, Band{1e6, 5e5, 2.5e5}, 4}, true},
+        // Rectangular, prime-sized, and with every coefficient of the band.
+        DirectCase{"Rectangular12x20", testing::mesh(12, 20, 2.0, Band{-1.0, 0.1, -0.2}, 6), false},
+        DirectCase{"Prime13x7EveryQ", testing::mesh(13, 7, 3.0, Band{-1.0, 0.0, 0.4}, 5), true},
+        DirectCase{"CoefficientsTxTyT2T3",
+                   [] {
+                       StudyModel model = testing::mesh(24, 24, 5.0, Band{-1.0, 0.0, -0.9}, 9, 0.3, -0.05);
+                       model.band.hopping_y = -0.7;
+                       return model;
+                   }(),
+                   false}),
     [](const ::testing::TestParamInfo<DirectCase>& param_info) { return param_info.param.name; });
 
 }  // namespace

@@ -11,13 +11,12 @@ namespace {
 
 constexpr long double pi = std::numbers::pi_v<long double>;
 
-// The band at every k of the oracle's grid, at x·L + y.
+// The band at every k of the oracle's grid, at x·Ly + y.
 std::vector<long double> oracle_grid(const StudyModel& model) {
-    const int l = model.lattice;
-    std::vector<long double> e(static_cast<std::size_t>(l * l));
-    for (int x = 0; x < l; ++x) {
-        for (int y = 0; y < l; ++y) {
-            e[static_cast<std::size_t>(x * l + y)] = oracle_band(model, x, y);
+    std::vector<long double> e;
+    for (int x = 0; x < model.lattice_x; ++x) {
+        for (int y = 0; y < model.lattice_y; ++y) {
+            e.push_back(oracle_band(model, x, y));
         }
     }
     return e;
@@ -35,14 +34,17 @@ long double fermi_long(long double beta, long double e) {
 }  // namespace
 
 long double oracle_band(const StudyModel& model, int ix, int iy) {
-    const long double kx = 2.0L * pi * ix / model.lattice;
-    const long double ky = 2.0L * pi * iy / model.lattice;
+    const long double kx = 2.0L * pi * ix / model.lattice_x;
+    const long double ky = 2.0L * pi * iy / model.lattice_y;
     const auto& band = model.band;
-    return 2.0L * band.hopping * (std::cos(kx) + std::cos(ky)) + band.offset - band.mu;
+    return 2.0L * band.hopping_x * std::cos(kx) + 2.0L * band.hopping_y * std::cos(ky) +
+           4.0L * band.hopping2 * std::cos(kx) * std::cos(ky) +
+           2.0L * band.hopping3 * (std::cos(2.0L * kx) + std::cos(2.0L * ky)) + band.offset - band.mu;
 }
 
 std::vector<LongComplex> exact_bubble(const StudyModel& model, int qx, int qy) {
-    const int l = model.lattice;
+    const int lx = model.lattice_x;
+    const int ly = model.lattice_y;
     const long double beta = model.beta;
     const std::vector<long double> e = oracle_grid(model);
     std::vector<long double> f(e.size());
@@ -52,10 +54,10 @@ std::vector<LongComplex> exact_bubble(const StudyModel& model, int qx, int qy) {
     for (int m = 0; m < model.bosons(); ++m) {
         const long double nu = 2.0L * pi * m / beta;
         LongComplex sum = 0.0L;
-        for (int x = 0; x < l; ++x) {
-            for (int y = 0; y < l; ++y) {
-                const auto k = static_cast<std::size_t>(x * l + y);
-                const auto kq = static_cast<std::size_t>(((x + qx) % l) * l + (y + qy) % l);
+        for (int x = 0; x < lx; ++x) {
+            for (int y = 0; y < ly; ++y) {
+                const auto k = static_cast<std::size_t>(x * ly + y);
+                const auto kq = static_cast<std::size_t>(((x + qx) % lx) * ly + (y + qy) % ly);
                 const long double e_k = e[k];
                 const long double e_kq = e[kq];
                 const long double d = e_kq - e_k;
@@ -67,35 +69,38 @@ std::vector<LongComplex> exact_bubble(const StudyModel& model, int qx, int qy) {
                 }
             }
         }
-        chi[static_cast<std::size_t>(m)] = sum / static_cast<long double>(l * l);
+        chi[static_cast<std::size_t>(m)] = sum / static_cast<long double>(lx * ly);
     }
     return chi;
 }
 
 LongComplex exact_green_time(const StudyModel& model, int x, int y, long double tau) {
-    const int l = model.lattice;
+    const int lx = model.lattice_x;
+    const int ly = model.lattice_y;
     const long double beta = model.beta;
     LongComplex sum = 0.0L;
-    for (int kx = 0; kx < l; ++kx) {
-        for (int ky = 0; ky < l; ++ky) {
+    for (int kx = 0; kx < lx; ++kx) {
+        for (int ky = 0; ky < ly; ++ky) {
             const long double e = oracle_band(model, kx, ky);
             // −e^{−eτ}/(1 + e^{−βe}), for e < 0 as −e^{e(β − τ)}/(1 + e^{βe}).
             const long double value = e >= 0.0L ? -std::exp(-e * tau) / (1.0L + std::exp(-beta * e))
                                                 : -std::exp(e * (beta - tau)) / (1.0L + std::exp(beta * e));
             sum += std::polar(
-                value, 2.0L * pi * (static_cast<long double>(kx) * x + static_cast<long double>(ky) * y) / l);
+                value,
+                2.0L * pi * (static_cast<long double>(kx) * x / lx + static_cast<long double>(ky) * y / ly));
         }
     }
-    return sum / static_cast<long double>(l * l);
+    return sum / static_cast<long double>(lx * ly);
 }
 
 std::vector<LongComplex> naive_fourier_route(const StudyModel& model) {
-    const int l = model.lattice;
+    const int lx = model.lattice_x;
+    const int ly = model.lattice_y;
     const int n_count = model.frequencies;
     const int t_count = model.times();
     const long double beta = model.beta;
     const std::vector<long double> e = oracle_grid(model);
-    const auto sites = static_cast<std::size_t>(l * l);
+    const auto sites = static_cast<std::size_t>(lx * ly);
 
     // G(r, iω_n): per frequency, the k → r sum with e^{+ik·r}, divided by L².
     std::vector<std::vector<LongComplex>> green_r(static_cast<std::size_t>(n_count));
@@ -105,9 +110,9 @@ std::vector<LongComplex> naive_fourier_route(const StudyModel& model) {
         for (std::size_t k = 0; k < sites; ++k) {
             slice[k] = 1.0L / LongComplex(-e[k], omega);
         }
-        green_r[static_cast<std::size_t>(n)] = naive_dft_2d(slice, l, l, +1);
+        green_r[static_cast<std::size_t>(n)] = naive_dft_2d(slice, lx, ly, +1);
         for (auto& value : green_r[static_cast<std::size_t>(n)]) {
-            value /= static_cast<long double>(l * l);
+            value /= static_cast<long double>(lx * ly);
         }
     }
     // Per site: G(τ_l) over ±ω_n, χ(τ) = G(τ)·G(β − τ) with G(β) = −G(0), 0.125 at r = 0, τ = 0, then
@@ -140,12 +145,21 @@ std::vector<LongComplex> naive_fourier_route(const StudyModel& model) {
     }
     std::vector<LongComplex> chi(sites * static_cast<std::size_t>(model.bosons()));
     for (int m = 0; m < model.bosons(); ++m) {
-        const std::vector<LongComplex> slice = naive_dft_2d(chi_r[static_cast<std::size_t>(m)], l, l, -1);
+        const std::vector<LongComplex> slice = naive_dft_2d(chi_r[static_cast<std::size_t>(m)], lx, ly, -1);
         for (std::size_t q = 0; q < sites; ++q) {
             chi[q * static_cast<std::size_t>(model.bosons()) + static_cast<std::size_t>(m)] = slice[q];
         }
     }
     return chi;
+}
+
+StudyModel mesh(int lattice_x, int lattice_y, double beta, Band band, int frequencies, double hopping2,
+                double hopping3) {
+    StudyModel model(lattice_x, beta, band, frequencies);
+    model.lattice_y = lattice_y;
+    model.band.hopping2 = hopping2;
+    model.band.hopping3 = hopping3;
+    return model;
 }
 
 std::vector<long double> largest_at_each_m(const std::vector<std::vector<LongComplex>>& series) {

@@ -14,7 +14,8 @@ namespace lattice_bubble::testing {
 
 using LongComplex = std::complex<long double>;
 
-// e(k) = 2·T·(cos kx + cos ky) + offset − mu at k = 2π·(ix, iy)/L, in long double.
+// e(k) = 2·TX·cos kx + 2·TY·cos ky + 4·T2·cos kx·cos ky + 2·T3·(cos 2kx + cos 2ky)
+// + offset − mu at k = 2π·(ix/Lx, iy/Ly), in long double.
 long double oracle_band(const StudyModel& model, int ix, int iy);
 
 // χ0(q, iν_m), m = 0 … N, at q = (qx, qy)·2π/L: the Lindhard sum
@@ -30,6 +31,10 @@ LongComplex exact_green_time(const StudyModel& model, int x, int y, long double 
 // The Fourier route of a study by its defining sums, each a naive DFT in long
 // double: χ(q, iν_m) for every q, at (x·L + y)·(N + 1) + m.
 std::vector<LongComplex> naive_fourier_route(const StudyModel& model);
+
+// A model of an Lx × Ly lattice with the band's further coefficients, for the tests.
+StudyModel mesh(int lattice_x, int lattice_y, double beta, Band band, int frequencies, double hopping2 = 0.0,
+                double hopping3 = 0.0);
 
 // The largest |value| at each m of several series of one length.
 std::vector<long double> largest_at_each_m(const std::vector<std::vector<LongComplex>>& series);
