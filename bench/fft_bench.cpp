@@ -1,5 +1,7 @@
 // Times complex_fft (N = 2^2 … 2^20 points) and complex_fft_2d (8 × 8 …
-// 1024 × 1024), both signs, with the twiddle table built once and reused; and,
+// 1024 × 1024), and general_fft and general_fft_2d at smooth sizes of other
+// factors and at primes, both signs, with the twiddle table or plan built
+// once and reused; and,
 // when FFTW 3 was found at build time, the same in-place transforms by FFTW
 // with FFTW_MEASURE plans, registered right after each of ours so that one run
 // lists both side by side.
@@ -26,6 +28,7 @@
 
 #include "fft/complex_fft.h"
 #include "fft/complex_fft_2d.h"
+#include "fft/general_fft.h"
 #include "fft/kernel_choice.h"
 #include "fft/work_sizes.h"
 
@@ -116,6 +119,42 @@ void engine_2d(benchmark::State& state, int side, int sign) {
     set_rate(state, static_cast<double>(side) * side);
 }
 
+// Sizes that are not powers of two, through general_fft and general_fft_2d.
+void general_1d(benchmark::State& state, int points, int sign) {
+    const AlignedDoubles data(2 * static_cast<std::size_t>(points));
+    const GeneralFftWorkSizes sizes = general_fft_work_sizes(points);
+    std::vector<int> index_work(sizes.ints, 0);
+    std::vector<double> work(sizes.doubles);
+    fill_random(data.data(), 2 * static_cast<std::size_t>(points));
+    general_fft(points, sign, data.data(), index_work.data(), work.data());  // builds the plan
+    for (auto _ : state) {
+        general_fft(points, sign, data.data(), index_work.data(), work.data());
+        benchmark::DoNotOptimize(data.data());
+        benchmark::ClobberMemory();
+    }
+    set_rate(state, points);
+}
+
+void general_2d(benchmark::State& state, int rows, int columns, int sign) {
+    const auto count = static_cast<std::size_t>(rows) * static_cast<std::size_t>(columns);
+    const AlignedDoubles block(2 * count);
+    std::vector<double*> row_pointers(static_cast<std::size_t>(rows));
+    for (int i = 0; i < rows; ++i) {
+        row_pointers[static_cast<std::size_t>(i)] = block.data() + 2 * static_cast<std::size_t>(i) * columns;
+    }
+    const GeneralFftWorkSizes sizes = general_fft_work_sizes_2d(rows, columns);
+    std::vector<int> index_work(sizes.ints, 0);
+    std::vector<double> work(sizes.doubles);
+    fill_random(block.data(), 2 * count);
+    general_fft_2d(rows, columns, sign, row_pointers.data(), index_work.data(), work.data());
+    for (auto _ : state) {
+        general_fft_2d(rows, columns, sign, row_pointers.data(), index_work.data(), work.data());
+        benchmark::DoNotOptimize(block.data());
+        benchmark::ClobberMemory();
+    }
+    set_rate(state, static_cast<double>(count));
+}
+
 #if defined(LATTICE_BUBBLE_HAVE_FFTW3)
 // FFTW's sign is that of the exponent: FFTW_BACKWARD is +1, FFTW_FORWARD −1.
 int fftw_direction(int sign) { return sign >= 0 ? FFTW_BACKWARD : FFTW_FORWARD; }
@@ -138,10 +177,10 @@ void fftw_1d(benchmark::State& state, int points, int sign) {
     fftw_free(data);
 }
 
-void fftw_2d(benchmark::State& state, int side, int sign) {
-    const auto count = static_cast<std::size_t>(side) * static_cast<std::size_t>(side);
+void fftw_2d(benchmark::State& state, int rows, int columns, int sign) {
+    const auto count = static_cast<std::size_t>(rows) * static_cast<std::size_t>(columns);
     auto* data = fftw_alloc_complex(count);
-    fftw_plan plan = fftw_plan_dft_2d(side, side, data, data, fftw_direction(sign), FFTW_MEASURE);
+    fftw_plan plan = fftw_plan_dft_2d(rows, columns, data, data, fftw_direction(sign), FFTW_MEASURE);
     run_fftw(state, data, plan, count, static_cast<double>(count));
     fftw_destroy_plan(plan);
     fftw_free(data);
@@ -261,7 +300,28 @@ void register_all() {
                 std::to_string(side) + "x" + std::to_string(side) + "/sign:" + sign_name(sign);
             benchmark::RegisterBenchmark(("engine_2d/" + size).c_str(), engine_2d, side, sign);
 #if defined(LATTICE_BUBBLE_HAVE_FFTW3)
-            benchmark::RegisterBenchmark(("fftw_2d/" + size).c_str(), fftw_2d, side, sign);
+            benchmark::RegisterBenchmark(("fftw_2d/" + size).c_str(), fftw_2d, side, side, sign);
+#endif
+        }
+    }
+    // Smooth sizes of other factors, and primes.
+    for (const int points : {12, 24, 48, 96, 100, 384, 1000, 1536, 3000, 6144, 3 << 15, 97, 1009, 4093}) {
+        for (const int sign : {1, -1}) {
+            const std::string size = std::to_string(points) + "/sign:" + sign_name(sign);
+            benchmark::RegisterBenchmark(("engine_1d/" + size).c_str(), general_1d, points, sign);
+#if defined(LATTICE_BUBBLE_HAVE_FFTW3)
+            benchmark::RegisterBenchmark(("fftw_1d/" + size).c_str(), fftw_1d, points, sign);
+#endif
+        }
+    }
+    for (const auto& [rows, columns] : {std::pair{12, 12}, {24, 24}, {48, 48}, {96, 96}, {100, 100}, {240, 240},
+                                       {384, 384}, {768, 768}, {64, 48}, {256, 96}, {97, 97}}) {
+        for (const int sign : {1, -1}) {
+            const std::string size =
+                std::to_string(rows) + "x" + std::to_string(columns) + "/sign:" + sign_name(sign);
+            benchmark::RegisterBenchmark(("engine_2d/" + size).c_str(), general_2d, rows, columns, sign);
+#if defined(LATTICE_BUBBLE_HAVE_FFTW3)
+            benchmark::RegisterBenchmark(("fftw_2d/" + size).c_str(), fftw_2d, rows, columns, sign);
 #endif
         }
     }

@@ -165,7 +165,7 @@ const Option options[] = {
         [](const StudyRequest& s) { return Values(s.model.frequencies, s.model.frequencies); },
         "positive fermionic Matsubara frequencies; the run has 2N imaginary times and N + 1 bosonic "
         "frequencies "
-        "nu_m = 2 pi m/beta, m = 0 ... N; the fourier and tail routes need a power of two for now"),
+        "nu_m = 2 pi m/beta, m = 0 ... N"),
     {"q", "IX,IY", Kind::text,
      "a wave vector of the table by its grid indices; repeat it for more (each counts once, in the order "
      "given); "
@@ -324,37 +324,8 @@ public:
         }
         StudyRequest& study = command_.study;
         const StudyModel& model = study.model;
-        // The routes asked for must take the mesh; without --routes, every route that does.
-        std::string takes_any;  // the routes that take this mesh
-        for (const Route& route : routes()) {
-            takes_any.append(
-                route.mesh_problem(model).empty() ? join(takes_any.empty() ? "" : ",", route.name) : "");
-        }
-        const std::string mesh = join(
-            "--lattice ", std::to_string(model.lattice_x),
-            model.lattice_x == model.lattice_y ? std::string() : join(",", std::to_string(model.lattice_y)),
-            " --frequencies ", std::to_string(model.frequencies));
-        for (const Route* route : study.routes) {
-            if (const std::string needed = route->mesh_problem(model); !needed.empty()) {
-                refuse("the ", route->name, " route needs ", needed, " (here ", mesh, "); --routes ",
-                       takes_any, " takes this mesh; nothing was computed");
-            }
-        }
-        std::string left_out;
-        std::string needed;
         for (const Route& route : study.routes.empty() ? routes() : std::span<const Route>{}) {
-            if (route.mesh_problem(model).empty()) {
-                study.routes.push_back(&route);
-            } else {
-                left_out.append(left_out.empty() ? "" : " and ").append(route.name);
-                needed = route.mesh_problem(model);
-            }
-        }
-        if (!left_out.empty()) {
-            const bool one = left_out.find(" and ") == std::string::npos;
-            command_.warning =
-                join(program_name, ": note: the table leaves out the ", left_out,
-                     one ? " route, which needs " : " routes, which need ", needed, " (here ", mesh, ")");
+            study.routes.push_back(&route);
         }
         // The lattice may come after the wave vectors: they are checked against it at the end.
         for (std::size_t i = 0; i < study.q.size(); ++i) {

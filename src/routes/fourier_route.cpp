@@ -181,7 +181,7 @@ double fourier_route_bytes(const StudyModel& model, bool tail, int threads) {
     const double site_scratch =
         (2.0 * model.times() + 1.0) * sizeof(Complex) + TimeWindow::bytes(model.frequencies);
     const double band_grids = tail ? SeriesGrid::bytes(model.lattice_x, model.lattice_y, 6 + 2 + 2) : 0.0;
-    return grid + lattice_slices_bytes(model.sites(), threads, grid) + threads * site_scratch + band_grids;
+    return grid + lattice_slices_bytes(model.lattice_x, model.lattice_y, threads, grid) + threads * site_scratch + band_grids;
 }
 
 SeriesGrid fourier_route(const StudyModel& model, const Workers& workers) {

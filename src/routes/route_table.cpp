@@ -69,15 +69,6 @@ std::string direct_cost(const StudyModel& model, std::size_t wave_vectors) {
     return text;
 }
 
-// The FFT engine takes powers of two.
-std::string fourier_mesh_problem(const StudyModel& model) {
-    const auto power_of_two = [](int n) { return n > 0 && (n & (n - 1)) == 0; };
-    if (power_of_two(model.lattice_x) && power_of_two(model.lattice_y) && power_of_two(model.frequencies)) {
-        return {};
-    }
-    return "powers of two for the lattice's sides and the number of frequencies, for now";
-}
-
 template <bool Tail>
 double grid_bytes(const StudyModel& model, int threads, std::size_t) {
     return fourier_route_bytes(model, Tail, threads);
@@ -85,9 +76,9 @@ double grid_bytes(const StudyModel& model, int threads, std::size_t) {
 
 const std::array<Route, 3> table = {{
     {"fourier", "the default run's Fourier route (FFTs through real space and imaginary time) on the mesh",
-     Axis::matsubara, grid_bytes<false>, compute_grid<false>, nullptr, fourier_mesh_problem},
+     Axis::matsubara, grid_bytes<false>, compute_grid<false>, nullptr},
     {"tail", "the Fourier route with the tails of G and chi handled analytically", Axis::matsubara,
-     grid_bytes<true>, compute_grid<true>, nullptr, fourier_mesh_problem},
+     grid_bytes<true>, compute_grid<true>, nullptr},
     {"direct", "the Lindhard sum over the Brillouin zone, exact to rounding", Axis::matsubara,
      [](const StudyModel& model, int threads, std::size_t block) {
          return DirectSum::bytes(model, threads) +
@@ -97,7 +88,7 @@ const std::array<Route, 3> table = {{
         const Workers& workers) -> std::unique_ptr<RouteValues> {
          return std::make_unique<DirectValues>(model, wave_vectors.size(), workers);
      },
-     direct_cost, [](const StudyModel&) { return std::string(); }},
+     direct_cost},
 }};
 
 }  // namespace

@@ -43,8 +43,6 @@ struct Route {
                                             const Workers& workers);
     // What a user should know of its cost before it starts, or nothing.
     std::string (*cost_note)(const StudyModel& model, std::size_t wave_vectors);
-    // What it needs of the mesh that this one lacks ("powers of two …"), or nothing.
-    std::string (*mesh_problem)(const StudyModel& model);
 };
 
 // Every route, in the order of the table's columns.

@@ -5,6 +5,8 @@
 
 #include "alloc/work_arrays.h"
 #include "fft/complex_fft_2d.h"
+#include "fft/general_fft.h"
+#include "fft/work_sizes.h"
 #include "transforms/time_transforms.h"
 
 namespace lattice_bubble {
@@ -37,7 +39,7 @@ LatticeSlices::LatticeSlices(int lattice_x, int lattice_y, int block_slots)
       own_values_(static_cast<std::size_t>(block_slots) * static_cast<std::size_t>(lattice_x) *
                   static_cast<std::size_t>(2 * lattice_y)),
       own_rows_(static_cast<std::size_t>(block_slots) * static_cast<std::size_t>(lattice_x)),
-      own_work_(fft_work_sizes_2d(lattice_x, 2 * lattice_y)),
+      own_work_(general_fft_work_sizes_2d(lattice_x, lattice_y)),
       rows_(own_rows_.data()),
       index_work_(own_work_.index_work.data()),
       twiddle_(own_work_.twiddle.data()) {
@@ -50,15 +52,15 @@ LatticeSlices::LatticeSlices(int lattice_x, int lattice_y, double** rows, int* i
     : lattice_x_(lattice_x),
       lattice_y_(lattice_y),
       inverse_site_count_(1.0 / (static_cast<double>(lattice_x) * lattice_y)),
-      own_work_(FftWorkSizes{}),
+      own_work_(GeneralFftWorkSizes{}),
       rows_(rows),
       index_work_(index_work),
       twiddle_(twiddle) {}
 
 void LatticeSlices::transform(int count, int sign) {
     for (int b = 0; b < count; ++b) {
-        complex_fft_2d(lattice_x_, 2 * lattice_y_, sign, rows_ + static_cast<std::size_t>(b * lattice_x_),
-                       index_work_, twiddle_);
+        general_fft_2d(lattice_x_, lattice_y_, sign, rows_ + static_cast<std::size_t>(b * lattice_x_), index_work_,
+                       twiddle_);
     }
 }
 
@@ -74,10 +76,13 @@ void to_momentum(SeriesGrid& grid, int slot_count, const Workers& workers) {
         [&](LatticeSlices& slices, int first, int count) { slices.gather(grid, first, count); });
 }
 
-double lattice_slices_bytes(int sites, int threads, double grid_bytes) {
+double lattice_slices_bytes(int lattice_x, int lattice_y, int threads, double grid_bytes) {
     using namespace lattice_detail;
-    return lattice_threads(sites, threads, grid_bytes) * block_slots(sites, threads, grid_bytes) *
-           slice_bytes(sites);
+    const int sites = lattice_x * lattice_y;
+    const GeneralFftWorkSizes work = general_fft_work_sizes_2d(lattice_x, lattice_y);
+    return lattice_threads(sites, threads, grid_bytes) *
+           (block_slots(sites, threads, grid_bytes) * slice_bytes(sites) +
+            static_cast<double>(work.doubles) * sizeof(double) + static_cast<double>(work.ints) * sizeof(int));
 }
 
 // ------------------------------------------------- the default run's fixed sizes

@@ -6,7 +6,7 @@
 //   towards real space: f(r) = (1/(Lx·Ly))·Σ_k e^{+ik·r}·F(k)   (FFT sign +1, then × 1/(Lx·Ly))
 //   towards momentum:   F(k) = Σ_r e^{−ik·r}·f(r)               (FFT sign −1, unscaled)
 // Each slot is gathered into Lx rows of 2·Ly interleaved doubles, transformed
-// by complex_fft_2d and written back; 1/(Lx·Ly) is exact, a power of two.
+// by general_fft_2d (complex_fft_2d for powers of two) and written back.
 //
 // Below them the default run's defined transforms of its fixed grids, each a
 // call of the same slot transform with the default sizes.
@@ -19,18 +19,16 @@
 #include "common/parallel.h"
 #include "common/series_grid.h"
 #include "common/workers.h"
-#include "fft/work_sizes.h"
+#include "fft/general_fft.h"
 
 namespace lattice_bubble {
 
-// The engine's caller-owned work arrays for one transform size. The table is
+// The engine's caller-owned work arrays for one transform size. The plan is
 // built by the first call and serves every later call of the same size with
-// the bits a fresh table would give.
+// the bits a fresh plan would give.
 struct EngineWork {
-    explicit EngineWork(FftWorkSizes sizes)
-        : index_work(static_cast<std::size_t>(sizes.index_work_ints), 0),
-          twiddle(static_cast<std::size_t>(sizes.twiddle_doubles), 0.0) {}
-    std::vector<int> index_work;  // [0] = 0: no table yet
+    explicit EngineWork(GeneralFftWorkSizes sizes) : index_work(sizes.ints, 0), twiddle(sizes.doubles, 0.0) {}
+    std::vector<int> index_work;  // [0] = 0: no plan yet
     std::vector<double> twiddle;
 };
 
@@ -175,8 +173,8 @@ void to_real_space_from(SeriesGrid& grid, int slot_count, const Workers& workers
         [&](LatticeSlices& slices, int first, int count) { slices.make(first, count, value); });
 }
 
-// The bytes the lattice transforms of a grid of `sites` points hold beside it on `threads` threads.
-[[nodiscard]] double lattice_slices_bytes(int sites, int threads, double grid_bytes);
+// The bytes the lattice transforms of an Lx × Ly grid hold beside it on `threads` threads.
+[[nodiscard]] double lattice_slices_bytes(int lattice_x, int lattice_y, int threads, double grid_bytes);
 
 // ------------------------------------------------- the default run's fixed sizes
 

@@ -109,10 +109,7 @@ void chi_t_from_chi_w(std::span<const Complex> chi_w, std::span<Complex> chi_t, 
 // buffer and the engine's work arrays of its own.
 class TimeWindow {
 public:
-    explicit TimeWindow(int frequencies)
-        : buffer_(static_cast<std::size_t>(8 * frequencies)),
-          one_over_points_(1.0 / (4 * frequencies)),
-          work_(fft_work_sizes_1d(8 * frequencies)) {}
+    explicit TimeWindow(int frequencies);
 
     void put(int slot, Complex value) {
         buffer_[2 * static_cast<std::size_t>(slot)] = value.re;
@@ -132,7 +129,8 @@ private:
     std::vector<double> buffer_;
     double one_over_points_;
     bool divided_ = false;
-    EngineWork work_;
+    std::vector<int> index_work_;  // the engine's plan for 4N points
+    std::vector<double> work_;
 };
 
 // ------------------------------------------------- the default run's fixed sizes

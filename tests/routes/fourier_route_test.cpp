@@ -17,10 +17,12 @@
 namespace lattice_bubble {
 namespace {
 
-// On a square and on a rectangular mesh with t′ and t″.
+// On a square mesh, a rectangular one with t′ and t″, and one whose sides and
+// frequencies are not powers of two.
 TEST(FourierRoute, IsTheRouteOfTheDefiningSumsOnOtherMeshes) {
     for (const StudyModel& model : {StudyModel{16, 4.0, Band{-1.0, 0.5, 0.3}, 32},
-                                    testing::mesh(16, 4, 2.0, Band{-1.0, 0.2, -0.4}, 16, 0.3, -0.1)}) {
+                                    testing::mesh(16, 4, 2.0, Band{-1.0, 0.2, -0.4}, 16, 0.3, -0.1),
+                                    testing::mesh(12, 10, 3.0, Band{-1.0, 0.0, -0.3}, 6, 0.2)}) {
         const SeriesGrid chi = fourier_route(model);
         const std::vector<testing::LongComplex> exact = testing::naive_fourier_route(model);
         const auto bosons = static_cast<std::size_t>(model.bosons());
@@ -70,11 +72,13 @@ TEST(TailRoute, WithinItsStatedAccuracyOnTheDefaultMesh) { EXPECT_LE(tail_error(
 
 // Error ratios of successive N: 16 for N⁻⁴ (measured 24 from N = 32 to 64 on
 // every mesh here, approaching 16 from above); N⁻³ would give 8. The last
-// mesh is rectangular, with t′.
+// two have t′, one rectangular, one with sides and frequencies that are not
+// powers of two.
 TEST(TailRoute, ConvergesLikeTheFourthPowerOfOneOverN) {
     for (const StudyModel& model :
          {StudyModel{8, 1.0, default_band, 32}, StudyModel{16, 4.0, Band{-1.0, 0.5, 0.3}, 32},
-          testing::mesh(16, 8, 4.0, Band{-1.0, 0.0, -0.6}, 32, 0.3)}) {
+          testing::mesh(16, 8, 4.0, Band{-1.0, 0.0, -0.6}, 32, 0.3),
+          testing::mesh(12, 12, 2.0, Band{-1.0, 0.0, -0.4}, 24, 0.3)}) {
         StudyModel finer = model;
         finer.frequencies = 2 * model.frequencies;
         EXPECT_GE(tail_error(model) / tail_error(finer), 12.0) << model.lattice_x << " x " << model.lattice_y;

@@ -44,6 +44,15 @@ struct Avx512Lanes {
         const __m256d hi = _mm256_loadu2_m128d(rows[3] + offset, rows[2] + offset);
         return {_mm512_insertf64x4(_mm512_castpd256_pd512(lo), hi, 1)};
     }
+    static Avx512Lanes load_strided(const double* p, long stride) {
+        const __m256d lo = _mm256_loadu2_m128d(p + stride, p);
+        const __m256d hi = _mm256_loadu2_m128d(p + 3 * stride, p + 2 * stride);
+        return {_mm512_insertf64x4(_mm512_castpd256_pd512(lo), hi, 1)};
+    }
+    friend void store_strided(double* p, long stride, Avx512Lanes a) {
+        _mm256_storeu2_m128d(p + stride, p, _mm512_castpd512_pd256(a.v));
+        _mm256_storeu2_m128d(p + 3 * stride, p + 2 * stride, _mm512_extractf64x4_pd(a.v, 1));
+    }
     friend void store(double* p, Avx512Lanes a) { _mm512_storeu_pd(p, a.v); }
     friend void store_rows(double* const* rows, int offset, Avx512Lanes a) {
         _mm256_storeu2_m128d(rows[1] + offset, rows[0] + offset, _mm512_castpd512_pd256(a.v));

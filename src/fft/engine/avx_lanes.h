@@ -25,6 +25,8 @@ struct AvxLanes {
     static AvxLanes load_rows(const double* const* rows, int offset) {
         return {_mm256_loadu2_m128d(rows[1] + offset, rows[0] + offset)};
     }
+    static AvxLanes load_strided(const double* p, long stride) { return {_mm256_loadu2_m128d(p + stride, p)}; }
+    friend void store_strided(double* p, long stride, AvxLanes a) { _mm256_storeu2_m128d(p + stride, p, a.v); }
     friend void store(double* p, AvxLanes a) { _mm256_storeu_pd(p, a.v); }
     friend void store_rows(double* const* rows, int offset, AvxLanes a) {
         _mm256_storeu2_m128d(rows[1] + offset, rows[0] + offset, a.v);

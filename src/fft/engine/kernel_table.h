@@ -15,12 +15,39 @@ using Transform1d = void (*)(int n, double* a, int* scratch, const double* twidd
 // n1 rows of n2 doubles (powers of two, n2 ≥ 2).
 using Transform2d = void (*)(int n1, int n2, double** rows, int* scratch, const double* twiddle);
 
+inline constexpr int largest_pass_radix = 13;
+inline constexpr int largest_pass_count = 32;
+
+// One pass of a plan (fft/general_fft.cpp builds them into the caller's work arrays).
+struct MixedPass {
+    int radix;
+    int l1;
+    int ido;
+    // w^{m·i} for the positive sign, e^{+2πi·m·i·l1/N}, at [(m − 1)·ido + i],
+    // m = 1 … p − 1, i = 0 … ido − 1 (1 at i = 0); the negative sign takes its conjugate.
+    const double* twiddle;
+    // An odd radix's cos(2πk/p) and sin(2πk/p), k = 0 … p − 1, interleaved.
+    const double* trig;
+};
+
+struct MixedPlan {
+    int points;
+    int passes;
+    MixedPass pass[largest_pass_count];
+};
+
+// The passes of a plan on `width` transforms side by side (engine/mixed_radix.h),
+// from a to scratch and back; returns the one that holds the result.
+using MixedTransform = double* (*)(const MixedPlan& plan, double* a, double* scratch, int width);
+
 struct KernelTable {
     FftKernels kernels;
     Transform1d positive_1d;
     Transform1d negative_1d;
     Transform2d positive_2d;
     Transform2d negative_2d;
+    MixedTransform positive_mixed;
+    MixedTransform negative_mixed;
 };
 
 // [0] without the fused kernels, [1] with them: scalar in

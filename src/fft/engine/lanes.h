@@ -16,7 +16,8 @@
 // A lane type T provides: T::values; T::Narrower, the next narrower type (T
 // itself when values is 1); T::Single, the type of one value, for the moves
 // of the permutations; T::load, T::splat; T::load_rows and store_rows,
-// which take value `offset` of rows[0 … values − 1], one row per value; and
+// which take value `offset` of rows[0 … values − 1], one row per value;
+// load_strided and store_strided, value v at p + v·stride (in doubles); and
 // +, −, ·, swap (im, re), neg_re, neg_im, dup_re (re, re), dup_im (im, im)
 // and im_re(a, b) = (a.im, b.re), value by value.
 
@@ -52,6 +53,8 @@ struct ScalarLanes {
     static ScalarLanes load(const double* p) { return {p[0], p[1]}; }
     static ScalarLanes splat(double x) { return {x, x}; }
     static ScalarLanes load_rows(const double* const* rows, int offset) { return load(rows[0] + offset); }
+    static ScalarLanes load_strided(const double* p, long) { return load(p); }
+    friend void store_strided(double* p, long, ScalarLanes a) { store(p, a); }
     friend void store(double* p, ScalarLanes a) {
         p[0] = a.re;
         p[1] = a.im;
@@ -79,6 +82,8 @@ struct Sse2Lanes {
     static Sse2Lanes load(const double* p) { return {_mm_loadu_pd(p)}; }
     static Sse2Lanes splat(double x) { return {_mm_set1_pd(x)}; }
     static Sse2Lanes load_rows(const double* const* rows, int offset) { return load(rows[0] + offset); }
+    static Sse2Lanes load_strided(const double* p, long) { return load(p); }
+    friend void store_strided(double* p, long, Sse2Lanes a) { store(p, a); }
     friend void store(double* p, Sse2Lanes a) { _mm_storeu_pd(p, a.v); }
     friend void store_rows(double* const* rows, int offset, Sse2Lanes a) { store(rows[0] + offset, a); }
     friend Sse2Lanes operator+(Sse2Lanes a, Sse2Lanes b) { return {_mm_add_pd(a.v, b.v)}; }

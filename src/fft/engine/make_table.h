@@ -3,6 +3,7 @@
 // lane type, for the unit that compiles them.
 
 #include "fft/engine/kernel_table.h"
+#include "fft/engine/mixed_radix.h"
 #include "fft/engine/transform_2d.h"
 
 namespace lattice_bubble::fft_engine {
@@ -22,7 +23,9 @@ constexpr KernelTable make_table(FftLanes lanes) {
             &transform_1d<Positive, Cx, Fused>,
             &transform_1d<Negative, Cx, Fused>,
             &transform_2d<Positive, Cx, Fused>,
-            &transform_2d<Negative, Cx, Fused>};
+            &transform_2d<Negative, Cx, Fused>,
+            &mixed_transform<Positive, Cx>,
+            &mixed_transform<Negative, Cx>};
 }
 
 }  // namespace
