@@ -85,12 +85,12 @@ def main():
     parser.add_argument("--program", default=built_program())
     parser.add_argument("--threads", type=int, default=os.cpu_count())
     parser.add_argument("--repeat", type=int, default=5)
-    parser.add_argument("--mesh", action="append", help="L,N (default 64,256 and 256,1024)")
+    parser.add_argument("--mesh", action="append", help="L,N (default 64,256, 256,1024, 240,960 and 97,100)")
     parser.add_argument("--routes", default="fourier,tail")
     args = parser.parse_args()
     if args.program is None or not os.access(args.program, os.X_OK):
         sys.exit("study_bench.py: no lattice_bubble found: build it first (README, Run and test) or give --program")
-    meshes = [tuple(int(v) for v in m.split(",")) for m in (args.mesh or ["64,256", "256,1024"])]
+    meshes = [tuple(int(v) for v in m.split(",")) for m in (args.mesh or ["64,256", "256,1024", "240,960", "97,100"])]
     routes = args.routes.split(",")
     with_numpy = numpy_available()
 

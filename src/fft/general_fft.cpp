@@ -34,7 +34,7 @@ constexpr int block_columns = 16;
 
 // Where a 1-D plan of `points` values keeps its parts. Its kinds:
 // - power_of_two: complex_fft itself;
-// - mixed: passes of every radix (4s, a 2, then the odd primes);
+// - mixed: passes of every radix (the odd primes, the 4s, a 2);
 // - split, N = r·P with P = 2^a ≥ 16 and r odd: the passes of r's primes, which
 //   leave r blocks of P values, block s the transform that gives X[s + r·q]
 //   (engine/mixed_radix.h); each block by complex_fft; then X in natural
@@ -59,12 +59,14 @@ struct Layout {
     std::size_t doubles = 0;
 };
 
-// The radices of a size, in the order of the passes: every 4, one 2, then the
-// odd primes up to 13 from the smallest. Nothing left means the passes serve.
+// The radices of a size, in the order of the passes: the odd primes up to 13
+// from the largest, so that their heavier butterflies run where the passes
+// are long and contiguous, then every 4, then a 2. Nothing left means the
+// passes serve.
 int factor(int points, int (&radix)[largest_pass_count]) {
     int passes = 0;
     int rest = points;
-    for (const int p : {4, 2, 3, 5, 7, 11, 13}) {  // after the 4s, at most one 2 is left
+    for (const int p : {13, 11, 7, 5, 3, 4, 2}) {  // after the 4s, at most one 2 is left
         for (; rest % p == 0; rest /= p) {
             radix[passes++] = p;
         }

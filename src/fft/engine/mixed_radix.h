@@ -1,9 +1,9 @@
 #pragma once
 // Private to the FFT engine: transforms of N points, N not a power of two, by
 // passes of radix 4, 2 and the odd primes up to 13, in Stockham's
-// self-sorting order, over any lane type (lanes.h). A size with a larger
-// prime factor goes through Bluestein's chirp (general_fft.cpp) to the
-// power-of-two kernels.
+// self-sorting order, over any lane type (lanes.h). Which passes a size
+// takes, the split of a long power-of-two part to the power-of-two kernels
+// and Bluestein's chirp for a larger prime factor: general_fft.cpp.
 //
 // The passes run out of place, from the data to a scratch array and back.
 // With l1 the product of the radices before a pass, p its radix and
