@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <optional>
 #include <ostream>
@@ -69,9 +70,9 @@ std::string bound_text(double value) {
 
 struct ParseState {
     StudyRequest& study;
-    std::vector<std::string> q_text;     // as given, for the check against the lattice
+    std::vector<std::string> q_given;    // pairs and "path" as given, resolved once the lattice is known
     std::vector<std::string> q_outside;  // outside every lattice
-    bool threads_given = false;
+    std::vector<std::string_view> given;  // the options given
 };
 
 enum class Kind { flag, integer, real, text };
@@ -92,13 +93,18 @@ struct Option {
     std::string (*take)(ParseState&, std::string_view) = nullptr;  // text and flags: the problem, or empty
     std::string (*accepted_text)() = nullptr;                      // text: the form it takes
     std::string_view default_text = {};  // where the default is not a value of the request
+    std::string_view needs = {};         // an option that must be given with it
+    std::string_view excludes = {};      // an option that must not
+    std::string_view reason = {};        // why, for the refusals
 };
 
 constexpr Option number(std::string_view name, std::string_view metavar, Kind kind, double lowest,
                         double highest, bool pair, void (*set)(StudyRequest&, Values),
                         Values (*get)(const StudyRequest&), std::string_view help,
-                        std::string_view default_text = {}) {
-    return {name, metavar, kind, help, lowest, highest, pair, set, get, nullptr, nullptr, default_text};
+                        std::string_view default_text = {}, std::string_view needs = {},
+                        std::string_view reason = {}) {
+    return {name, metavar, kind,    help,         lowest, highest, pair, set,
+            get,  nullptr, nullptr, default_text, needs,  {},      reason};
 }
 
 // Where one real value of the model or of its band goes, and its default.
@@ -121,13 +127,23 @@ Values band_value(const StudyRequest& s) {
 
 std::string take_wave_vector(ParseState& state, std::string_view value);
 std::string take_routes(ParseState& state, std::string_view value);
-std::string route_names() {
+std::string take_real_axis(ParseState& state, std::string_view value);
+// The real axis's frequencies and broadening, each range of its values.
+constexpr double largest_frequency = 1e6;
+constexpr double largest_count = 1e6;
+RealAxis& real_axis(StudyRequest& s) {
+    return s.model.real_axis ? *s.model.real_axis : s.model.real_axis.emplace();
+}
+std::string route_names(bool real_axis_only = false) {
     std::string names;
     for (const Route& route : routes()) {
-        names.append(names.empty() ? "" : ", ").append(route.name);
+        if (route.real_axis || !real_axis_only) {
+            names.append(names.empty() ? "" : ", ").append(route.name);
+        }
     }
     return names;
 }
+std::string real_axis_route_names() { return route_names(true); }
 
 const Option options[] = {
     number(
@@ -137,8 +153,7 @@ const Option options[] = {
             s.model.lattice_y = static_cast<int>(v.second);
         },
         [](const StudyRequest& s) { return Values(s.model.lattice_x, s.model.lattice_y); },
-        "the L x L (or LX x LY) lattice, q = 2 pi (ix/LX, iy/LY); the fourier and tail routes need powers of "
-        "two for now"),
+        "the L x L (or LX x LY) lattice, q = 2 pi (ix/LX, iy/LY)"),
     number("beta", "B", Kind::real, 1e-6, 1e6, false, set_model<&StudyModel::beta>,
            model_value<&StudyModel::beta>, "inverse temperature"),
     number("mu", "M", Kind::real, -1e6, 1e6, false, set_band<&Band::mu>, band_value<&Band::mu>,
@@ -166,18 +181,39 @@ const Option options[] = {
         "positive fermionic Matsubara frequencies; the run has 2N imaginary times and N + 1 bosonic "
         "frequencies "
         "nu_m = 2 pi m/beta, m = 0 ... N"),
+    {"real-axis", "OMIN,OMAX,COUNT", Kind::text,
+     "the real frequencies omega_j = OMIN + (OMAX - OMIN) j/(COUNT - 1), j = 0 ... COUNT - 1, instead of the "
+     "Matsubara axis: chi(q, omega_j + i ETA) by the direct route",
+     0, 0, false, nullptr, nullptr, take_real_axis,
+     [] {
+         return join("decimal numbers OMIN <= OMAX from -", bound_text(largest_frequency), " to ",
+                     bound_text(largest_frequency), " and an integer COUNT from 1 to ", bound_text(largest_count));
+     },
+     "none, the Matsubara axis", "broadening", "frequencies",
+     "on the real axis the frequencies are omega_j + i eta, not Matsubara frequencies"},
+    number(
+        "broadening", "ETA", Kind::real, 1e-12, 1e6, false, [](StudyRequest& s, Values v) { real_axis(s).broadening = v.first; },
+        nullptr, "the broadening eta of the real frequencies omega_j + i eta",
+        "none", "real-axis", "eta broadens the real frequencies omega_j + i eta"),
+    number(
+        "coupling", "U", Kind::real, -1e6, 1e6, false, [](StudyRequest& s, Values v) { s.model.coupling = v.first; },
+        nullptr,
+        "the interaction U of the enhanced (RPA) susceptibilities chi0/(1 - U chi0) (spin) and chi0/(1 + U chi0) "
+        "(charge), chi0 per spin, in columns after each route's; the table ends with each route's U_c",
+        "none, no interacting columns"),
     {"q", "IX,IY", Kind::text,
      "a wave vector of the table by its grid indices; repeat it for more (each counts once, in the order "
-     "given); "
-     "all: every wave vector, ix major, iy minor",
+     "given); all: every wave vector, ix major, iy minor; path: the grid points on Gamma -> X -> M -> Gamma",
      0, 0, false, nullptr, nullptr, take_wave_vector,
-     [] { return std::string("IX,IY with integers from 0 to LX - 1 and from 0 to LY - 1, or all"); },
+     [] { return std::string("IX,IY with integers from 0 to LX - 1 and from 0 to LY - 1, all or path"); },
      "LX/2,LY/2 rounded down, (pi, pi) on even sides"},
     {"routes", "LIST", Kind::text, "the routes of the table", 0, 0, false, nullptr, nullptr, take_routes,
-     [] { return join("a comma-separated list of ", route_names()); }, "every route that takes the mesh"},
+     [] { return join("a comma-separated list of ", route_names()); },
+     "every route; with --real-axis those on the real axis"},
     {"plot", "", Kind::flag,
      "after the table, draw Re chi(q, i nu_m) against m for every route at the first q with the plotting "
-     "program, and wait for Enter",
+     "program (on the real axis Im chi against omega, or with --q path its map along the path), and wait for "
+     "Enter",
      0, 0, false, nullptr, nullptr,
      [](ParseState& state, std::string_view) {
          state.study.plot = true;
@@ -235,6 +271,10 @@ std::string take_wave_vector(ParseState& state, std::string_view value) {
         state.study.all_q = true;
         return {};
     }
+    if (value == "path") {
+        state.q_given.emplace_back(value);
+        return {};
+    }
     const std::size_t comma = value.find(',');
     if (comma == std::string_view::npos) {
         return "not a pair IX,IY";
@@ -249,11 +289,37 @@ std::string take_wave_vector(ParseState& state, std::string_view value) {
         state.q_outside.emplace_back(value);  // named with the lattice's own range once it is known
         return {};
     }
-    const WaveVector q{static_cast<int>(*ix.value), static_cast<int>(*iy.value)};
-    if (std::find(state.study.q.begin(), state.study.q.end(), q) == state.study.q.end()) {
-        state.study.q.push_back(q);
-        state.q_text.emplace_back(value);
+    state.q_given.emplace_back(value);
+    return {};
+}
+
+std::string take_real_axis(ParseState& state, std::string_view value) {
+    const std::size_t first = value.find(',');
+    const std::size_t second = first == value.npos ? value.npos : value.find(',', first + 1);
+    if (second == value.npos || value.find(',', second + 1) != value.npos) {
+        return "not three values OMIN,OMAX,COUNT";
     }
+    const Reading low = read_number(value.substr(0, first), false);
+    const Reading high = read_number(value.substr(first + 1, second - first - 1), false);
+    const Reading count = read_number(value.substr(second + 1), true);
+    for (const Reading& reading : {low, high, count}) {
+        if (!reading.value) {
+            return std::string(reading.problem);
+        }
+    }
+    if (std::fabs(*low.value) > largest_frequency || std::fabs(*high.value) > largest_frequency) {
+        return "OMIN or OMAX out of range";
+    }
+    if (*count.value < 1 || *count.value > largest_count) {
+        return "COUNT out of range";
+    }
+    if (*high.value < *low.value) {
+        return "OMAX is below OMIN";
+    }
+    RealAxis& axis = real_axis(state.study);
+    axis.omega_min = *low.value;
+    axis.omega_max = *high.value;
+    axis.count = static_cast<int>(*count.value);
     return {};
 }
 
@@ -311,6 +377,7 @@ public:
             } else if (known == std::end(options) || (known->kind == Kind::flag && equals != argument.npos)) {
                 refuse("option --", name, " takes no value ('", argument, "'); nothing was computed");
             } else if (known->kind == Kind::flag) {
+                state_.given.push_back(known->name);
                 known->take(state_, {});
             } else if (equals != argument.npos || i + 1 < argc) {
                 take(*known,
@@ -324,15 +391,19 @@ public:
         }
         StudyRequest& study = command_.study;
         const StudyModel& model = study.model;
+        check_relations();
         for (const Route& route : study.routes.empty() ? routes() : std::span<const Route>{}) {
-            study.routes.push_back(&route);
-        }
-        // The lattice may come after the wave vectors: they are checked against it at the end.
-        for (std::size_t i = 0; i < study.q.size(); ++i) {
-            if (study.q[i].first >= model.lattice_x || study.q[i].second >= model.lattice_y) {
-                state_.q_outside.push_back(state_.q_text[i]);
+            if (route.real_axis || !model.real_axis) {
+                study.routes.push_back(&route);
             }
         }
+        for (const Route* route : model.real_axis ? study.routes : std::vector<const Route*>{}) {
+            if (!route->real_axis) {
+                refuse("route '", route->name, "' cannot be computed with --real-axis: it works on the Matsubara "
+                       "axis only (on the real axis: ", real_axis_route_names(), "); nothing was computed");
+            }
+        }
+        resolve_wave_vectors();
         if (!state_.q_outside.empty()) {
             refuse("invalid value '", state_.q_outside.front(),
                    "' for --q: outside the grid (accepted: IX,IY with ",
@@ -340,9 +411,9 @@ public:
                        ? join("integers from 0 to ", std::to_string(model.lattice_x - 1))
                        : join("IX from 0 to ", std::to_string(model.lattice_x - 1), " and IY from 0 to ",
                               std::to_string(model.lattice_y - 1)),
-                   ", or all); nothing was computed");
+                   ", all or path); nothing was computed");
         }
-        if (!state_.threads_given) {
+        if (!given("threads")) {
             study.threads = usable_processors;
             if (omp_num_threads != nullptr) {
                 take_environment_threads(omp_num_threads, usable_processors);
@@ -362,8 +433,60 @@ private:
         }
     }
 
+    [[nodiscard]] bool given(std::string_view name) const {
+        return std::find(state_.given.begin(), state_.given.end(), name) != state_.given.end();
+    }
+
+    // Options given without the one they need, or with one they exclude.
+    void check_relations() {
+        for (const Option& o : options) {
+            if (!given(o.name)) {
+                continue;
+            }
+            if (!o.needs.empty() && !given(o.needs)) {
+                refuse("option --", o.name, " needs --", o.needs, " ", option(o.needs).metavar, ": ", o.reason,
+                       "; nothing was computed");
+            }
+            if (!o.excludes.empty() && given(o.excludes)) {
+                refuse("option --", o.excludes, " cannot be given with --", o.name, ": ", o.reason,
+                       "; nothing was computed");
+            }
+        }
+    }
+
+    // The wave vectors given, now that the lattice is known: each once, in
+    // the order given, the path's in its order where it was given.
+    void resolve_wave_vectors() {
+        StudyRequest& study = command_.study;
+        const StudyModel& model = study.model;
+        const auto add = [&](WaveVector q) {
+            if (std::find(study.q.begin(), study.q.end(), q) == study.q.end()) {
+                study.q.push_back(q);
+            }
+        };
+        for (const std::string& text : state_.q_given) {
+            if (text == "path") {
+                study.path = true;
+                if (model.sites() == 1) {
+                    refuse("invalid value 'path' for --q: the 1 x 1 lattice has no path through the zone "
+                           "(accepted: a larger --lattice); nothing was computed");
+                }
+                for (const WaveVector& q : zone_path(model.lattice_x, model.lattice_y)) {
+                    add(q);
+                }
+                continue;
+            }
+            const std::size_t comma = text.find(',');
+            const WaveVector q{std::atoi(text.substr(0, comma).c_str()), std::atoi(text.substr(comma + 1).c_str())};
+            if (q.first >= model.lattice_x || q.second >= model.lattice_y) {
+                state_.q_outside.push_back(text);
+            }
+            add(q);
+        }
+    }
+
     void take(const Option& o, std::string_view value) {
-        state_.threads_given = state_.threads_given || o.name == "threads";
+        state_.given.push_back(o.name);
         std::string_view problem;
         std::string text_problem;
         if (o.kind == Kind::text) {
@@ -396,7 +519,7 @@ private:
     }
 
     Command command_{CommandKind::study, {}, {}, {}};
-    ParseState state_{command_.study, {}, {}};
+    ParseState state_{command_.study, {}, {}, {}};
     CommandKind request_ = CommandKind::study;
     std::string refusal_;
     bool options_ended_ = false;

@@ -17,7 +17,8 @@ struct StudyRequest {
     std::vector<const Route*> routes;  // in the table's order; every route when none is asked for
     bool all_q = false;                // every wave vector, x major, y minor
     std::vector<WaveVector> q;         // else these, in the order given, each once
-    bool plot = false;                 // draw Re χ at the first q after the table
+    bool path = false;                 // q holds the path Γ → X → M → Γ (--q path)
+    bool plot = false;                 // draw χ at the first q, or along the path, after the table
     int threads = 1;                   // --threads, else OMP_NUM_THREADS, else every usable processor
 
     // The wave vectors of the table, in its order: all of them, those given,

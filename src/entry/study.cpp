@@ -50,10 +50,10 @@ StudyRequest with_route(const StudyRequest& study, const Route* route) {
     return one;
 }
 
-// The plotting program draws Re χ(q, iν_m) against m for every route
-// computed, with the data inline. Its own output goes to standard error, so
-// that a text terminal's drawing does not mix into the table.
-void plot_first_wave_vector(const StudyRequest& study, WaveVector q, const std::vector<std::vector<Complex>>& values) {
+// The plotting program draws the commands' picture, with the data inline.
+// Its own output goes to standard error, so that a text terminal's drawing
+// does not mix into the table.
+void plot(const std::string& commands) {
     const PlotProgram program = find_plot_program(plot_program);
     if (!program.found) {
         std::cerr << program_name << ": warning: no plotting program found (neither " << plot_program << " nor "
@@ -67,9 +67,7 @@ void plot_first_wave_vector(const StudyRequest& study, WaveVector q, const std::
                   << "); the table is complete without the plot" << std::endl;
         return;
     }
-    const std::vector<std::span<const Complex>> spans(values.begin(), values.end());
-    draw_and_wait(pipe, program, plot_commands(study.model, q, study.routes, spans), study_plot_prompt, std::cin,
-                  std::cerr);
+    draw_and_wait(pipe, program, commands, study_plot_prompt, std::cin, std::cerr);
 }
 
 }  // namespace
@@ -79,8 +77,12 @@ double study_memory_bytes(const StudyRequest& study) {
     const double wave_vectors = study.all_q ? static_cast<double>(model.sites())
                                             : static_cast<double>(study.q.size() + 1);
     // Table text goes out once it passes 1 MiB; a row is below 200 characters.
-    const double block_text = 1024.0 * 1024.0 + 200.0 * model.bosons();
-    double bytes = wave_vectors * 8.0 + block_text + 4.0 * model.bosons() * sizeof(Complex);
+    // A row is below 200 characters, and 120 more for each route's interacting columns.
+    const double block_text = 1024.0 * 1024.0 + 320.0 * model.values();
+    double bytes = wave_vectors * 8.0 + block_text + 4.0 * model.values() * sizeof(Complex);
+    if (study.plot && study.path && model.real_axis) {
+        bytes += wave_vectors * model.values() * sizeof(double);  // the map
+    }
     for (const Route* route : study.routes) {
         bytes += route->bytes(model, study.threads, block_size(study));
     }
@@ -149,7 +151,12 @@ int compute_and_write(const StudyRequest& study, const std::vector<WaveVector>& 
         return exit_output_lost;
     }
     const std::size_t block = block_size(study);
+    // What --plot draws: every route at the first q, or the map along the path.
+    const bool map = study.plot && study.path && !study.all_q && model.real_axis;
     std::vector<std::vector<Complex>> plotted;
+    std::vector<double> image;
+    StaticLimits limits(model, study.routes);
+    std::vector<double> static_values(computed.size());
     std::vector<std::span<const Complex>> values(computed.size());
     for (std::size_t first = 0; first < wave_vectors.size(); first += block) {
         const auto block_q = std::span(wave_vectors).subspan(first, std::min(block, wave_vectors.size() - first));
@@ -161,12 +168,17 @@ int compute_and_write(const StudyRequest& study, const std::vector<WaveVector>& 
         for (std::size_t i = 0; i < block_q.size(); ++i) {
             for (std::size_t r = 0; r < computed.size(); ++r) {
                 values[r] = computed[r]->values(i, block_q[i]);
+                static_values[r] = model.coupling ? computed[r]->static_value(i, block_q[i]) : 0.0;
             }
             append_table_block(text, model, block_q[i], first + i == 0, values);
-            if (first + i == 0 && study.plot) {
+            limits.add(block_q[i], static_values);
+            if (first + i == 0 && study.plot && !map) {
                 for (const auto& route_values : values) {
                     plotted.emplace_back(route_values.begin(), route_values.end());
                 }
+            }
+            for (const Complex chi0 : map ? values.front() : std::span<const Complex>{}) {
+                image.push_back(model.coupling ? rpa_spin(chi0, *model.coupling).im : chi0.im);
             }
             // A long table goes out in pieces, so that a failed write stops the study soon.
             if (text.size() >= 1 << 20 || i + 1 == block_q.size()) {
@@ -180,8 +192,19 @@ int compute_and_write(const StudyRequest& study, const std::vector<WaveVector>& 
             }
         }
     }
-    if (study.plot) {
-        plot_first_wave_vector(study, wave_vectors.front(), plotted);
+    if (const std::string trailer = limits.trailer(); !trailer.empty() && !write_standard_output(trailer)) {
+        std::cerr << program_name << ": error: standard output could not be written (" << reason(errno)
+                  << "); the table's last lines, with U_c, are lost" << std::endl;
+        return exit_output_lost;
+    }
+    for (const std::string& warning : limits.warnings()) {
+        std::cerr << program_name << ": " << warning << std::endl;
+    }
+    if (map) {
+        plot(path_map_commands(model, wave_vectors, image));
+    } else if (study.plot) {
+        const std::vector<std::span<const Complex>> spans(plotted.begin(), plotted.end());
+        plot(plot_commands(model, wave_vectors.front(), study.routes, spans));
     }
     return exit_complete;
 }

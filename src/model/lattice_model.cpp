@@ -1,5 +1,6 @@
 #include "model/lattice_model.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace lattice_bubble {
@@ -31,6 +32,28 @@ std::vector<double> band_on_grid(const StudyModel& model) {
         }
     }
     return energy;
+}
+
+std::vector<WaveVector> zone_path(int lattice_x, int lattice_y) {
+    const int mx = lattice_x / 2;
+    const int my = lattice_y / 2;
+    std::vector<WaveVector> path;
+    const auto add = [&](int x, int y) {
+        if (std::find(path.begin(), path.end(), WaveVector{x, y}) == path.end()) {
+            path.emplace_back(x, y);
+        }
+    };
+    for (int x = 0; x <= mx; ++x) {
+        add(x, 0);
+    }
+    for (int y = 1; y <= my; ++y) {
+        add(mx, y);
+    }
+    for (int x = mx - 1; x >= 0; --x) {
+        // ⌈x·My/Mx − 1/2⌉ in integers: the nearest y, ties down.
+        add(x, static_cast<int>((2LL * x * my + mx - 1) / (2LL * mx)));
+    }
+    return path;
 }
 
 double dispersion(double kx, double ky) { return band_energy(default_band, kx, ky); }

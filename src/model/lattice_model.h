@@ -3,6 +3,8 @@
 // inverse temperature β, on the Matsubara axis. Energies are measured from the
 // chemical potential.
 
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "common/complex.h"
@@ -56,16 +58,36 @@ struct Band {
 };
 inline constexpr Band default_band{hopping, band_offset, chemical_potential};
 
+// The real frequencies of a study, z = ω_j + iη:
+// ω_j = OMIN + ((OMAX − OMIN)·j)/(COUNT − 1), j < COUNT, the last exactly OMAX
+// (COUNT = 1: OMIN alone).
+struct RealAxis {
+    double omega_min = 0.0;
+    double omega_max = 0.0;
+    int count = 1;
+    double broadening = 0.0;  // η
+
+    [[nodiscard]] double omega(int j) const {
+        if (j == count - 1 && count > 1) {
+            return omega_max;
+        }
+        return count == 1 ? omega_min : omega_min + ((omega_max - omega_min) * j) / (count - 1);
+    }
+};
+
 // The model and mesh of a study: an Lx × Ly lattice, k = (2π·ix/Lx, 2π·iy/Ly),
 // inverse temperature β, a band, and N positive fermionic frequencies, hence
-// 2N imaginary times τ_l = l·β/(2N) and N + 1 bosonic frequencies ν_0 … ν_N.
-// The default values are the default run's.
+// 2N imaginary times τ_l = l·β/(2N) and N + 1 bosonic frequencies ν_0 … ν_N;
+// or, on the real axis, the frequencies ω_j + iη. With a coupling U the table
+// adds the enhanced susceptibilities. The default values are the default run's.
 struct StudyModel {
     int lattice_x = lattice_size;
     int lattice_y = lattice_size;
     double beta = lattice_bubble::beta;
     Band band = default_band;
     int frequencies = fermion_count;
+    std::optional<RealAxis> real_axis;  // the table's frequencies, instead of iν_m
+    std::optional<double> coupling;     // U
 
     StudyModel() = default;
     // An L × L lattice.
@@ -79,7 +101,25 @@ struct StudyModel {
     [[nodiscard]] int sites() const { return lattice_x * lattice_y; }
     [[nodiscard]] int times() const { return 2 * frequencies; }
     [[nodiscard]] int bosons() const { return frequencies + 1; }
+    // The frequencies of the table's rows at each q: N + 1, or COUNT on the real axis.
+    [[nodiscard]] int values() const { return real_axis ? real_axis->count : bosons(); }
 };
+
+// A wave vector by its grid indices (ix, iy): q = 2π·(ix/Lx, iy/Ly).
+using WaveVector = std::pair<int, int>;
+
+// The grid points on the path Γ → X → M → Γ through the zone of an Lx × Ly
+// lattice, each once and in order: (0, 0) → (Mx, 0) → (Mx, My) along the
+// axes, Mx = ⌊Lx/2⌋, My = ⌊Ly/2⌋, then back to (0, 0) along the diagonal,
+// for each x from Mx − 1 down to 0 the y nearest x·My/Mx (ties rounded down).
+// On a lattice one site wide it runs from Γ to the zone edge only.
+[[nodiscard]] std::vector<WaveVector> zone_path(int lattice_x, int lattice_y);
+
+// The enhanced (RPA) susceptibilities of a bare bubble χ0 per spin and a
+// coupling U, in Complex arithmetic: the spin channel χ0/(1 − U·χ0) and the
+// charge channel χ0/(1 + U·χ0), U·χ0 as (χ0.re·U, χ0.im·U).
+[[nodiscard]] inline Complex rpa_spin(Complex chi0, double u) { return chi0 / (Complex{1.0, 0.0} - chi0 * u); }
+[[nodiscard]] inline Complex rpa_charge(Complex chi0, double u) { return chi0 / (Complex{1.0, 0.0} + chi0 * u); }
 
 // iω_n = ((I·π)·(2n + 1))/β_, the fermionic Matsubara frequency n ≥ 0 at inverse temperature β_.
 [[nodiscard]] constexpr Complex fermion_frequency(int n, double inverse_temperature) {

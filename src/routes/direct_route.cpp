@@ -5,6 +5,7 @@
 #include <cstddef>
 
 #include "common/parallel.h"
+#include "routes/direct_kernels.h"
 
 namespace lattice_bubble {
 namespace {
@@ -26,28 +27,36 @@ DirectSum::DirectSum(const StudyModel& model)
     : lattice_x_(model.lattice_x),
       lattice_y_(model.lattice_y),
       beta_(model.beta),
+      real_axis_(model.real_axis.has_value()),
+      broadening_(model.real_axis ? model.real_axis->broadening : 0.0),
       energy_(band_on_grid(model)),
       boltzmann_(energy_.size()),
-      nu_(static_cast<std::size_t>(model.bosons())) {
+      frequency_(static_cast<std::size_t>(model.values())) {
     for (std::size_t k = 0; k < energy_.size(); ++k) {
         boltzmann_[k] = std::exp(-(beta_ * std::fabs(energy_[k])));
     }
-    for (int m = 0; m < model.bosons(); ++m) {
-        nu_[static_cast<std::size_t>(m)] = boson_frequency(m, beta_).im;
+    for (int j = 0; j < model.values(); ++j) {
+        frequency_[static_cast<std::size_t>(j)] = real_axis_ ? model.real_axis->omega(j) : boson_frequency(j, beta_).im;
     }
 }
 
 double DirectSum::bytes(const StudyModel& model, int threads) {
-    return 2.0 * model.sites() * sizeof(double) + (1.0 + 4.0 * threads) * model.bosons() * sizeof(double);
+    return 2.0 * model.sites() * sizeof(double) + (1.0 + 4.0 * threads) * model.values() * sizeof(double);
 }
 
-void DirectSum::sum_over_k(int qx, int qy, int m_begin, int m_end, std::span<Complex> chi,
+void DirectSum::sum_over_k(int qx, int qy, int begin, int end, bool static_only, std::span<Complex> chi,
                            std::vector<double>& sums, const Workers& workers) const {
-    // sums[4j … 4j + 3]: re, im and their compensations of m = m_begin + j.
-    const auto count = static_cast<std::size_t>(m_end - m_begin);
+    // Per value j: re, im and their compensations, each a row of `count`.
+    const auto count = static_cast<std::size_t>(end - begin);
     sums.assign(4 * count, 0.0);
-    const bool has_static = m_begin == 0;
-    const std::size_t first_dynamic = has_static ? 1 : 0;
+    const FrequencySums all{sums.data(), sums.data() + count, sums.data() + 2 * count, sums.data() + 3 * count};
+    // ν_0 has a term of its own; the other values go through the kernels.
+    const bool has_static = static_only || (!real_axis_ && begin == 0);
+    const std::size_t first = has_static ? 1 : 0;
+    const int dynamic = static_only ? 0 : static_cast<int>(count - first);
+    const FrequencySums rest{all.re + first, all.im + first, all.re_low + first, all.im_low + first};
+    const double* frequency = frequency_.data() + begin;
+    const DirectKernels& kernels = direct_kernels();
     for (int x = 0; x < lattice_x_; ++x) {
         workers.poll();
         const int xq = (x + qx) % lattice_x_;  // k + q wraps into the zone
@@ -69,54 +78,65 @@ void DirectSum::sum_over_k(int qx, int qy, int m_begin, int m_end, std::span<Com
             // ν = 0: (f(e(k)) − f(e(k+q)))/d ≥ 0, with its limit β·f·(1 − f) at d = 0.
             if (has_static) {
                 const double ratio = x_d > 0.0 ? beta_ * (one_minus / x_d) : beta_;
-                add_compensated(sums[0], sums[2], weight * ratio);
+                add_compensated(all.re[0], all.re_low[0], weight * ratio);
             }
-
-            // ν ≠ 0: Δf/(iν − d) = −Δf·(d + iν)/(d² + ν²).
+            if (dynamic == 0) {
+                continue;
+            }
+            // Δf/(iν − d) = −Δf·(d + iν)/(d² + ν²), or Δf/(ω + iη − d).
             const double delta_f = d > 0.0 ? -(weight * one_minus) : weight * one_minus;
-            for (std::size_t j = first_dynamic; j < count; ++j) {
-                const double nu = nu_[static_cast<std::size_t>(m_begin) + j];
-                const double scale = -delta_f / (d * d + nu * nu);
-                add_compensated(sums[4 * j], sums[4 * j + 2], scale * d);
-                add_compensated(sums[4 * j + 1], sums[4 * j + 3], scale * nu);
+            if (real_axis_) {
+                kernels.real_axis(d, delta_f, frequency + first, broadening_, dynamic, rest);
+            } else {
+                kernels.matsubara(d, delta_f, frequency + first, dynamic, rest);
             }
         }
     }
     const double sites = static_cast<double>(lattice_x_) * lattice_y_;
     for (std::size_t j = 0; j < count; ++j) {
-        chi[j] =
-            Complex{(sums[4 * j] + sums[4 * j + 2]) / sites, (sums[4 * j + 1] + sums[4 * j + 3]) / sites};
+        chi[j] = Complex{(all.re[j] + all.re_low[j]) / sites, (all.im[j] + all.im_low[j]) / sites};
     }
 }
 
 void DirectSum::evaluate(int qx, int qy, std::span<Complex> chi) const {
     std::vector<double> sums;
-    sum_over_k(qx, qy, 0, static_cast<int>(nu_.size()), chi, sums, Workers{});
+    sum_over_k(qx, qy, 0, static_cast<int>(frequency_.size()), false, chi, sums, Workers{});
 }
 
 void DirectSum::evaluate(std::span<const std::pair<int, int>> wave_vectors, std::span<Complex> chi,
                          const Workers& workers) const {
+    split(wave_vectors, static_cast<int>(frequency_.size()), false, chi, workers);
+}
+
+void DirectSum::evaluate_static(std::span<const std::pair<int, int>> wave_vectors, std::span<double> chi,
+                                const Workers& workers) const {
+    std::vector<Complex> values(wave_vectors.size());
+    split(wave_vectors, 1, true, values, workers);
+    std::transform(values.begin(), values.end(), chi.begin(), [](Complex value) { return value.re; });
+}
+
+void DirectSum::split(std::span<const std::pair<int, int>> wave_vectors, int values, bool static_only,
+                      std::span<Complex> chi, const Workers& workers) const {
     // With fewer wave vectors than threads, each one's frequencies are split
     // into ranges as well, so that a single q keeps every thread busy.
     const auto q_count = static_cast<long long>(wave_vectors.size());
-    const long long bosons = static_cast<long long>(nu_.size());
     const long long ranges =
-        std::clamp<long long>((workers.threads + q_count - 1) / std::max<long long>(q_count, 1), 1, bosons);
+        std::clamp<long long>((workers.threads + q_count - 1) / std::max<long long>(q_count, 1), 1, values);
     // Each thread's sums are sized here, so that no worker allocates.
     std::vector<std::vector<double>> sums(static_cast<std::size_t>(workers.threads));
     for (auto& own : sums) {
-        own.reserve(4 * nu_.size());
+        own.reserve(4 * static_cast<std::size_t>(values));
     }
     parallel_ranges(q_count * ranges, sums, [&](std::vector<double>& own, long long begin, long long end) {
         for (long long item = begin; item < end; ++item) {
             const long long i = item / ranges;
             const long long part = item % ranges;
-            const auto m_begin = static_cast<int>(bosons * part / ranges);
-            const auto m_end = static_cast<int>(bosons * (part + 1) / ranges);
+            const auto j_begin = static_cast<int>(values * part / ranges);
+            const auto j_end = static_cast<int>(values * (part + 1) / ranges);
             const auto [qx, qy] = wave_vectors[static_cast<std::size_t>(i)];
-            sum_over_k(qx, qy, m_begin, m_end,
-                       chi.subspan(static_cast<std::size_t>(i * bosons + m_begin),
-                                   static_cast<std::size_t>(m_end - m_begin)),
+            sum_over_k(qx, qy, j_begin, j_end, static_only,
+                       chi.subspan(static_cast<std::size_t>(i * values + j_begin),
+                                   static_cast<std::size_t>(j_end - j_begin)),
                        own, workers);
             if (part == ranges - 1) {
                 workers.advance(1);

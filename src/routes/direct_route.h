@@ -13,8 +13,11 @@
 // - at ν = 0 the term is that difference over −d, E·[(1 − e^{−β|d|})/|d|]/(…),
 //   whose limit at d = 0 is β·f·(1 − f) = −f′(e): the pairs of equal energy
 //   count with their exact limit instead of being left out.
-// The sum over k runs x major, y minor, compensated (Neumaier), so that its
-// error does not grow with the lattice.
+// On the real axis, z = ω + iη, the term is Δf·(x − iη)/(x² + η²), x = ω − d,
+// with the same difference of occupations. The sum over k runs x major,
+// y minor, compensated (Neumaier), so that its error does not grow with the
+// lattice; each frequency has its own sums, added over lanes of frequencies
+// (routes/direct_kernels.h) with the same bits on every processor.
 
 #include <span>
 #include <utility>
@@ -33,28 +36,40 @@ public:
     // Bytes held by a DirectSum of this model and its scratch on `threads` threads, for the memory check.
     [[nodiscard]] static double bytes(const StudyModel& model, int threads);
 
-    // chi[m] = χ0(q, iν_m), m = 0 … N, at q = (qx, qy)·2π/L; chi holds N + 1 values.
+    // chi[j] = χ0(q, z_j) at q = 2π·(qx/Lx, qy/Ly) for the model's
+    // frequencies: iν_m, m = 0 … N, or ω_j + iη on the real axis; chi holds
+    // model.values() of them.
     void evaluate(int qx, int qy, std::span<Complex> chi) const;
 
     // The same for several wave vectors, the values of wave vector i at
-    // chi[i·(N + 1) + m]. The pairs (q, range of m) are split over the
+    // chi[i·values + j]. The pairs (q, range of j) are split over the
     // workers; each value is still one sum over k in its fixed order.
     void evaluate(std::span<const std::pair<int, int>> wave_vectors, std::span<Complex> chi,
                   const Workers& workers) const;
 
+    // χ0(q, 0) at each wave vector, on either axis: the value at ν_0, bit for bit.
+    void evaluate_static(std::span<const std::pair<int, int>> wave_vectors, std::span<double> chi,
+                         const Workers& workers) const;
+
 private:
-    // χ0 at q for m_begin ≤ m < m_end into chi[m − m_begin], with `sums`
-    // (4 doubles per m: re, im, their compensations) as scratch; the stop
-    // flag polled row by row of k.
-    void sum_over_k(int qx, int qy, int m_begin, int m_end, std::span<Complex> chi, std::vector<double>& sums,
-                    const Workers& workers) const;
+    // χ0 at q for begin ≤ j < end into chi[j − begin], with `sums` as
+    // scratch; only ν_0 with `static_only`. The stop flag is polled row by
+    // row of k.
+    void sum_over_k(int qx, int qy, int begin, int end, bool static_only, std::span<Complex> chi,
+                    std::vector<double>& sums, const Workers& workers) const;
+
+    // The items (q, range) over the workers, `values` per q.
+    void split(std::span<const std::pair<int, int>> wave_vectors, int values, bool static_only,
+               std::span<Complex> chi, const Workers& workers) const;
 
     int lattice_x_;
     int lattice_y_;
     double beta_;
+    bool real_axis_;
+    double broadening_;              // η on the real axis
     std::vector<double> energy_;     // e(k), k = (x, y)·2π/L at x·L + y
     std::vector<double> boltzmann_;  // e^{−β|e(k)|}
-    std::vector<double> nu_;         // ν_m = 2πm/β
+    std::vector<double> frequency_;  // ν_m = 2πm/β, or ω_j
 };
 
 }  // namespace lattice_bubble

@@ -26,24 +26,36 @@ private:
 };
 
 // The direct sums of a block of wave vectors at a time, over every thread.
+// On the real axis with a coupling, the static values are sums of their own.
 class DirectValues final : public RouteValues {
 public:
     DirectValues(const StudyModel& model, std::size_t wave_vectors, const Workers& workers)
-        : sum_(model), bosons_(static_cast<std::size_t>(model.bosons())) {
-        workers.start_stage("sums over k", static_cast<long long>(wave_vectors));
+        : sum_(model),
+          count_(static_cast<std::size_t>(model.values())),
+          static_sums_(model.real_axis && model.coupling) {
+        workers.start_stage("sums over k", static_cast<long long>(wave_vectors) * (static_sums_ ? 2 : 1));
     }
     void prepare(std::span<const WaveVector> block, const Workers& workers) override {
-        values_.resize(block.size() * bosons_);
+        values_.resize(block.size() * count_);
         sum_.evaluate(block, values_, workers);
+        if (static_sums_) {
+            static_.resize(block.size());
+            sum_.evaluate_static(block, static_, workers);
+        }
     }
     [[nodiscard]] std::span<const Complex> values(std::size_t i, WaveVector) const override {
-        return std::span<const Complex>(values_).subspan(i * bosons_, bosons_);
+        return std::span<const Complex>(values_).subspan(i * count_, count_);
+    }
+    [[nodiscard]] double static_value(std::size_t i, WaveVector q) const override {
+        return static_sums_ ? static_[i] : values(i, q)[0].re;
     }
 
 private:
     DirectSum sum_;
-    std::size_t bosons_;
+    std::size_t count_;
+    bool static_sums_;
     std::vector<Complex> values_;
+    std::vector<double> static_;
 };
 
 template <bool Tail>
@@ -52,20 +64,21 @@ std::unique_ptr<RouteValues> compute_grid(const StudyModel& model, std::span<con
     return std::make_unique<GridValues>(Tail ? tail_route(model, workers) : fourier_route(model, workers));
 }
 
-// The direct sums cost L² terms per wave vector and frequency: beyond 10^9
-// terms the user hears of it before they start.
+// The direct sums cost Lx·Ly terms per wave vector and frequency, about
+// 10^9 a second on two cores: beyond 10^10 the user hears of it before they start.
 std::string direct_cost(const StudyModel& model, std::size_t wave_vectors) {
     const double momenta = static_cast<double>(model.sites());
-    const double terms = static_cast<double>(wave_vectors) * model.bosons() * momenta;
-    if (terms <= 1e9) {
+    const double terms = static_cast<double>(wave_vectors) * model.values() * momenta;
+    if (terms <= 1e10) {
         return {};
     }
     char text[256];
-    std::snprintf(
-        text, sizeof text,
-        "the direct route sums %.2g terms (%zu wave vectors x %d frequencies x %.0f momenta) and may take "
-        "long; a --routes without direct leaves it out",
-        terms, wave_vectors, model.bosons(), momenta);
+    std::snprintf(text, sizeof text,
+                  "the direct route sums %.2g terms (%zu wave vectors x %d frequencies x %.0f momenta) and may "
+                  "take long; %s",
+                  terms, wave_vectors, model.values(), momenta,
+                  model.real_axis ? "fewer wave vectors or frequencies take less"
+                                  : "a --routes without direct leaves it out");
     return text;
 }
 
@@ -76,13 +89,13 @@ double grid_bytes(const StudyModel& model, int threads, std::size_t) {
 
 const std::array<Route, 3> table = {{
     {"fourier", "the default run's Fourier route (FFTs through real space and imaginary time) on the mesh",
-     Axis::matsubara, grid_bytes<false>, compute_grid<false>, nullptr},
-    {"tail", "the Fourier route with the tails of G and chi handled analytically", Axis::matsubara,
+     false, grid_bytes<false>, compute_grid<false>, nullptr},
+    {"tail", "the Fourier route with the tails of G and chi handled analytically", false,
      grid_bytes<true>, compute_grid<true>, nullptr},
-    {"direct", "the Lindhard sum over the Brillouin zone, exact to rounding", Axis::matsubara,
+    {"direct", "the Lindhard sum over the Brillouin zone, exact to rounding; the one route on the real axis", true,
      [](const StudyModel& model, int threads, std::size_t block) {
          return DirectSum::bytes(model, threads) +
-                static_cast<double>(block) * model.bosons() * static_cast<double>(sizeof(Complex));
+                static_cast<double>(block) * (model.values() * static_cast<double>(sizeof(Complex)) + 8.0);
      },
      [](const StudyModel& model, std::span<const WaveVector> wave_vectors,
         const Workers& workers) -> std::unique_ptr<RouteValues> {

@@ -7,18 +7,12 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <utility>
 
 #include "common/complex.h"
 #include "common/workers.h"
 #include "model/lattice_model.h"
 
 namespace lattice_bubble {
-
-using WaveVector = std::pair<int, int>;  // grid indices (ix, iy): q = 2π·(ix, iy)/L
-
-// The axis a route's values live on.
-enum class Axis { matsubara };
 
 // What a route computed, read wave vector by wave vector in the table's
 // order. The wave vectors come in blocks; each block is prepared before its
@@ -27,14 +21,18 @@ class RouteValues {
 public:
     virtual ~RouteValues() = default;
     virtual void prepare(std::span<const WaveVector> block, const Workers& workers) = 0;
-    // χ(q, iν_m), m = 0 … N, at the i-th wave vector q of the block last prepared.
+    // χ0(q, z) at the model's frequencies (iν_m, m = 0 … N, or ω_j + iη) at
+    // the i-th wave vector q of the block last prepared.
     [[nodiscard]] virtual std::span<const Complex> values(std::size_t i, WaveVector q) const = 0;
+    // Its χ0(q, 0), from which the instabilities are read: Re χ0(q, iν_0),
+    // unless the route says otherwise.
+    [[nodiscard]] virtual double static_value(std::size_t i, WaveVector q) const { return values(i, q)[0].re; }
 };
 
 struct Route {
     std::string_view name;  // in --routes and in the table's columns re_<name> im_<name>
     std::string_view help;  // what it is, for --help
-    Axis axis;
+    bool real_axis;         // whether it computes on the real axis too
     // The bytes it holds at its peak on `threads` threads, with blocks of
     // `block` wave vectors, for the memory check before anything starts.
     double (*bytes)(const StudyModel& model, int threads, std::size_t block);

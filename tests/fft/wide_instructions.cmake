@@ -1,7 +1,8 @@
-# The engine's units compiled for AVX and AVX-512F must stay theirs: no other
-# object of the program may contain a VEX- or EVEX-encoded instruction (the
-# mnemonics that begin with v), and those two units may define no function
-# that the linker could hand to another unit, only their tables of kernels.
+# The units compiled for AVX and AVX-512F (the FFT engine's and the direct
+# route's) must stay theirs: no other object of the program may contain a VEX-
+# or EVEX-encoded instruction (the mnemonics that begin with v), and those
+# units may define no function that the linker could hand to another unit,
+# only their tables of kernels.
 # Otherwise a machine without those instructions could run one of them.
 #
 #   cmake -DOBJDUMP=<objdump> -DNM=<nm> -DOBJECT_LIST=<file, one object per line> -P wide_instructions.cmake
@@ -25,6 +26,6 @@ foreach(object IN LISTS objects)
     endif()
   endif()
 endforeach()
-if(NOT wide_units EQUAL 2)
-  message(SEND_ERROR "expected the two units compiled for AVX and AVX-512F among the objects, found ${wide_units}")
+if(NOT wide_units EQUAL 4)
+  message(SEND_ERROR "expected the four units compiled for AVX and AVX-512F among the objects, found ${wide_units}")
 endif()
