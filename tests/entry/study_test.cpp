@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <numbers>
 #include <regex>
 #include <sstream>
@@ -69,6 +72,9 @@ class StudyOptions : public ::testing::TestWithParam<OptionCase> {};
 // rounding allows), the Fourier column within 1e-12 of the same sums in long
 // double, the tail column within 1e-3 of the largest |χ| (its accuracy is
 // tested in tests/routes; an option that lands elsewhere moves χ by far more).
+// With a coupling U, the enhanced columns within those bounds over
+// |1 ∓ U·χ0|², the error's growth through χ0/(1 ∓ U·χ0), and U_c as one over
+// the oracle's largest χ0(q, 0).
 TEST_P(StudyOptions, TakeEffectAsTheOracleSays) {
     const OptionCase& option = GetParam();
     const StudyModel& model = option.model;
@@ -77,9 +83,12 @@ TEST_P(StudyOptions, TakeEffectAsTheOracleSays) {
     ASSERT_EQ(result.exit_status, 0) << result.err;
     const Table table = parse_table(result.out);
 
-    std::string names = "# ix iy m nu";
+    std::string names = model.real_axis ? "# ix iy j omega" : "# ix iy m nu";
     for (const auto& route : option.routes) {
         names += " re_" + route + " im_" + route;
+        if (model.coupling) {
+            names += " re_" + route + "_spin im_" + route + "_spin re_" + route + "_charge im_" + route + "_charge";
+        }
     }
     EXPECT_EQ(table.names, names);
     EXPECT_NE(std::find_if(table.comments.begin(), table.comments.end(),
@@ -93,8 +102,9 @@ TEST_P(StudyOptions, TakeEffectAsTheOracleSays) {
             q.emplace_back(k / model.lattice_y, k % model.lattice_y);
         }
     }
-    const auto bosons = static_cast<std::size_t>(model.bosons());
+    const auto bosons = static_cast<std::size_t>(model.values());
     ASSERT_EQ(table.rows.size(), q.size() * bosons);
+    const std::size_t columns = model.coupling ? 6 : 2;
 
     std::vector<std::vector<LongComplex>> exact;
     for (const auto& [qx, qy] : q) {
@@ -116,27 +126,52 @@ TEST_P(StudyOptions, TakeEffectAsTheOracleSays) {
     for (std::size_t i = 0; i < q.size(); ++i) {
         for (std::size_t m = 0; m < bosons; ++m) {
             const auto& row = table.rows[i * bosons + m];
-            ASSERT_EQ(row.size(), 4 + 2 * option.routes.size());
+            ASSERT_EQ(row.size(), 4 + columns * option.routes.size());
             const std::string where = "q = (" + row[0] + ", " + row[1] + "), m = " + row[2];
             EXPECT_EQ(
                 row[0] + "," + row[1] + "," + row[2],
                 std::to_string(q[i].first) + "," + std::to_string(q[i].second) + "," + std::to_string(m));
-            const long double nu =
-                2.0L * std::numbers::pi_v<long double> * static_cast<long double>(m) / model.beta;
-            EXPECT_NEAR(std::stold(row[3]), nu, 1e-15L * nu) << where;
+            const auto& axis = model.real_axis;
+            const long double z =
+                !axis ? 2.0L * std::numbers::pi_v<long double> * static_cast<long double>(m) / model.beta
+                : axis->count == 1
+                    ? axis->omega_min
+                    : axis->omega_min + (static_cast<long double>(axis->omega_max) - axis->omega_min) *
+                                            static_cast<long double>(m) / (axis->count - 1);
+            EXPECT_NEAR(std::stold(row[3]), z, 1e-15L * std::fabs(z)) << where;
             for (std::size_t r = 0; r < option.routes.size(); ++r) {
-                const LongComplex value(std::stod(row[4 + 2 * r]), std::stod(row[5 + 2 * r]));
                 const std::string& route = option.routes[r];
-                const auto error = std::abs(value - (route == "fourier" ? naive_at_q[i][m] : exact[i][m]));
+                const LongComplex chi0 = route == "fourier" ? naive_at_q[i][m] : exact[i][m];
                 const long double bound = route == "direct" ? 1e-12L * largest[m]
                                           : route == "tail" ? 1e-3L * largest_of_all
                                                             : 1e-12L * largest_naive[m];
-                EXPECT_LE(error, bound) << route << " at " << where;
+                for (std::size_t c = 0; c < columns; c += 2) {
+                    const long double u = c == 0 ? 0.0L : c == 2 ? *model.coupling : -*model.coupling;
+                    const LongComplex value(std::stod(row[4 + columns * r + c]), std::stod(row[5 + columns * r + c]));
+                    const LongComplex denominator = 1.0L - u * chi0;
+                    EXPECT_LE(std::abs(value - chi0 / denominator), bound / std::norm(denominator))
+                        << route << " column " << c << " at " << where;
+                }
             }
         }
     }
+    for (std::size_t r = 0; r < option.routes.size() && model.coupling; ++r) {
+        const std::string& route = option.routes[r];
+        long double largest_static = 0.0L;
+        for (std::size_t i = 0; i < q.size(); ++i) {
+            largest_static =
+                std::max(largest_static, route == "fourier" ? naive_at_q[i][0].real()
+                                         : model.real_axis  ? testing::exact_static(model, q[i].first, q[i].second)
+                                                            : exact[i][0].real());
+        }
+        const std::string line = "# U_c_" + route + " = ";
+        const auto found = std::find_if(table.comments.begin(), table.comments.end(),
+                                        [&](const std::string& comment) { return comment.starts_with(line); });
+        ASSERT_NE(found, table.comments.end()) << "no line '" << line << "…'";
+        const long double u_c = std::stold(found->substr(line.size()));
+        EXPECT_NEAR(u_c * largest_static, 1.0L, route == "tail" ? 1e-3L : 1e-12L) << *found;
+    }
 }
-
 
 using Change = void (*)(StudyModel&);
 OptionCase option_case(std::string name, std::vector<std::string> args, Change change, std::string comment,
@@ -183,7 +218,25 @@ INSTANTIATE_TEST_SUITE_P(EveryOption, StudyOptions, ::testing::Values(
     option_case("NextNearestNeighbours", {"--hopping2", "0.3", "--q", "1,4"}, [](StudyModel& m) { m.band.hopping2 = 0.3; },
                 "# hopping2 = 0.3", {{1, 4}}),
     option_case("ThirdNeighbours", {"--hopping3=-0.2", "--q", "2,2"}, [](StudyModel& m) { m.band.hopping3 = -0.2; },
-                "# hopping3 = -0.2", {{2, 2}})),
+                "# hopping3 = -0.2", {{2, 2}}),
+    // Interactions, the real axis and the path (on 16 x 4: the diagonal's ties go down, y = 1 at x = 6).
+    option_case("Coupling", {"--coupling", "2", "--lattice", "4", "--q", "all"},
+                [](StudyModel& m) { m.lattice_x = m.lattice_y = 4, m.coupling = 2.0; }, "# coupling = 2 ", {}),
+    option_case("NegativeCoupling", {"--coupling=-0.5", "--q", "3,1", "--q", "0,0"}, [](StudyModel& m) { m.coupling = -0.5; },
+                "# coupling = -0.5 ", {{3, 1}, {0, 0}}),
+    option_case("PathAfterAWaveVector", {"--lattice", "16,4", "--q", "1,1", "--q", "path"},
+                [](StudyModel& m) { m.lattice_x = 16, m.lattice_y = 4; }, "# lattice = 16,4",
+                {{1, 1}, {0, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 0}, {6, 0}, {7, 0}, {8, 0}, {8, 1}, {8, 2},
+                 {7, 2}, {6, 1}, {5, 1}, {4, 1}, {3, 1}}),
+    option_case("RealAxisAlongThePath", {"--real-axis", "-3,3,13", "--broadening", "0.25", "--lattice", "6,10",
+                                         "--hopping2", "-0.3", "--beta", "4", "--coupling", "1.5", "--q", "path"},
+                [](StudyModel& m) { m.lattice_x = 6, m.lattice_y = 10, m.band.hopping2 = -0.3, m.beta = 4,
+                                    m.coupling = 1.5, m.real_axis = RealAxis{-3, 3, 13, 0.25}; },
+                "# real_axis = -3,3,13 ",
+                {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {3, 1}, {3, 2}, {3, 3}, {3, 4}, {3, 5}, {2, 3}, {1, 2}}, {"direct"}),
+    option_case("RealAxisOneFrequency", {"--broadening=1e-3", "--real-axis=0.5,2,1", "--routes", "direct", "--q", "2,1"},
+                [](StudyModel& m) { m.real_axis = RealAxis{0.5, 2, 1, 1e-3}; }, "# broadening = 0.001 ", {{2, 1}},
+                {"direct"})),
     [](const ::testing::TestParamInfo<OptionCase>& param_info) { return param_info.param.name; });
 // clang-format on
 
@@ -246,8 +299,47 @@ INSTANTIATE_TEST_SUITE_P(
             "MoreThreadsThanBlocksOfSlots", {"--lattice", "4", "--frequencies", "2", "--q", "all"}, {"7"}},
         SplitCase{"EveryWaveVectorUnevenly",
                   {"--lattice", "16", "--frequencies", "64", "--beta", "2", "--q", "all"},
-                  {"2", "env:3"}}),
+                  {"2", "env:3"}},
+        // The real axis and its static sums, by wave vectors and by ranges of frequencies.
+        SplitCase{"RealAxisAlongThePath", {"--real-axis", "-2,2,9", "--broadening", "0.1", "--coupling", "1", "--q", "path"},
+                  {"3"}},
+        SplitCase{"RealAxisOneWaveVector", {"--real-axis", "-2,2,29", "--broadening", "0.1", "--coupling", "1", "--q", "1,2"},
+                  {"4"}}),
     [](const ::testing::TestParamInfo<SplitCase>& param_info) { return param_info.param.name; });
+
+// Past an instability, U·χ0(q, 0) ≥ 1 (spin) or ≤ −1 (charge), at some of
+// the table's q: one line per channel on standard error saying at how many,
+// the table still whole and the status 0; short of it, nothing.
+TEST(StudyInstabilities, OneWarningPerChannelPastItAndTheWholeTable) {
+    const testing::TempDir dir;
+    StudyModel model;
+    model.lattice_x = model.lattice_y = 6;
+    std::vector<long double> chi0;
+    for (int q = 0; q < model.sites(); ++q) {
+        chi0.push_back(testing::exact_static(model, q / 6, q % 6));
+    }
+    const long double largest = *std::max_element(chi0.begin(), chi0.end());
+    for (const auto& [factor, channel] : {std::pair{0.99L, ""}, std::pair{1.01L, "spin"}, std::pair{-1.01L, "charge"},
+                                          std::pair{1.3L, "spin"}}) {
+        char u[32];
+        std::snprintf(u, sizeof u, "%.17g", static_cast<double>(factor / largest));
+        const auto result =
+            run_study(dir, {"--lattice", "6", "--q", "all", "--frequencies", "1", "--routes", "direct", "--coupling", u});
+        EXPECT_EQ(result.exit_status, 0);
+        EXPECT_EQ(parse_table(result.out).rows.size(), 72u);
+        const auto past = std::count_if(chi0.begin(), chi0.end(), [&](long double value) {
+            return std::fabs(std::strtod(u, nullptr) * value) >= 1.0L;
+        });
+        const std::string expected =
+            *channel == '\0'
+                ? ""
+                : "lattice_bubble: warning: U\\*chi0\\(q, 0\\) [<>]= -?1 at " + std::to_string(past) +
+                      " of the table's 36 wave vectors \\(first at ix,iy = [0-9],[0-9], U\\*chi0 = [-0-9.e]+ by the "
+                      "direct route\\): the " + channel + " channel is past its instability there \\(.*\\), and its "
+                      "columns there are not a susceptibility\n";
+        EXPECT_TRUE(std::regex_match(result.err, std::regex(expected))) << u << ": " << result.err;
+    }
+}
 
 // OMP_NUM_THREADS as OpenMP programs read it: the first entry of a list, blanks
 // around it ignored; an empty or malformed value is ignored with one warning.

@@ -57,5 +57,16 @@ TEST(FreeGreen, LowestFrequencyAtTheBandTop) {
     EXPECT_EQ(g, (Complex{-0.07798811238066096, -0.020417240076868303}));
 }
 
+// The path on the square (the diagonal back through (1, 1)), on a lattice two
+// sites wide (its corners once each) and one site wide (Γ to the zone edge);
+// the rectangles' diagonals are in the study's tests.
+TEST(ZonePath, CornersOnceAndOneSiteWideToTheZoneEdge) {
+    using Path = std::vector<WaveVector>;
+    EXPECT_EQ(zone_path(4, 4), (Path{{0, 0}, {1, 0}, {2, 0}, {2, 1}, {2, 2}, {1, 1}}));
+    EXPECT_EQ(zone_path(2, 2), (Path{{0, 0}, {1, 0}, {1, 1}}));
+    EXPECT_EQ(zone_path(5, 1), (Path{{0, 0}, {1, 0}, {2, 0}}));
+    EXPECT_EQ(zone_path(1, 6), (Path{{0, 0}, {0, 1}, {0, 2}, {0, 3}}));
+}
+
 }  // namespace
 }  // namespace lattice_bubble

@@ -1,14 +1,21 @@
 // The direct route against the long-double Lindhard sum of the test support,
 // on meshes where the default run's form loses digits: equal and nearly
 // equal energies at ν = 0, temperatures and bands whose exponentials would
-// overflow, and a lattice large enough that an uncompensated sum would drift.
+// overflow, and a lattice large enough that an uncompensated sum would drift;
+// on the real axis against the same sum at z = ω + iη, and against its own
+// symmetry and its Kramers–Kronig relation.
 
 #include "routes/direct_route.h"
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <numbers>
 #include <string>
 
+#include "fft/kernel_choice.h"
 #include "support/exact_bubble.h"
 
 namespace lattice_bubble {
@@ -23,11 +30,17 @@ struct DirectCase {
     std::string name;
     StudyModel model;
     bool all_q;  // else q = (Lx/2, Ly/2), (0, 0), (1, Ly/2 − 1) and (Lx/3, Ly/5)
+    long double accuracy = direct_accuracy;
 };
 
 void PrintTo(const DirectCase& direct_case, std::ostream* out) { *out << direct_case.name; }
 
 class DirectRoute : public ::testing::TestWithParam<DirectCase> {};
+
+StudyModel real_axis(StudyModel model, RealAxis axis) {
+    model.real_axis = axis;
+    return model;
+}
 
 TEST_P(DirectRoute, MatchesTheExactSumAtEveryFrequency) {
     const StudyModel& model = GetParam().model;
@@ -47,12 +60,12 @@ TEST_P(DirectRoute, MatchesTheExactSumAtEveryFrequency) {
     }
     const std::vector<long double> largest = testing::largest_at_each_m(exact);
     const DirectSum direct(model);
-    std::vector<Complex> chi(static_cast<std::size_t>(model.bosons()));
+    std::vector<Complex> chi(static_cast<std::size_t>(model.values()));
     for (std::size_t i = 0; i < wave_vectors.size(); ++i) {
         direct.evaluate(wave_vectors[i].first, wave_vectors[i].second, chi);
         for (std::size_t m = 0; m < chi.size(); ++m) {
             const auto error = std::abs(testing::LongComplex(chi[m].re, chi[m].im) - exact[i][m]);
-            ASSERT_LE(error, direct_accuracy * largest[m])
+            ASSERT_LE(error, GetParam().accuracy * largest[m])
                 << "q = (" << wave_vectors[i].first << ", " << wave_vectors[i].second << "), m = " << m;
         }
     }
@@ -78,8 +91,92 @@ INSTANTIATE_TEST_SUITE_P(
                        model.band.hopping_y = -0.7;
                        return model;
                    }(),
-                   false}),
+                   false},
+        // The real axis, within the README's 1e-12 (measured: 7e-15 at η = 0.1; 6e-13 at η = 1e-3 with
+        // pairs exactly at resonance, where the rounding of d = e(k+q) − e(k), 1e-16·|d|, moves a term
+        // by that over η).
+        DirectCase{"RealAxisRectangularT2", real_axis(testing::mesh(12, 20, 4.0, Band{-1.0, 0.0, -0.5}, 1, 0.3),
+                                                      RealAxis{-6.0, 6.0, 61, 0.1}), false, 1e-12L},
+        DirectCase{"RealAxisNarrowBroadening", real_axis(StudyModel{}, RealAxis{-17.0, 17.0, 35, 1e-3}), true,
+                   1e-12L}),
     [](const ::testing::TestParamInfo<DirectCase>& param_info) { return param_info.param.name; });
+
+// χ0(q, −ω + iη) = conj χ0(q, ω + iη): the pairs (k, k + q) and (−k − q, −k)
+// swap d for −d and Δf for −Δf, so Im χ0 is odd in ω and Re χ0 even, to
+// rounding: e at −k is e at k to 1e-16·|e|, which moves a term near
+// resonance by that over η (here 6e-16/0.2 of the largest value); and
+// Im χ0 ≥ 0 for ω > 0.
+TEST(DirectRealAxis, ImaginaryPartOddInOmegaAndPositiveAbove) {
+    StudyModel model = testing::mesh(10, 6, 3.0, Band{-1.0, 0.0, -0.4}, 1, 0.25);
+    model.real_axis = RealAxis{-5.0, 5.0, 41, 0.2};
+    const DirectSum direct(model);
+    std::vector<Complex> chi(41);
+    for (const auto& [qx, qy] : {std::pair{5, 3}, std::pair{1, 2}, std::pair{3, 0}}) {
+        direct.evaluate(qx, qy, chi);
+        double largest = 0.0;
+        for (const Complex value : chi) {
+            largest = std::max(largest, std::hypot(value.re, value.im));
+        }
+        for (std::size_t j = 0; j < 41; ++j) {
+            EXPECT_NEAR(chi[40 - j].im, -chi[j].im, 1e-14 * largest) << "j = " << j;
+            EXPECT_NEAR(chi[40 - j].re, chi[j].re, 1e-14 * largest) << "j = " << j;
+            EXPECT_GE(chi[j].im, j > 20 ? -1e-15 * largest : -largest) << "j = " << j;
+        }
+    }
+}
+
+// χ0(ω + iη) is analytic in the upper half plane of ω and falls off as 1/ω,
+// so Re χ0(ω) = (1/π)·P∫ Im χ0(ω′)/(ω′ − ω) dω′. On a grid of spacing h over
+// [−W, W] the principal value is the sum over the points an odd number of
+// steps away, weight 2h; the grid's error is about e^{−πη/h} (1e-14 here) and
+// the tails beyond ±W, where Σ_k Δf = 0, leave about η·⟨Δf·d⟩/W³ (1e-8).
+TEST(DirectRealAxis, RealPartIsTheHilbertTransformOfTheImaginaryPart) {
+    constexpr double width = 400.0;
+    constexpr int count = 16001;  // h = 0.05
+    StudyModel model = testing::mesh(8, 8, 2.0, Band{-1.0, 0.0, -0.3}, 1, 0.2);
+    model.real_axis = RealAxis{-width, width, count, 0.5};
+    const DirectSum direct(model);
+    std::vector<Complex> chi(count);
+    direct.evaluate(4, 2, chi);
+    const double h = 2.0 * width / (count - 1);
+    double largest = 0.0;
+    for (const Complex value : chi) {
+        largest = std::max(largest, std::abs(value.re));
+    }
+    for (int i = count / 2 - 200; i <= count / 2 + 200; i += 7) {
+        long double principal = 0.0L;
+        for (int j = (i + 1) % 2; j < count; j += 2) {
+            principal += static_cast<long double>(chi[static_cast<std::size_t>(j)].im) / ((j - i) * h);
+        }
+        EXPECT_NEAR(static_cast<double>(principal * 2.0L * h / std::numbers::pi_v<long double>),
+                    chi[static_cast<std::size_t>(i)].re, 1e-7 * largest)
+            << "omega = " << model.real_axis->omega(i);
+    }
+}
+
+// Every table of kernels, each lane width, gives the portable loops' bits on
+// both axes, with counts that leave a remainder in every width.
+TEST(DirectKernels, EveryLaneWidthGivesTheSameBits) {
+    StudyModel matsubara = testing::mesh(6, 10, 2.0, Band{-1.0, 0.0, 0.2}, 12, -0.3);
+    StudyModel real = matsubara;
+    real.real_axis = RealAxis{-4.0, 4.0, 23, 0.05};
+    const FftKernels chosen = fft_kernels_in_use();
+    for (const StudyModel& model : {matsubara, real}) {
+        std::vector<std::vector<Complex>> by_lanes;
+        for (const FftLanes lanes : {FftLanes::scalar, FftLanes::sse2, FftLanes::avx, FftLanes::avx512}) {
+            choose_fft_kernels_for_testing(lanes, true);
+            by_lanes.emplace_back(static_cast<std::size_t>(model.values()));
+            DirectSum(model).evaluate(3, 7, by_lanes.back());
+        }
+        for (std::size_t l = 1; l < by_lanes.size(); ++l) {
+            for (std::size_t j = 0; j < by_lanes[0].size(); ++j) {
+                EXPECT_EQ(std::bit_cast<std::uint64_t>(by_lanes[l][j].re), std::bit_cast<std::uint64_t>(by_lanes[0][j].re));
+                EXPECT_EQ(std::bit_cast<std::uint64_t>(by_lanes[l][j].im), std::bit_cast<std::uint64_t>(by_lanes[0][j].im));
+            }
+        }
+    }
+    choose_fft_kernels_for_testing(chosen.lanes, chosen.fused);
+}
 
 }  // namespace
 }  // namespace lattice_bubble

@@ -42,36 +42,63 @@ long double oracle_band(const StudyModel& model, int ix, int iy) {
            2.0L * band.hopping3 * (std::cos(2.0L * kx) + std::cos(2.0L * ky)) + band.offset - band.mu;
 }
 
-std::vector<LongComplex> exact_bubble(const StudyModel& model, int qx, int qy) {
+namespace {
+
+// (1/(Lx·Ly))·Σ_k [f(e(k+q)) − f(e(k))]/[z − (e(k+q) − e(k))]; at z = 0 the
+// pairs with β·|e(k+q) − e(k)| < 1e-9 count with their limit β·f·(1 − f).
+// e and f: the band and its occupations on the grid.
+LongComplex lindhard_sum(const StudyModel& model, const std::vector<long double>& e, const std::vector<long double>& f,
+                         int qx, int qy, LongComplex z) {
     const int lx = model.lattice_x;
     const int ly = model.lattice_y;
     const long double beta = model.beta;
-    const std::vector<long double> e = oracle_grid(model);
-    std::vector<long double> f(e.size());
-    std::transform(e.begin(), e.end(), f.begin(),
-                   [&](long double energy) { return fermi_long(beta, energy); });
-    std::vector<LongComplex> chi(static_cast<std::size_t>(model.bosons()));
-    for (int m = 0; m < model.bosons(); ++m) {
-        const long double nu = 2.0L * pi * m / beta;
-        LongComplex sum = 0.0L;
-        for (int x = 0; x < lx; ++x) {
-            for (int y = 0; y < ly; ++y) {
-                const auto k = static_cast<std::size_t>(x * ly + y);
-                const auto kq = static_cast<std::size_t>(((x + qx) % lx) * ly + (y + qy) % ly);
-                const long double e_k = e[k];
-                const long double e_kq = e[kq];
-                const long double d = e_kq - e_k;
-                if (m == 0 && beta * std::fabs(d) < 1e-9L) {
-                    const long double mean = fermi_long(beta, (e_k + e_kq) / 2.0L);
-                    sum += beta * mean * (1.0L - mean);
-                } else {
-                    sum += (f[kq] - f[k]) / LongComplex(-d, nu);
-                }
+    LongComplex sum = 0.0L;
+    for (int x = 0; x < lx; ++x) {
+        for (int y = 0; y < ly; ++y) {
+            const auto k = static_cast<std::size_t>(x * ly + y);
+            const auto kq = static_cast<std::size_t>(((x + qx) % lx) * ly + (y + qy) % ly);
+            const long double e_k = e[k];
+            const long double e_kq = e[kq];
+            const long double d = e_kq - e_k;
+            if (z == 0.0L && beta * std::fabs(d) < 1e-9L) {
+                const long double mean = fermi_long(beta, (e_k + e_kq) / 2.0L);
+                sum += beta * mean * (1.0L - mean);
+            } else {
+                sum += (f[kq] - f[k]) / (z - d);
             }
         }
-        chi[static_cast<std::size_t>(m)] = sum / static_cast<long double>(lx * ly);
+    }
+    return sum / static_cast<long double>(lx * ly);
+}
+
+std::vector<long double> occupations(const StudyModel& model, const std::vector<long double>& e) {
+    std::vector<long double> f(e.size());
+    std::transform(e.begin(), e.end(), f.begin(), [&](long double energy) { return fermi_long(model.beta, energy); });
+    return f;
+}
+
+}  // namespace
+
+std::vector<LongComplex> exact_bubble(const StudyModel& model, int qx, int qy) {
+    const std::vector<long double> e = oracle_grid(model);
+    const std::vector<long double> f = occupations(model, e);
+    std::vector<LongComplex> chi;
+    for (int j = 0; j < model.values(); ++j) {
+        if (const auto& axis = model.real_axis) {
+            const long double step = axis->count > 1 ? (static_cast<long double>(axis->omega_max) - axis->omega_min) /
+                                                           (axis->count - 1)
+                                                     : 0.0L;
+            chi.push_back(lindhard_sum(model, e, f, qx, qy, LongComplex(axis->omega_min + step * j, axis->broadening)));
+        } else {
+            chi.push_back(lindhard_sum(model, e, f, qx, qy, LongComplex(0.0L, 2.0L * pi * j / model.beta)));
+        }
     }
     return chi;
+}
+
+long double exact_static(const StudyModel& model, int qx, int qy) {
+    const std::vector<long double> e = oracle_grid(model);
+    return lindhard_sum(model, e, occupations(model, e), qx, qy, 0.0L).real();
 }
 
 LongComplex exact_green_time(const StudyModel& model, int x, int y, long double tau) {

@@ -18,11 +18,15 @@ using LongComplex = std::complex<long double>;
 // + offset − mu at k = 2π·(ix/Lx, iy/Ly), in long double.
 long double oracle_band(const StudyModel& model, int ix, int iy);
 
-// χ0(q, iν_m), m = 0 … N, at q = (qx, qy)·2π/L: the Lindhard sum
-// (1/L²)·Σ_k [f(e(k+q)) − f(e(k))]/[iν_m − (e(k+q) − e(k))] in long double,
-// k + q wrapped. Where β·|e(k+q) − e(k)| < 1e-9 at ν = 0 the term is its
-// limit β·f·(1 − f) at the mean energy.
+// χ0(q, z_j) at q = 2π·(qx/Lx, qy/Ly) and the model's frequencies, z = iν_m,
+// m = 0 … N, or on the real axis z = ω_j + iη with ω_j = OMIN + j·(OMAX − OMIN)/(COUNT − 1):
+// the Lindhard sum (1/(Lx·Ly))·Σ_k [f(e(k+q)) − f(e(k))]/[z − (e(k+q) − e(k))] in
+// long double, k + q wrapped. Where β·|e(k+q) − e(k)| < 1e-9 at z = 0 the term is
+// its limit β·f·(1 − f) at the mean energy.
 std::vector<LongComplex> exact_bubble(const StudyModel& model, int qx, int qy);
+
+// χ0(q, 0), the same sum at z = 0, on either axis.
+long double exact_static(const StudyModel& model, int qx, int qy);
 
 // G(r, τ) = (1/L²)·Σ_k e^{ik·r}·(−e^{−e(k)τ}/(1 + e^{−βe(k)})) at r = (x, y),
 // 0 ≤ τ ≤ β: at τ = 0 the limit 0⁺, at τ = β the limit β⁻.
