@@ -9,7 +9,11 @@
 #   tail_convergence.png  the largest error over every q and m <= 16 of the
 #                     route as defined and of the tail route against the exact
 #                     direct sum, as N doubles from 16 to 512, on 8 x 8 at
-#                     beta = 1 and on 32 x 32 at beta = 10, half filling.
+#                     beta = 1 and on 32 x 32 at beta = 10, half filling;
+#   paramagnon.png    Im chi0 and Im chi_spin(q, omega + i eta) along
+#                     Gamma -> X -> M -> Gamma at U = 0.5, 0.8 and 0.95 U_c,
+#                     64 x 64, beta = 20, the cuprate band t = 1, t' = -0.3,
+#                     mu = -0.8, eta = 0.1.
 # Usage: docs/make_figures.sh [PROGRAM [DIRECTORY]]
 #   PROGRAM: the built lattice_bubble (default: build/program/src/lattice_bubble,
 #   else build/default/src/lattice_bubble, else lattice_bubble on the search path);
@@ -72,6 +76,23 @@ largest_errors() {
 }
 largest_errors > "$work/errors_8.dat"
 largest_errors --lattice 32 --beta 10 --mu 0 --offset 0 --hopping -1 > "$work/errors_32.dat"
+# The paramagnon: U_c from the table's last lines, then the three couplings.
+# Along the path: the path's index, omega and the named column.
+along_path() {  # along_path FILE NAME
+  pick "$1" ix iy omega "$2" | awk '{ q = $1 "," $2; if (q != last) { ++i; last = q } print i - 1, $3, $4 }'
+}
+cuprate=(--lattice 64 --beta 20 --hopping -1 --hopping2 0.3 --mu -0.8 --offset 0 --q path
+         --real-axis 0,1.5,301 --broadening 0.1)
+"$program" "${cuprate[@]}" --coupling 0 > "$work/u0.dat"
+u_c="$(awk '/^# U_c_direct = / { print $4 }' "$work/u0.dat")"
+along_path "$work/u0.dat" im_direct > "$work/bare.dat"
+for percent in 50 80 95; do
+  "$program" "${cuprate[@]}" --coupling "$(awk -v u="$u_c" -v p="$percent" 'BEGIN { printf "%.17g", u * p / 100 }')" \
+    > "$work/u$percent.dat"
+  along_path "$work/u$percent.dat" im_direct_spin > "$work/spin$percent.dat"
+done
+echo "U_c of the paramagnon's band along the path: $u_c"
+
 echo "largest errors (N, route as defined, tail route), 8 x 8, beta = 1:"; cat "$work/errors_8.dat"
 echo "the same, 32 x 32, beta = 10, half filling:"; cat "$work/errors_32.dat"
 
@@ -117,5 +138,27 @@ plot '$work/errors_8.dat' using 1:2 with linespoints lc 1 pt 7 title 'route as d
      '$work/errors_32.dat' using 1:3 with linespoints lc 2 pt 5 dt 2 title 'tail route, 32 x 32, beta = 10', \
      1e-2 * 64 / x with lines lc 0 dt 3 title 'slope N^{-1}', \
      4e-7 * (64 / x)**4 with lines lc 0 dt 4 title 'slope N^{-4}'
+
+set output '$out/paramagnon.png'
+set terminal png size 1100,800
+unset logscale
+set format y '%g'
+set multiplot layout 2,2 title "64 x 64, beta = 20, t = 1, t' = -0.3, mu = -0.8, eta = 0.1: Im chi(q, omega + i eta) along the path"
+set xtics ('Gamma' 0, 'X' 32, 'M' 64, 'Gamma' 95)
+set xlabel 'q'
+set ylabel 'omega'
+set xrange [0:95]
+set yrange [0:1.5]
+set cbrange [0:*]
+set palette rgb 21,22,23
+set title 'Im chi_0' noenhanced
+plot '$work/bare.dat' with image notitle
+set title 'Im chi_spin, U = 0.5 U_c' noenhanced
+plot '$work/spin50.dat' with image notitle
+set title 'Im chi_spin, U = 0.8 U_c' noenhanced
+plot '$work/spin80.dat' with image notitle
+set title 'Im chi_spin, U = 0.95 U_c' noenhanced
+plot '$work/spin95.dat' with image notitle
+unset multiplot
 GNUPLOT
-echo "wrote $out/chiw_surface.png, $out/routes_pi_pi.png, $out/study_pi_pi.png and $out/tail_convergence.png"
+echo "wrote $out/chiw_surface.png, $out/routes_pi_pi.png, $out/study_pi_pi.png, $out/tail_convergence.png and $out/paramagnon.png"
