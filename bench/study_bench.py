@@ -10,10 +10,12 @@ way when numpy is installed and its grids fit in memory; its time is the
 computation it reports, without the start of Python and numpy, which only
 favours it (its whole process's time in brackets). The table gives the ratios
 and the memory bound 1.3 x L^2 (N + 1) x 16 bytes per Fourier route plus
-64 MB.
+64 MB. A second table gives the direct sums' rate in terms a second on the
+Matsubara axis (256 x 256, 1025 frequencies, 4 wave vectors) and on the real
+axis (128 x 128 along the path, 501 frequencies).
 
 usage: bench/study_bench.py [--program PATH] [--threads K] [--repeat R]
-                            [--mesh L,N ...] [--routes fourier,tail]
+                            [--mesh L,N ...] [--routes fourier,tail] [--no-direct]
 The program is the one the README's build makes (build/program, else
 build/default), unless --program names another.
 """
@@ -87,6 +89,7 @@ def main():
     parser.add_argument("--repeat", type=int, default=5)
     parser.add_argument("--mesh", action="append", help="L,N (default 64,256, 256,1024, 240,960 and 97,100)")
     parser.add_argument("--routes", default="fourier,tail")
+    parser.add_argument("--no-direct", action="store_true", help="leave out the direct sums' table")
     args = parser.parse_args()
     if args.program is None or not os.access(args.program, os.X_OK):
         sys.exit("study_bench.py: no lattice_bubble found: build it first (README, Run and test) or give --program")
@@ -120,6 +123,25 @@ def main():
                            if numpy_time is not None else "- | -")
             print(f"| {lattice} x {lattice}, {frequencies} | {route} | {seconds:.3f} s | {peak / 1e9:.3f} GB | "
                   f"{bound / 1e9:.3f} GB | {numpy_cells} | {ratio} |")
+    if not args.no_direct:
+        direct_sums(args)
+
+
+def direct_sums(args):
+    """The direct route's rate: LX*LY terms per wave vector and frequency, the whole process timed."""
+    band = ["--hopping", "-1", "--hopping2", "0.3", "--mu", "-0.8", "--offset", "0", "--beta", "20"]
+    cases = [
+        ("Matsubara axis, 256 x 256, 1025 frequencies, 4 q", 256 * 256 * 1025 * 4,
+         ["--lattice", "256", "--frequencies", "1024", "--routes", "direct", "--q", "0,0", "--q", "128,128",
+          "--q", "64,0", "--q", "17,93"]),
+        ("real axis, 128 x 128, 501 frequencies, the path (192 q)", 128 * 128 * 501 * 192,
+         ["--lattice", "128", "--q", "path", "--real-axis", "-1,9,501", "--broadening", "0.05"] + band),
+    ]
+    print("\n| direct sums | terms | time | terms a second |")
+    print("|---|---:|---:|---:|")
+    for name, terms, options in cases:
+        seconds, _, _ = measure([args.program, *options, "--threads", str(args.threads)], args.repeat)
+        print(f"| {name} | {terms:.3g} | {seconds:.3f} s | {terms / seconds:.3g} |")
 
 
 if __name__ == "__main__":
