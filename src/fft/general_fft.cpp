@@ -252,7 +252,9 @@ void prepare(int points, const Layout& layout, int* index_work, double* work) {
             engine_ints[0] = 0;
         } else if (layout.kind == Kind::mixed || layout.kind == Kind::split) {
             build_mixed(points, layout, work);
-            engine_ints[0] = 0;
+            if (layout.engine_ints > 0) {  // the split's power-of-two part; mixed radix alone has none
+                engine_ints[0] = 0;
+            }
         } else {
             build_chirp(points, layout, engine_ints, work);
         }

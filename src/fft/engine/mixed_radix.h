@@ -214,7 +214,10 @@ double* mixed_transform(const MixedPlan& plan, double* a, double* scratch, int w
             case 11: run.template operator()<11>(); break;
             default: run.template operator()<13>(); break;
         }
-        std::swap(from, to);
+        // By hand: std::swap would be a function the wider units define for every unit.
+        double* const written = to;
+        to = from;
+        from = written;
     }
     return from;
 }
