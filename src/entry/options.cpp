@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <ostream>
 
 #include "common/program.h"
+#include "routes/dlr_route.h"
 
 namespace lattice_bubble {
 namespace {
@@ -131,6 +133,7 @@ std::string take_real_axis(ParseState& state, std::string_view value);
 // The real axis's frequencies and broadening, each range of its values.
 constexpr double largest_frequency = 1e6;
 constexpr double largest_count = 1e6;
+constexpr double largest_lambda = 1e8;  // β·ω_max of the dlr route
 RealAxis& real_axis(StudyRequest& s) {
     return s.model.real_axis ? *s.model.real_axis : s.model.real_axis.emplace();
 }
@@ -201,6 +204,10 @@ const Option options[] = {
         "the interaction U of the enhanced (RPA) susceptibilities chi0/(1 - U chi0) (spin) and chi0/(1 + U chi0) "
         "(charge), chi0 per spin, in columns after each route's; the table ends with each route's U_c",
         "none, no interacting columns"),
+    number("tolerance", "EPS", Kind::real, 1e-14, 1e-2, false, [](StudyRequest& s, Values v) { s.model.tolerance = v.first; },
+           [](const StudyRequest& s) { return Values(s.model.tolerance, s.model.tolerance); },
+           "the dlr route's tolerance: its representation holds every imaginary-time function of the band's "
+           "spectrum to EPS"),
     {"q", "IX,IY", Kind::text,
      "a wave vector of the table by its grid indices; repeat it for more (each counts once, in the order "
      "given); all: every wave vector, ix major, iy minor; path: the grid points on Gamma -> X -> M -> Gamma",
@@ -209,7 +216,7 @@ const Option options[] = {
      "LX/2,LY/2 rounded down, (pi, pi) on even sides"},
     {"routes", "LIST", Kind::text, "the routes of the table", 0, 0, false, nullptr, nullptr, take_routes,
      [] { return join("a comma-separated list of ", route_names()); },
-     "every route; with --real-axis those on the real axis"},
+     "fourier,tail,direct; with --real-axis direct"},
     {"plot", "", Kind::flag,
      "after the table, draw Re chi(q, i nu_m) against m for every route at the first q with the plotting "
      "program (on the real axis Im chi against omega, or with --q path its map along the path), and wait for "
@@ -393,10 +400,11 @@ public:
         const StudyModel& model = study.model;
         check_relations();
         for (const Route& route : study.routes.empty() ? routes() : std::span<const Route>{}) {
-            if (route.real_axis || !model.real_axis) {
+            if (route.by_default && (route.real_axis || !model.real_axis)) {
                 study.routes.push_back(&route);
             }
         }
+        check_dlr();
         for (const Route* route : model.real_axis ? study.routes : std::vector<const Route*>{}) {
             if (!route->real_axis) {
                 refuse("route '", route->name, "' cannot be computed with --real-axis: it works on the Matsubara "
@@ -450,6 +458,32 @@ private:
             if (!o.excludes.empty() && given(o.excludes)) {
                 refuse("option --", o.excludes, " cannot be given with --", o.name, ": ", o.reason,
                        "; nothing was computed");
+            }
+        }
+    }
+
+    // The dlr route's tolerance needs the route, and its representation a Λ it can build.
+    void check_dlr() {
+        const StudyRequest& study = command_.study;
+        const Route* dlr = find_route("dlr");
+        const bool computed = std::find(study.routes.begin(), study.routes.end(), dlr) != study.routes.end();
+        if (given("tolerance") && !computed) {
+            refuse("option --tolerance needs the dlr route (--routes dlr, alone or with others): it is the "
+                   "tolerance of that route's representation; nothing was computed");
+        }
+        if (computed) {
+            const double lambda = DlrRoute::lambda(study.model);
+            if (!(lambda <= largest_lambda)) {
+                const auto three_digits = [](double value) {
+                    char text[32];
+                    std::snprintf(text, sizeof text, "%.3g", value);
+                    return bound_text(std::strtod(text, nullptr));
+                };
+                refuse("the dlr route cannot take beta*omega_max = ", three_digits(lambda), " (beta = ",
+                       three_digits(study.model.beta), " times the band's width ",
+                       three_digits(lambda / study.model.beta), " over the grid): it builds its representation up to ",
+                       bound_text(largest_lambda), " (a smaller --beta or a narrower band is within it); nothing "
+                       "was computed");
             }
         }
     }

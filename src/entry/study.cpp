@@ -145,6 +145,9 @@ int compute_and_write(const StudyRequest& study, const std::vector<WaveVector>& 
 
     progress.clear();
     std::string text = table_header(model, study.routes, program_version());
+    for (const auto& route : computed) {
+        text += route->header_lines();
+    }
     if (!write_standard_output(text)) {
         std::cerr << program_name << ": error: standard output could not be written (" << reason(errno)
                   << "); the table is lost" << std::endl;

@@ -34,6 +34,21 @@ std::vector<double> band_on_grid(const StudyModel& model) {
     return energy;
 }
 
+double band_width_on_grid(const StudyModel& model) {
+    const double step_x = momentum_step(model.lattice_x);
+    const double step_y = momentum_step(model.lattice_y);
+    double lowest = band_energy(model.band, 0.0, 0.0);
+    double highest = lowest;
+    for (int x = 0; x < model.lattice_x; ++x) {
+        for (int y = 0; y < model.lattice_y; ++y) {
+            const double e = band_energy(model.band, x * step_x, y * step_y);
+            lowest = std::min(lowest, e);
+            highest = std::max(highest, e);
+        }
+    }
+    return highest - lowest;
+}
+
 std::vector<WaveVector> zone_path(int lattice_x, int lattice_y) {
     const int mx = lattice_x / 2;
     const int my = lattice_y / 2;

@@ -88,6 +88,7 @@ struct StudyModel {
     int frequencies = fermion_count;
     std::optional<RealAxis> real_axis;  // the table's frequencies, instead of iν_m
     std::optional<double> coupling;     // U
+    double tolerance = 1e-10;           // ε of the dlr route's representation
 
     StudyModel() = default;
     // An L × L lattice.
@@ -148,6 +149,9 @@ static_assert(momentum_step(lattice_size) == dk);
 
 // e(k) at every k = (2π·x/Lx, 2π·y/Ly) of a study's grid, at x·Ly + y.
 [[nodiscard]] std::vector<double> band_on_grid(const StudyModel& model);
+
+// max e(k) − min e(k) over the grid: the width ω_max of χ0's spectrum.
+[[nodiscard]] double band_width_on_grid(const StudyModel& model);
 
 // Band energy e(k) of the default band, spanning [−4, 12]: 12 at k = (0, 0),
 // −4 at (π, π). Added and subtracted in two steps: at (0, 6·dk) that gives

@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstdio>
 #include <vector>
 
+#include "common/parallel.h"
 #include "common/series_grid.h"
 #include "routes/direct_route.h"
+#include "routes/dlr_route.h"
 #include "routes/fourier_route.h"
 
 namespace lattice_bubble {
@@ -58,6 +61,51 @@ private:
     std::vector<double> static_;
 };
 
+// The shortest decimal form that reads back to the same double.
+std::string shortest(double value) {
+    char digits[32];
+    return {digits, std::to_chars(digits, digits + sizeof digits, value).ptr};
+}
+
+// The dlr route's values of a block, from its χ(q, τ_k): a solve and a sum per q.
+class DlrValues final : public RouteValues {
+public:
+    DlrValues(const StudyModel& model, const Workers& workers)
+        : route_(model, workers), bosons_(static_cast<std::size_t>(model.bosons())) {}
+    void prepare(std::span<const WaveVector> block, const Workers& workers) override {
+        values_.resize(block.size() * bosons_);
+        // A block too small to be worth a thread's start runs on this one.
+        const double work = static_cast<double>(block.size()) * route_.basis().rank() *
+                            (route_.basis().rank() + static_cast<double>(bosons_));
+        std::vector<std::vector<double>> scratch(static_cast<std::size_t>(work < 1e6 ? 1 : workers.threads),
+                                                 std::vector<double>(2 * static_cast<std::size_t>(route_.basis().rank())));
+        parallel_ranges(static_cast<long long>(block.size()), scratch,
+                        [&](std::vector<double>& own, long long begin, long long end) {
+                            for (long long i = begin; i < end; ++i) {
+                                workers.poll();
+                                route_.evaluate(block[static_cast<std::size_t>(i)],
+                                                std::span(values_).subspan(static_cast<std::size_t>(i) * bosons_, bosons_),
+                                                own);
+                            }
+                        });
+    }
+    [[nodiscard]] std::span<const Complex> values(std::size_t i, WaveVector) const override {
+        return std::span<const Complex>(values_).subspan(i * bosons_, bosons_);
+    }
+    [[nodiscard]] std::string header_lines() const override {
+        const DlrBasis& basis = route_.basis();
+        return "# dlr_lambda = " + shortest(basis.lambda()) + " (beta*omega_max, at least 1; omega_max = " +
+               shortest(route_.band_width()) + ", the band's width over the grid)\n# dlr_tolerance = " +
+               shortest(basis.epsilon()) + " (epsilon of the representation)\n# dlr_rank = " +
+               std::to_string(basis.rank()) + " (its imaginary-time nodes and real frequencies)\n";
+    }
+
+private:
+    DlrRoute route_;
+    std::size_t bosons_;
+    std::vector<Complex> values_;
+};
+
 template <bool Tail>
 std::unique_ptr<RouteValues> compute_grid(const StudyModel& model, std::span<const WaveVector>,
                                           const Workers& workers) {
@@ -87,12 +135,12 @@ double grid_bytes(const StudyModel& model, int threads, std::size_t) {
     return fourier_route_bytes(model, Tail, threads);
 }
 
-const std::array<Route, 3> table = {{
+const std::array<Route, 4> table = {{
     {"fourier", "the default run's Fourier route (FFTs through real space and imaginary time) on the mesh",
-     false, grid_bytes<false>, compute_grid<false>, nullptr},
-    {"tail", "the Fourier route with the tails of G and chi handled analytically", false,
+     false, true, grid_bytes<false>, compute_grid<false>, nullptr},
+    {"tail", "the Fourier route with the tails of G and chi handled analytically", false, true,
      grid_bytes<true>, compute_grid<true>, nullptr},
-    {"direct", "the Lindhard sum over the Brillouin zone, exact to rounding; the one route on the real axis", true,
+    {"direct", "the Lindhard sum over the Brillouin zone, exact to rounding; the one route on the real axis", true, true,
      [](const StudyModel& model, int threads, std::size_t block) {
          return DirectSum::bytes(model, threads) +
                 static_cast<double>(block) * (model.values() * static_cast<double>(sizeof(Complex)) + 8.0);
@@ -102,6 +150,18 @@ const std::array<Route, 3> table = {{
          return std::make_unique<DirectValues>(model, wave_vectors.size(), workers);
      },
      direct_cost},
+    {"dlr",
+     "every q through a compressed representation of imaginary time (--tolerance), at a cost that grows like log "
+     "beta: for low temperatures; only when named",
+     false, false,
+     [](const StudyModel& model, int threads, std::size_t block) {
+         return DlrRoute::bytes(model, threads) + static_cast<double>(block) * model.bosons() * sizeof(Complex);
+     },
+     [](const StudyModel& model, std::span<const WaveVector>, const Workers& workers) -> std::unique_ptr<RouteValues> {
+         workers.start_stage("representation", 1);
+         return std::make_unique<DlrValues>(model, workers);
+     },
+     nullptr},
 }};
 
 }  // namespace

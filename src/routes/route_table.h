@@ -27,12 +27,15 @@ public:
     // Its χ0(q, 0), from which the instabilities are read: Re χ0(q, iν_0),
     // unless the route says otherwise.
     [[nodiscard]] virtual double static_value(std::size_t i, WaveVector q) const { return values(i, q)[0].re; }
+    // Comment lines for the table's head, each ending in '\n': what the route chose for itself.
+    [[nodiscard]] virtual std::string header_lines() const { return {}; }
 };
 
 struct Route {
     std::string_view name;  // in --routes and in the table's columns re_<name> im_<name>
     std::string_view help;  // what it is, for --help
     bool real_axis;         // whether it computes on the real axis too
+    bool by_default;        // whether a study without --routes computes it
     // The bytes it holds at its peak on `threads` threads, with blocks of
     // `block` wave vectors, for the memory check before anything starts.
     double (*bytes)(const StudyModel& model, int threads, std::size_t block);

@@ -144,6 +144,7 @@ TEST_P(StudyOptions, TakeEffectAsTheOracleSays) {
                 const LongComplex chi0 = route == "fourier" ? naive_at_q[i][m] : exact[i][m];
                 const long double bound = route == "direct" ? 1e-12L * largest[m]
                                           : route == "tail" ? 1e-3L * largest_of_all
+                                          : route == "dlr"  ? 10.0L * std::max(model.tolerance, 1e-13) * largest_of_all
                                                             : 1e-12L * largest_naive[m];
                 for (std::size_t c = 0; c < columns; c += 2) {
                     const long double u = c == 0 ? 0.0L : c == 2 ? *model.coupling : -*model.coupling;
@@ -169,7 +170,7 @@ TEST_P(StudyOptions, TakeEffectAsTheOracleSays) {
                                         [&](const std::string& comment) { return comment.starts_with(line); });
         ASSERT_NE(found, table.comments.end()) << "no line '" << line << "…'";
         const long double u_c = std::stold(found->substr(line.size()));
-        EXPECT_NEAR(u_c * largest_static, 1.0L, route == "tail" ? 1e-3L : 1e-12L) << *found;
+        EXPECT_NEAR(u_c * largest_static, 1.0L, route == "tail" ? 1e-3L : route == "dlr" ? 1e-8L : 1e-12L) << *found;
     }
 }
 
@@ -234,6 +235,10 @@ INSTANTIATE_TEST_SUITE_P(EveryOption, StudyOptions, ::testing::Values(
                                     m.coupling = 1.5, m.real_axis = RealAxis{-3, 3, 13, 0.25}; },
                 "# real_axis = -3,3,13 ",
                 {{0, 0}, {1, 0}, {2, 0}, {3, 0}, {3, 1}, {3, 2}, {3, 3}, {3, 4}, {3, 5}, {2, 3}, {1, 2}}, {"direct"}),
+    option_case("LowTemperatureByTheDlrRoute", {"--routes", "dlr,direct", "--beta", "200", "--tolerance", "1e-12",
+                                                "--lattice", "16", "--q", "8,8", "--q", "3,1", "--coupling", "0.5"},
+                [](StudyModel& m) { m.beta = 200, m.tolerance = 1e-12, m.lattice_x = m.lattice_y = 16, m.coupling = 0.5; },
+                "# dlr_tolerance = 1e-12 ", {{8, 8}, {3, 1}}, {"direct", "dlr"}),
     option_case("RealAxisOneFrequency", {"--broadening=1e-3", "--real-axis=0.5,2,1", "--routes", "direct", "--q", "2,1"},
                 [](StudyModel& m) { m.real_axis = RealAxis{0.5, 2, 1, 1e-3}; }, "# broadening = 0.001 ", {{2, 1}},
                 {"direct"})),
@@ -303,6 +308,8 @@ INSTANTIATE_TEST_SUITE_P(
         // The real axis and its static sums, by wave vectors and by ranges of frequencies.
         SplitCase{"RealAxisAlongThePath", {"--real-axis", "-2,2,9", "--broadening", "0.1", "--coupling", "1", "--q", "path"},
                   {"3"}},
+        SplitCase{"DlrRouteEveryWaveVector", {"--routes", "dlr,direct", "--lattice", "12,16", "--beta", "50", "--q", "all"},
+                  {"2", "3"}},
         SplitCase{"RealAxisOneWaveVector", {"--real-axis", "-2,2,29", "--broadening", "0.1", "--coupling", "1", "--q", "1,2"},
                   {"4"}}),
     [](const ::testing::TestParamInfo<SplitCase>& param_info) { return param_info.param.name; });

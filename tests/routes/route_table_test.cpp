@@ -35,7 +35,8 @@ TEST(RouteTable, EveryRouteStopsInEveryStageWhenAsked) {
     for (const Route& route : routes()) {
         int stops = 0;
         for (const std::string stage : {"lattice transforms to real space", "time transforms",
-                                        "lattice transforms to momentum", "tail of chi", "sums over k"}) {
+                                        "lattice transforms to momentum", "tail of chi", "sums over k",
+                                        "imaginary-time nodes"}) {
             StopDuring progress(stage);
             const Workers workers{1, &progress, &progress.stop};
             bool stopped = false;

@@ -1,0 +1,142 @@
+#include "transforms/dlr_basis.h"
+
+#include <Eigen/Dense>
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace lattice_bubble {
+namespace {
+
+constexpr int points_per_panel = 24;
+
+// The Chebyshev points of the first kind on [a, b], from a upward:
+// a + (b − a)·(1 − cos((2j + 1)π/(2n)))/2.
+std::vector<double> chebyshev_panel(double a, double b) {
+    std::vector<double> points;
+    for (int j = 0; j < points_per_panel; ++j) {
+        const double x = std::cos((2 * j + 1) * std::numbers::pi / (2 * points_per_panel));
+        points.push_back(a + (b - a) * ((1.0 - x) / 2.0));
+    }
+    return points;
+}
+
+// Panels [0, 1], [1, 2], [2, 4], … ending at Λ, each with its Chebyshev points, and their mirror.
+std::vector<double> frequency_grid(double lambda) {
+    std::vector<double> positive = chebyshev_panel(0.0, std::min(1.0, lambda));
+    for (double a = 1.0; a < lambda; a *= 2.0) {
+        const std::vector<double> panel = chebyshev_panel(a, std::min(2.0 * a, lambda));
+        positive.insert(positive.end(), panel.begin(), panel.end());
+    }
+    std::vector<double> grid;
+    for (auto w = positive.rbegin(); w != positive.rend(); ++w) {
+        grid.push_back(-*w);
+    }
+    grid.insert(grid.end(), positive.begin(), positive.end());
+    return grid;
+}
+
+// Panels halving from [1/4, 1/2] toward 0 until the smallest, [0, h], has
+// h ≤ 1/Λ, with their Chebyshev points; and their mirror toward 1, each
+// time held as (1 − s, s) with s its exact distance from 1.
+std::vector<UnitTime> time_grid(double lambda) {
+    std::vector<double> lower;
+    double h = 0.5;
+    while (h > 1.0 / lambda && h > 0x1p-40) {
+        h /= 2.0;
+    }
+    const std::vector<double> first = chebyshev_panel(0.0, h);
+    lower.insert(lower.end(), first.begin(), first.end());
+    for (double a = h; a < 0.5; a *= 2.0) {
+        const std::vector<double> panel = chebyshev_panel(a, 2.0 * a);
+        lower.insert(lower.end(), panel.begin(), panel.end());
+    }
+    std::vector<UnitTime> grid;
+    for (const double s : lower) {
+        grid.push_back({s, 1.0 - s});
+    }
+    for (auto s = lower.rbegin(); s != lower.rend(); ++s) {
+        grid.push_back({1.0 - *s, *s});
+    }
+    return grid;
+}
+
+}  // namespace
+
+double dlr_kernel(UnitTime t, double w) {
+    if (w >= 0.0) {
+        return std::exp(-(w * t.t)) / (1.0 + std::exp(-w));
+    }
+    return std::exp(w * t.complement) / (1.0 + std::exp(w));
+}
+
+Complex dlr_kernel_at_frequency(double w, double beta, double nu) {
+    if (w == 0.0) {
+        return Complex{nu == 0.0 ? beta / 2.0 : 0.0, 0.0};
+    }
+    return Complex{beta * std::tanh(w / 2.0), 0.0} / Complex{w, -(beta * nu)};
+}
+
+struct DlrBasis::Solver {
+    Eigen::ColPivHouseholderQR<Eigen::MatrixXd> qr;
+};
+
+DlrBasis::DlrBasis(double lambda, double epsilon)
+    : lambda_(std::max(lambda, 1.0)), epsilon_(epsilon), solver_(std::make_unique<Solver>()) {
+    const std::vector<double> w = frequency_grid(lambda_);
+    const std::vector<UnitTime> t = time_grid(lambda_);
+    const auto rows = static_cast<Eigen::Index>(t.size());
+    const auto columns = static_cast<Eigen::Index>(w.size());
+    Eigen::MatrixXd kernel(rows, columns);
+    for (Eigen::Index j = 0; j < columns; ++j) {
+        for (Eigen::Index i = 0; i < rows; ++i) {
+            kernel(i, j) = dlr_kernel(t[static_cast<std::size_t>(i)], w[static_cast<std::size_t>(j)]);
+        }
+    }
+    // The frequencies: the pivots of K while the remaining column's norm exceeds ε.
+    Eigen::ColPivHouseholderQR<Eigen::MatrixXd> by_frequency(kernel);
+    const Eigen::MatrixXd& r = by_frequency.matrixQR();
+    Eigen::Index rank = 0;
+    while (rank < std::min(rows, columns) && std::abs(r(rank, rank)) > epsilon_) {
+        ++rank;
+    }
+    Eigen::MatrixXd chosen(rank, rows);
+    for (Eigen::Index l = 0; l < rank; ++l) {
+        const Eigen::Index j = by_frequency.colsPermutation().indices()(l);
+        frequencies_.push_back(w[static_cast<std::size_t>(j)]);
+        chosen.row(l) = kernel.col(j).transpose();
+    }
+    // The times: the first r pivots of the chosen columns' transpose.
+    Eigen::ColPivHouseholderQR<Eigen::MatrixXd> by_time(chosen);
+    Eigen::MatrixXd system(rank, rank);
+    for (Eigen::Index k = 0; k < rank; ++k) {
+        const Eigen::Index i = by_time.colsPermutation().indices()(k);
+        times_.push_back(t[static_cast<std::size_t>(i)]);
+        system.row(k) = chosen.col(i).transpose();
+    }
+    solver_->qr.compute(system);
+}
+
+DlrBasis::~DlrBasis() = default;
+DlrBasis::DlrBasis(DlrBasis&&) noexcept = default;
+DlrBasis& DlrBasis::operator=(DlrBasis&&) noexcept = default;
+
+void DlrBasis::coefficients(std::span<const double> values, std::span<double> c) const {
+    const Eigen::VectorXd right = Eigen::Map<const Eigen::VectorXd>(values.data(), rank());
+    const Eigen::VectorXd solution = solver_->qr.solve(right);
+    std::copy(solution.data(), solution.data() + rank(), c.begin());
+}
+
+double DlrBasis::construction_bytes(double lambda) {
+    const double panels = 2.0 * (std::ceil(std::log2(std::max(lambda, 1.0))) + 2.0);
+    const double side = panels * points_per_panel;
+    return 4.0 * side * side * sizeof(double);
+}
+
+int DlrBasis::rank_bound(double lambda, double epsilon) {
+    const double panels = std::ceil(std::log2(std::max(lambda, 1.0))) + 2.0;
+    return static_cast<int>(std::min(2.0 * panels * points_per_panel,
+                                     std::ceil(2.0 * panels * (1.0 + std::log10(1.0 / epsilon)))));
+}
+
+}  // namespace lattice_bubble
