@@ -13,7 +13,11 @@
 #   paramagnon.png    Im chi0 and Im chi_spin(q, omega + i eta) along
 #                     Gamma -> X -> M -> Gamma at U = 0.5, 0.8 and 0.95 U_c,
 #                     64 x 64, beta = 20, the cuprate band t = 1, t' = -0.3,
-#                     mu = -0.8, eta = 0.1.
+#                     mu = -0.8, eta = 0.1;
+#   low_temperature.png  the largest error (over three q and m <= 64, against
+#                     the exact direct sum) and the time of the tail route at
+#                     N = 1024 and 4096 and of the dlr route, against beta, on
+#                     64 x 64 at half filling.
 # Usage: docs/make_figures.sh [PROGRAM [DIRECTORY]]
 #   PROGRAM: the built lattice_bubble (default: build/program/src/lattice_bubble,
 #   else build/default/src/lattice_bubble, else lattice_bubble on the search path);
@@ -93,6 +97,31 @@ for percent in 50 80 95; do
 done
 echo "U_c of the paramagnon's band along the path: $u_c"
 
+# Low temperature: "beta error seconds" per line for each route, against the direct sum.
+seconds() { date +%s.%N; }
+half_filling=(--lattice 64 --hopping -1 --mu 0 --offset 0 --q 32,32 --q 16,16 --q 32,5)
+: > "$work/low_tail1024.dat"; : > "$work/low_tail4096.dat"; : > "$work/low_dlr.dat"
+for beta in 1 10 100 1000 10000; do
+  "$program" "${half_filling[@]}" --beta "$beta" --frequencies 64 --routes direct > "$work/exact.dat"
+  for route in tail1024 tail4096 dlr; do
+    case "$route" in
+      tail*) options=(--routes tail --frequencies "${route#tail}") ;;
+      dlr) options=(--routes dlr --frequencies 64) ;;
+    esac
+    start="$(seconds)"
+    "$program" "${half_filling[@]}" --beta "$beta" "${options[@]}" > "$work/route.dat"
+    end="$(seconds)"
+    pick "$work/exact.dat" ix iy m re_direct > "$work/exact_rows.dat"
+    pick "$work/route.dat" ix iy m "re_${options[1]}" |
+      awk -v beta="$beta" -v t="$(awk -v a="$start" -v b="$end" 'BEGIN { print b - a }')" '
+        NR == FNR { exact[$1 " " $2 " " $3] = $4; next }
+        ($1 " " $2 " " $3) in exact { e = $4 - exact[$1 " " $2 " " $3]; if (e < 0) e = -e; if (e > worst) worst = e }
+        END { printf "%s %.3e %.3f\n", beta, worst, t }' "$work/exact_rows.dat" - >> "$work/low_$route.dat"
+  done
+done
+echo "low temperature (beta, largest error, seconds): tail N = 1024, tail N = 4096, dlr:"
+paste "$work/low_tail1024.dat" "$work/low_tail4096.dat" "$work/low_dlr.dat"
+
 echo "largest errors (N, route as defined, tail route), 8 x 8, beta = 1:"; cat "$work/errors_8.dat"
 echo "the same, 32 x 32, beta = 10, half filling:"; cat "$work/errors_32.dat"
 
@@ -160,5 +189,36 @@ plot '$work/spin80.dat' with image notitle
 set title 'Im chi_spin, U = 0.95 U_c' noenhanced
 plot '$work/spin95.dat' with image notitle
 unset multiplot
+
+set output '$out/low_temperature.png'
+set terminal png size 1100,450
+unset xtics
+unset xlabel
+unset cbrange
+set xrange [0.7:14000]
+set yrange [*:*]
+set logscale x
+set xtics
+set format x '10^{%L}'
+set xlabel 'beta'
+set grid
+set key top left
+set multiplot layout 1,2 title '64 x 64, half filling (band width 8), three q, m <= 64: against the exact direct sum'
+set title 'largest |error|'
+set logscale y
+set format y '10^{%L}'
+set ylabel '|chi(route) - chi(exact)|'
+plot '$work/low_tail1024.dat' using 1:2 with linespoints lc 2 pt 7 title 'tail route, N = 1024', \
+     '$work/low_tail4096.dat' using 1:2 with linespoints lc 2 pt 5 dt 2 title 'tail route, N = 4096', \
+     '$work/low_dlr.dat' using 1:2 with linespoints lc 3 pt 9 title 'dlr route, tolerance 1e-10'
+set title 'time of the whole run (2 threads); a straight line is log beta'
+set ylabel 'seconds'
+unset logscale y
+set yrange [0:*]
+set format y '%g'
+plot '$work/low_tail1024.dat' using 1:3 with linespoints lc 2 pt 7 title 'tail route, N = 1024', \
+     '$work/low_tail4096.dat' using 1:3 with linespoints lc 2 pt 5 dt 2 title 'tail route, N = 4096', \
+     '$work/low_dlr.dat' using 1:3 with linespoints lc 3 pt 9 title 'dlr route, tolerance 1e-10'
+unset multiplot
 GNUPLOT
-echo "wrote $out/chiw_surface.png, $out/routes_pi_pi.png, $out/study_pi_pi.png, $out/tail_convergence.png and $out/paramagnon.png"
+echo "wrote $out/chiw_surface.png, $out/routes_pi_pi.png, $out/study_pi_pi.png, $out/tail_convergence.png, $out/paramagnon.png and $out/low_temperature.png"
