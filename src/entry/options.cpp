@@ -599,6 +599,10 @@ Command parse_command_line(int argc, const char* const* argv, const char* omp_nu
     return argc <= 1 ? Command{} : Parser().parse(argc, argv, omp_num_threads, usable_processors);
 }
 
+bool has_option(std::string_view name) {
+    return std::any_of(std::begin(options), std::end(options), [&](const Option& o) { return o.name == name; });
+}
+
 void write_option_help(std::ostream& out) {
     constexpr std::size_t indent = 21;
     StudyRequest defaults;

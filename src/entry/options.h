@@ -50,6 +50,9 @@ struct Command {
 [[nodiscard]] Command parse_command_line(int argc, const char* const* argv, const char* omp_num_threads,
                                          int usable_processors);
 
+// Whether the table has an option of that name (without its dashes).
+[[nodiscard]] bool has_option(std::string_view name);
+
 // Every option's line of --help, from the table.
 void write_option_help(std::ostream& out);
 

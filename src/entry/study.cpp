@@ -89,6 +89,23 @@ double study_memory_bytes(const StudyRequest& study) {
     return bytes;
 }
 
+std::optional<std::string> memory_refusal(const StudyRequest& study, double extra_bytes) {
+    const double needed = study_memory_bytes(study) + extra_bytes;
+    const std::optional<double> available = available_memory_bytes();
+    if (!available || needed <= *available) {
+        return std::nullopt;
+    }
+    std::string alone;  // the routes asked for that would fit on their own
+    for (const Route* route : study.routes) {
+        if (study.routes.size() > 1 && study_memory_bytes(with_route(study, route)) + extra_bytes <= *available) {
+            alone.append(alone.empty() ? " --routes " : " or ").append(route->name);
+        }
+    }
+    return "the study needs " + describe_bytes(needed) + " of memory, but only " + describe_bytes(*available) +
+           " is available; nothing was computed (a smaller --lattice or --frequencies needs less" +
+           (alone.empty() ? "" : ";" + alone + " alone fits") + ")";
+}
+
 int run_study(const StudyRequest& study) {
     const StandardStreams streams = prepare_standard_streams();
     ignore_broken_pipes();
@@ -98,18 +115,8 @@ int run_study(const StudyRequest& study) {
                   << "was computed" << std::endl;
         return exit_output_lost;
     }
-    const double needed = study_memory_bytes(study);
-    if (const std::optional<double> available = available_memory_bytes(); available && needed > *available) {
-        std::string alone;  // the routes asked for that would fit on their own
-        for (const Route* route : study.routes) {
-            if (study.routes.size() > 1 && study_memory_bytes(with_route(study, route)) <= *available) {
-                alone.append(alone.empty() ? " --routes " : " or ").append(route->name);
-            }
-        }
-        std::cerr << program_name << ": the study needs " << describe_bytes(needed) << " of memory, but only "
-                  << describe_bytes(*available) << " is available; nothing was computed (a smaller --lattice "
-                  << "or --frequencies needs less" << (alone.empty() ? "" : ";" + alone + " alone fits") << ")"
-                  << std::endl;
+    if (const std::optional<std::string> refusal = memory_refusal(study)) {
+        std::cerr << program_name << ": " << *refusal << std::endl;
         return exit_usage_error;
     }
 

@@ -23,6 +23,9 @@ public:
     [[nodiscard]] std::span<const Complex> values(std::size_t, WaveVector q) const override {
         return grid_.series(q.first, q.second);
     }
+    [[nodiscard]] std::unique_ptr<SeriesGrid> take_grid() override {
+        return std::make_unique<SeriesGrid>(std::move(grid_));
+    }
 
 private:
     SeriesGrid grid_;

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "common/complex.h"
+#include "common/series_grid.h"
 #include "common/workers.h"
 #include "model/lattice_model.h"
 
@@ -29,6 +30,9 @@ public:
     [[nodiscard]] virtual double static_value(std::size_t i, WaveVector q) const { return values(i, q)[0].re; }
     // Comment lines for the table's head, each ending in '\n': what the route chose for itself.
     [[nodiscard]] virtual std::string header_lines() const { return {}; }
+    // Its grid of every q (Lx × Ly points, N + 1 slots), handed over, where it
+    // computed one at once; else null. Its values are not read after.
+    [[nodiscard]] virtual std::unique_ptr<SeriesGrid> take_grid() { return nullptr; }
 };
 
 struct Route {
