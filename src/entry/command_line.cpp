@@ -32,11 +32,12 @@ void write_usage(std::ostream& out) {
         << "\n"
         << "Without arguments: the default run. On an " << lattice << " lattice at beta = 1 it prints both\n"
         << "routes at q = (pi, pi), each as a report headed " << report_heading << " with the values for\n"
-        << "m = 0 ... " << boson_count - 1 << ", first the Fourier route, then the direct sum. Between the two\n"
+        << "m = 0 ... " << boson_count - 1
+        << ", first the Fourier route, then the direct sum. Between the two\n"
         << "it writes the map of Re chi(q, i nu_" << map_frequency << ") by the Fourier route to "
         << map_file_name << "\n"
-        << "in the current directory (replacing it), draws it with the plotting program ("
-        << plot_program << ",\n"
+        << "in the current directory (replacing it), draws it with the plotting program (" << plot_program
+        << ",\n"
         << "else gnuplot, on the search path), and waits for Enter, which closes the plot; at the\n"
         << "end of standard input it goes on at once.\n"
         << "\n"
@@ -72,7 +73,8 @@ void write_usage(std::ostream& out) {
 std::string_view program_version() { return LATTICE_BUBBLE_VERSION; }
 
 int run_command_line(int argc, const char* const* argv) {
-    const Command command = parse_command_line(argc, argv, std::getenv("OMP_NUM_THREADS"), usable_processors());
+    const Command command =
+        parse_command_line(argc, argv, std::getenv("OMP_NUM_THREADS"), usable_processors());
     switch (command.kind) {
         case CommandKind::default_run:
             return run();

@@ -72,8 +72,8 @@ std::string bound_text(double value) {
 
 struct ParseState {
     StudyRequest& study;
-    std::vector<std::string> q_given;    // pairs and "path" as given, resolved once the lattice is known
-    std::vector<std::string> q_outside;  // outside every lattice
+    std::vector<std::string> q_given;     // pairs and "path" as given, resolved once the lattice is known
+    std::vector<std::string> q_outside;   // outside every lattice
     std::vector<std::string_view> given;  // the options given
 };
 
@@ -105,7 +105,7 @@ constexpr Option number(std::string_view name, std::string_view metavar, Kind ki
                         Values (*get)(const StudyRequest&), std::string_view help,
                         std::string_view default_text = {}, std::string_view needs = {},
                         std::string_view reason = {}) {
-    return {name, metavar, kind,    help,         lowest, highest, pair, set,
+    return {name, metavar, kind,    help,         lowest, highest, pair,  set,
             get,  nullptr, nullptr, default_text, needs,  {},      reason};
 }
 
@@ -190,24 +190,29 @@ const Option options[] = {
      0, 0, false, nullptr, nullptr, take_real_axis,
      [] {
          return join("decimal numbers OMIN <= OMAX from -", bound_text(largest_frequency), " to ",
-                     bound_text(largest_frequency), " and an integer COUNT from 1 to ", bound_text(largest_count));
+                     bound_text(largest_frequency), " and an integer COUNT from 1 to ",
+                     bound_text(largest_count));
      },
      "none, the Matsubara axis", "broadening", "frequencies",
      "on the real axis the frequencies are omega_j + i eta, not Matsubara frequencies"},
     number(
-        "broadening", "ETA", Kind::real, 1e-12, 1e6, false, [](StudyRequest& s, Values v) { real_axis(s).broadening = v.first; },
-        nullptr, "the broadening eta of the real frequencies omega_j + i eta",
-        "none", "real-axis", "eta broadens the real frequencies omega_j + i eta"),
+        "broadening", "ETA", Kind::real, 1e-12, 1e6, false,
+        [](StudyRequest& s, Values v) { real_axis(s).broadening = v.first; }, nullptr,
+        "the broadening eta of the real frequencies omega_j + i eta", "none", "real-axis",
+        "eta broadens the real frequencies omega_j + i eta"),
     number(
-        "coupling", "U", Kind::real, -1e6, 1e6, false, [](StudyRequest& s, Values v) { s.model.coupling = v.first; },
-        nullptr,
-        "the interaction U of the enhanced (RPA) susceptibilities chi0/(1 - U chi0) (spin) and chi0/(1 + U chi0) "
+        "coupling", "U", Kind::real, -1e6, 1e6, false,
+        [](StudyRequest& s, Values v) { s.model.coupling = v.first; }, nullptr,
+        "the interaction U of the enhanced (RPA) susceptibilities chi0/(1 - U chi0) (spin) and chi0/(1 + U "
+        "chi0) "
         "(charge), chi0 per spin, in columns after each route's; the table ends with each route's U_c",
         "none, no interacting columns"),
-    number("tolerance", "EPS", Kind::real, 1e-14, 1e-2, false, [](StudyRequest& s, Values v) { s.model.tolerance = v.first; },
-           [](const StudyRequest& s) { return Values(s.model.tolerance, s.model.tolerance); },
-           "the dlr route's tolerance: its representation holds every imaginary-time function of the band's "
-           "spectrum to EPS"),
+    number(
+        "tolerance", "EPS", Kind::real, 1e-14, 1e-2, false,
+        [](StudyRequest& s, Values v) { s.model.tolerance = v.first; },
+        [](const StudyRequest& s) { return Values(s.model.tolerance, s.model.tolerance); },
+        "the dlr route's tolerance: its representation holds every imaginary-time function of the band's "
+        "spectrum to EPS"),
     {"q", "IX,IY", Kind::text,
      "a wave vector of the table by its grid indices; repeat it for more (each counts once, in the order "
      "given); all: every wave vector, ix major, iy minor; path: the grid points on Gamma -> X -> M -> Gamma",
@@ -407,8 +412,10 @@ public:
         check_dlr();
         for (const Route* route : model.real_axis ? study.routes : std::vector<const Route*>{}) {
             if (!route->real_axis) {
-                refuse("route '", route->name, "' cannot be computed with --real-axis: it works on the Matsubara "
-                       "axis only (on the real axis: ", real_axis_route_names(), "); nothing was computed");
+                refuse("route '", route->name,
+                       "' cannot be computed with --real-axis: it works on the Matsubara "
+                       "axis only (on the real axis: ",
+                       real_axis_route_names(), "); nothing was computed");
             }
         }
         resolve_wave_vectors();
@@ -452,8 +459,8 @@ private:
                 continue;
             }
             if (!o.needs.empty() && !given(o.needs)) {
-                refuse("option --", o.name, " needs --", o.needs, " ", option(o.needs).metavar, ": ", o.reason,
-                       "; nothing was computed");
+                refuse("option --", o.name, " needs --", o.needs, " ", option(o.needs).metavar, ": ",
+                       o.reason, "; nothing was computed");
             }
             if (!o.excludes.empty() && given(o.excludes)) {
                 refuse("option --", o.excludes, " cannot be given with --", o.name, ": ", o.reason,
@@ -468,8 +475,9 @@ private:
         const Route* dlr = find_route("dlr");
         const bool computed = std::find(study.routes.begin(), study.routes.end(), dlr) != study.routes.end();
         if (given("tolerance") && !computed) {
-            refuse("option --tolerance needs the dlr route (--routes dlr, alone or with others): it is the "
-                   "tolerance of that route's representation; nothing was computed");
+            refuse(
+                "option --tolerance needs the dlr route (--routes dlr, alone or with others): it is the "
+                "tolerance of that route's representation; nothing was computed");
         }
         if (computed) {
             const double lambda = DlrRoute::lambda(study.model);
@@ -479,10 +487,11 @@ private:
                     std::snprintf(text, sizeof text, "%.3g", value);
                     return bound_text(std::strtod(text, nullptr));
                 };
-                refuse("the dlr route cannot take beta*omega_max = ", three_digits(lambda), " (beta = ",
-                       three_digits(study.model.beta), " times the band's width ",
-                       three_digits(lambda / study.model.beta), " over the grid): it builds its representation up to ",
-                       bound_text(largest_lambda), " (a smaller --beta or a narrower band is within it); nothing "
+                refuse("the dlr route cannot take beta*omega_max = ", three_digits(lambda),
+                       " (beta = ", three_digits(study.model.beta), " times the band's width ",
+                       three_digits(lambda / study.model.beta),
+                       " over the grid): it builds its representation up to ", bound_text(largest_lambda),
+                       " (a smaller --beta or a narrower band is within it); nothing "
                        "was computed");
             }
         }
@@ -502,8 +511,9 @@ private:
             if (text == "path") {
                 study.path = true;
                 if (model.sites() == 1) {
-                    refuse("invalid value 'path' for --q: the 1 x 1 lattice has no path through the zone "
-                           "(accepted: a larger --lattice); nothing was computed");
+                    refuse(
+                        "invalid value 'path' for --q: the 1 x 1 lattice has no path through the zone "
+                        "(accepted: a larger --lattice); nothing was computed");
                 }
                 for (const WaveVector& q : zone_path(model.lattice_x, model.lattice_y)) {
                     add(q);
@@ -511,7 +521,8 @@ private:
                 continue;
             }
             const std::size_t comma = text.find(',');
-            const WaveVector q{std::atoi(text.substr(0, comma).c_str()), std::atoi(text.substr(comma + 1).c_str())};
+            const WaveVector q{std::atoi(text.substr(0, comma).c_str()),
+                               std::atoi(text.substr(comma + 1).c_str())};
             if (q.first >= model.lattice_x || q.second >= model.lattice_y) {
                 state_.q_outside.push_back(text);
             }
@@ -600,7 +611,8 @@ Command parse_command_line(int argc, const char* const* argv, const char* omp_nu
 }
 
 bool has_option(std::string_view name) {
-    return std::any_of(std::begin(options), std::end(options), [&](const Option& o) { return o.name == name; });
+    return std::any_of(std::begin(options), std::end(options),
+                       [&](const Option& o) { return o.name == name; });
 }
 
 void write_option_help(std::ostream& out) {

@@ -37,7 +37,8 @@ std::string describe_bytes(double bytes) {
 std::string reason(int error) { return error != 0 ? std::strerror(error) : "unknown reason"; }
 
 // Computes every route and writes the table, block of wave vectors by block.
-int compute_and_write(const StudyRequest& study, const std::vector<WaveVector>& wave_vectors, ProgressLine& progress);
+int compute_and_write(const StudyRequest& study, const std::vector<WaveVector>& wave_vectors,
+                      ProgressLine& progress);
 
 // Wave vectors a route prepares at once: the direct sums of a block go over
 // every thread, and each block is written before the next is summed.
@@ -56,9 +57,9 @@ StudyRequest with_route(const StudyRequest& study, const Route* route) {
 void plot(const std::string& commands) {
     const PlotProgram program = find_plot_program(plot_program);
     if (!program.found) {
-        std::cerr << program_name << ": warning: no plotting program found (neither " << plot_program << " nor "
-                  << posix_plot_program << " is on the search path); the table is complete without the plot"
-                  << std::endl;
+        std::cerr << program_name << ": warning: no plotting program found (neither " << plot_program
+                  << " nor " << posix_plot_program
+                  << " is on the search path); the table is complete without the plot" << std::endl;
         return;
     }
     std::FILE* pipe = open_plot_pipe(program.command + " 1>&2");
@@ -74,8 +75,8 @@ void plot(const std::string& commands) {
 
 double study_memory_bytes(const StudyRequest& study) {
     const StudyModel& model = study.model;
-    const double wave_vectors = study.all_q ? static_cast<double>(model.sites())
-                                            : static_cast<double>(study.q.size() + 1);
+    const double wave_vectors =
+        study.all_q ? static_cast<double>(model.sites()) : static_cast<double>(study.q.size() + 1);
     // Table text goes out once it passes 1 MiB; a row is below 200 characters.
     // A row is below 200 characters, and 120 more for each route's interacting columns.
     const double block_text = 1024.0 * 1024.0 + 320.0 * model.values();
@@ -97,11 +98,13 @@ std::optional<std::string> memory_refusal(const StudyRequest& study, double extr
     }
     std::string alone;  // the routes asked for that would fit on their own
     for (const Route* route : study.routes) {
-        if (study.routes.size() > 1 && study_memory_bytes(with_route(study, route)) + extra_bytes <= *available) {
+        if (study.routes.size() > 1 &&
+            study_memory_bytes(with_route(study, route)) + extra_bytes <= *available) {
             alone.append(alone.empty() ? " --routes " : " or ").append(route->name);
         }
     }
-    return "the study needs " + describe_bytes(needed) + " of memory, but only " + describe_bytes(*available) +
+    return "the study needs " + describe_bytes(needed) + " of memory, but only " +
+           describe_bytes(*available) +
            " is available; nothing was computed (a smaller --lattice or --frequencies needs less" +
            (alone.empty() ? "" : ";" + alone + " alone fits") + ")";
 }
@@ -111,7 +114,8 @@ int run_study(const StudyRequest& study) {
     ignore_broken_pipes();
     install_allocation_failure_handler();
     if (streams.output_was_closed) {
-        std::cerr << program_name << ": error: standard output is closed, so the table would be lost; nothing "
+        std::cerr << program_name
+                  << ": error: standard output is closed, so the table would be lost; nothing "
                   << "was computed" << std::endl;
         return exit_output_lost;
     }
@@ -134,14 +138,16 @@ int run_study(const StudyRequest& study) {
         return compute_and_write(study, wave_vectors, progress);
     } catch (const Failure& failure) {
         progress.clear();
-        std::cerr << program_name << ": error: " << failure.what() << "; the table is incomplete" << std::endl;
+        std::cerr << program_name << ": error: " << failure.what() << "; the table is incomplete"
+                  << std::endl;
         return exit_output_lost;
     }
 }
 
 namespace {
 
-int compute_and_write(const StudyRequest& study, const std::vector<WaveVector>& wave_vectors, ProgressLine& progress) {
+int compute_and_write(const StudyRequest& study, const std::vector<WaveVector>& wave_vectors,
+                      ProgressLine& progress) {
     const StudyModel& model = study.model;
     const Workers workers{study.threads, &progress, nullptr};
     std::vector<std::unique_ptr<RouteValues>> computed;
@@ -169,7 +175,8 @@ int compute_and_write(const StudyRequest& study, const std::vector<WaveVector>& 
     std::vector<double> static_values(computed.size());
     std::vector<std::span<const Complex>> values(computed.size());
     for (std::size_t first = 0; first < wave_vectors.size(); first += block) {
-        const auto block_q = std::span(wave_vectors).subspan(first, std::min(block, wave_vectors.size() - first));
+        const auto block_q =
+            std::span(wave_vectors).subspan(first, std::min(block, wave_vectors.size() - first));
         for (const auto& route : computed) {
             route->prepare(block_q, workers);
         }
@@ -193,9 +200,9 @@ int compute_and_write(const StudyRequest& study, const std::vector<WaveVector>& 
             // A long table goes out in pieces, so that a failed write stops the study soon.
             if (text.size() >= 1 << 20 || i + 1 == block_q.size()) {
                 if (!write_standard_output(text)) {
-                    std::cerr << program_name << ": error: standard output could not be written (" << reason(errno)
-                              << "); the table is lost from q = (" << block_q[i].first << "," << block_q[i].second
-                              << ") on, or before" << std::endl;
+                    std::cerr << program_name << ": error: standard output could not be written ("
+                              << reason(errno) << "); the table is lost from q = (" << block_q[i].first << ","
+                              << block_q[i].second << ") on, or before" << std::endl;
                     return exit_output_lost;
                 }
                 text.clear();

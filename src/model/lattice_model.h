@@ -119,8 +119,12 @@ using WaveVector = std::pair<int, int>;
 // The enhanced (RPA) susceptibilities of a bare bubble χ0 per spin and a
 // coupling U, in Complex arithmetic: the spin channel χ0/(1 − U·χ0) and the
 // charge channel χ0/(1 + U·χ0), U·χ0 as (χ0.re·U, χ0.im·U).
-[[nodiscard]] inline Complex rpa_spin(Complex chi0, double u) { return chi0 / (Complex{1.0, 0.0} - chi0 * u); }
-[[nodiscard]] inline Complex rpa_charge(Complex chi0, double u) { return chi0 / (Complex{1.0, 0.0} + chi0 * u); }
+[[nodiscard]] inline Complex rpa_spin(Complex chi0, double u) {
+    return chi0 / (Complex{1.0, 0.0} - chi0 * u);
+}
+[[nodiscard]] inline Complex rpa_charge(Complex chi0, double u) {
+    return chi0 / (Complex{1.0, 0.0} + chi0 * u);
+}
 
 // iω_n = ((I·π)·(2n + 1))/β_, the fermionic Matsubara frequency n ≥ 0 at inverse temperature β_.
 [[nodiscard]] constexpr Complex fermion_frequency(int n, double inverse_temperature) {

@@ -50,7 +50,8 @@ std::string table_header(const StudyModel& model, std::span<const Route* const> 
     std::string names;
     for (const Route* route : routes) {
         text.append(" re_").append(route->name).append(" im_").append(route->name);
-        for (const std::string_view channel : model.coupling ? channels : std::span<const std::string_view>{}) {
+        for (const std::string_view channel :
+             model.coupling ? channels : std::span<const std::string_view>{}) {
             text.append(" re_").append(route->name).append(channel);
             text.append(" im_").append(route->name).append(channel);
         }
@@ -132,7 +133,9 @@ void append_table_block(std::string& text, const StudyModel& model, WaveVector q
 }
 
 StaticLimits::StaticLimits(const StudyModel& model, std::span<const Route* const> routes)
-    : coupling_(model.coupling), real_axis_(model.real_axis.has_value()), routes_(routes.begin(), routes.end()) {}
+    : coupling_(model.coupling),
+      real_axis_(model.real_axis.has_value()),
+      routes_(routes.begin(), routes.end()) {}
 
 void StaticLimits::add(WaveVector q, std::span<const double> chi0) {
     if (!coupling_) {
@@ -173,8 +176,8 @@ std::string StaticLimits::trailer() const {
         const Largest& largest = largest_[r];
         const std::string where =
             " at ix,iy = " + std::to_string(largest.q.first) + ',' + std::to_string(largest.q.second);
-        const std::string_view what =
-            real_axis_ ? "the largest static chi0(q, 0) over the table's q" : "the largest Re chi0(q, i nu_0) over the table's q";
+        const std::string_view what = real_axis_ ? "the largest static chi0(q, 0) over the table's q"
+                                                 : "the largest Re chi0(q, i nu_0) over the table's q";
         text.append("# U_c_").append(routes_[r]->name).append(" = ");
         if (largest.chi0 > 0.0) {
             append_shortest(text, 1.0 / largest.chi0);
@@ -194,17 +197,19 @@ std::string StaticLimits::trailer() const {
 std::vector<std::string> StaticLimits::warnings() const {
     std::vector<std::string> lines;
     for (const auto& [crossing, channel, test, denominator] :
-         {std::tuple{&spin_, "spin", ">= 1", "1 - U*chi0"}, std::tuple{&charge_, "charge", "<= -1", "1 + U*chi0"}}) {
+         {std::tuple{&spin_, "spin", ">= 1", "1 - U*chi0"},
+          std::tuple{&charge_, "charge", "<= -1", "1 + U*chi0"}}) {
         if (crossing->count == 0) {
             continue;
         }
         std::string u_chi0;
         append_shortest(u_chi0, crossing->u_chi0);
-        lines.push_back("warning: U*chi0(q, 0) " + std::string(test) + " at " + std::to_string(crossing->count) +
-                        " of the table's " + std::to_string(wave_vectors_) + " wave vectors (first at ix,iy = " +
-                        std::to_string(crossing->q.first) + ',' + std::to_string(crossing->q.second) +
-                        ", U*chi0 = " + u_chi0 + " by the " + std::string(routes_[crossing->route]->name) +
-                        " route): the " + channel + " channel is past its instability there (" + denominator +
+        lines.push_back("warning: U*chi0(q, 0) " + std::string(test) + " at " +
+                        std::to_string(crossing->count) + " of the table's " + std::to_string(wave_vectors_) +
+                        " wave vectors (first at ix,iy = " + std::to_string(crossing->q.first) + ',' +
+                        std::to_string(crossing->q.second) + ", U*chi0 = " + u_chi0 + " by the " +
+                        std::string(routes_[crossing->route]->name) + " route): the " + channel +
+                        " channel is past its instability there (" + denominator +
                         " has crossed zero), and its columns there are not a susceptibility");
     }
     return lines;
@@ -217,7 +222,8 @@ std::string plot_commands(const StudyModel& model, WaveVector q, std::span<const
     const std::string lx = std::to_string(model.lattice_x);
     const std::string ly = std::to_string(model.lattice_y);
     const bool real = model.real_axis.has_value();
-    std::string commands = real ? "set title 'Im chi(q, omega + i eta) at q = 2 pi " : "set title 'Re chi(q, i nu_m) at q = 2 pi ";
+    std::string commands = real ? "set title 'Im chi(q, omega + i eta) at q = 2 pi "
+                                : "set title 'Re chi(q, i nu_m) at q = 2 pi ";
     commands.append(lx == ly ? "(" + ix + ", " + iy + ")/" + lx
                              : "(" + ix + "/" + lx + ", " + iy + "/" + ly + ")");
     if (real) {
@@ -247,13 +253,17 @@ std::string plot_commands(const StudyModel& model, WaveVector q, std::span<const
     for (std::size_t r = 0; r < routes.size(); ++r) {
         const std::string name(routes[r]->name);
         if (!real) {
-            curve(name, [](Complex chi) { return chi.re; }, values[r]);
+            curve(
+                name, [](Complex chi) { return chi.re; }, values[r]);
             continue;
         }
-        curve(name, [](Complex chi) { return chi.im; }, values[r]);
+        curve(
+            name, [](Complex chi) { return chi.im; }, values[r]);
         if (const std::optional<double> u = model.coupling) {
-            curve(name + " spin", [u](Complex chi) { return rpa_spin(chi, *u).im; }, values[r]);
-            curve(name + " charge", [u](Complex chi) { return rpa_charge(chi, *u).im; }, values[r]);
+            curve(
+                name + " spin", [u](Complex chi) { return rpa_spin(chi, *u).im; }, values[r]);
+            curve(
+                name + " charge", [u](Complex chi) { return rpa_charge(chi, *u).im; }, values[r]);
         }
     }
     return commands + "\n" + data;
@@ -262,7 +272,8 @@ std::string plot_commands(const StudyModel& model, WaveVector q, std::span<const
 std::string path_map_commands(const StudyModel& model, std::span<const WaveVector> path,
                               std::span<const double> image) {
     const RealAxis& axis = *model.real_axis;
-    std::string commands = model.coupling ? "set title 'Im chi_spin(q, omega + i eta), U = " : "set title 'Im chi0(q, omega + i eta";
+    std::string commands = model.coupling ? "set title 'Im chi_spin(q, omega + i eta), U = "
+                                          : "set title 'Im chi0(q, omega + i eta";
     if (model.coupling) {
         append_shortest(commands, *model.coupling);
     }
@@ -270,7 +281,8 @@ std::string path_map_commands(const StudyModel& model, std::span<const WaveVecto
     append_shortest(commands, axis.broadening);
     commands += "' noenhanced\nset xlabel 'q'\nset ylabel 'omega'\nset autoscale fix\nset xtics (";
     // Γ, X and M where the path passes them.
-    const WaveVector corners[] = {{0, 0}, {model.lattice_x / 2, 0}, {model.lattice_x / 2, model.lattice_y / 2}};
+    const WaveVector corners[] = {
+        {0, 0}, {model.lattice_x / 2, 0}, {model.lattice_x / 2, model.lattice_y / 2}};
     const char* const names[] = {"Gamma", "X", "M"};
     bool first = true;
     for (int c = 0; c < 3; ++c) {
@@ -283,13 +295,15 @@ std::string path_map_commands(const StudyModel& model, std::span<const WaveVecto
         }
     }
     commands += ")\nset grid front\nset palette rgb 21,22,23\n";
-    commands += axis.count > 1 ? "plot '-' using 1:2:3 with image notitle\n" : "plot '-' using 1:3 with linespoints notitle\n";
+    commands += axis.count > 1 ? "plot '-' using 1:2:3 with image notitle\n"
+                               : "plot '-' using 1:3 with linespoints notitle\n";
     for (std::size_t i = 0; i < path.size(); ++i) {
         for (int j = 0; j < axis.count; ++j) {
             commands += std::to_string(i) + ' ';
             append_shortest(commands, axis.omega(j));
             commands += ' ';
-            append_shortest(commands, image[i * static_cast<std::size_t>(axis.count) + static_cast<std::size_t>(j)]);
+            append_shortest(commands,
+                            image[i * static_cast<std::size_t>(axis.count) + static_cast<std::size_t>(j)]);
             commands += '\n';
         }
     }

@@ -70,7 +70,8 @@ private:
 // The plotting program's commands that draw, for every route at q, Re χ(q, iν_m)
 // against m; on the real axis Im χ0(q, ω + iη) against ω, with a coupling
 // beside Im χ_spin and Im χ_charge. Each route's data inline after them.
-[[nodiscard]] std::string plot_commands(const StudyModel& model, WaveVector q, std::span<const Route* const> routes,
+[[nodiscard]] std::string plot_commands(const StudyModel& model, WaveVector q,
+                                        std::span<const Route* const> routes,
                                         std::span<const std::span<const Complex>> values);
 
 // The commands that draw a real-axis study along a path of wave vectors as a

@@ -39,7 +39,9 @@ namespace {
 
 // ------------------------------------------------------------ the keywords
 
-std::string type_name(py::handle value) { return py::str(value.get_type().attr("__name__")).cast<std::string>(); }
+std::string type_name(py::handle value) {
+    return py::str(value.get_type().attr("__name__")).cast<std::string>();
+}
 
 // An int (numpy's too, not bool) or a real as an option's text, or a
 // TypeError: a float's repr reads back to the same double.
@@ -62,7 +64,8 @@ std::string keyword_of(const std::string& option) {
 std::string without_dashes(std::string line) {
     for (std::size_t at = line.find("--"); at != std::string::npos; at = line.find("--", at + 1)) {
         std::size_t end = at + 2;
-        while (end < line.size() && (std::isalnum(static_cast<unsigned char>(line[end])) != 0 || line[end] == '-')) {
+        while (end < line.size() &&
+               (std::isalnum(static_cast<unsigned char>(line[end])) != 0 || line[end] == '-')) {
             ++end;
         }
         const std::string option = line.substr(at + 2, end - at - 2);
@@ -89,7 +92,8 @@ public:
                                       ": not a number or a pair of numbers");
             }
             add(option, keyword, value,
-                number_text(items[0], keyword, integer, pair) + "," + number_text(items[1], keyword, integer, pair));
+                number_text(items[0], keyword, integer, pair) + "," +
+                    number_text(items[1], keyword, integer, pair));
             return;
         }
         add(option, keyword, value, number_text(value, keyword, integer, pair));
@@ -109,7 +113,8 @@ public:
         if (command.kind == CommandKind::refused) {
             throw py::value_error(in_keywords(command.refusal));
         }
-        if (!command.warning.empty() && PyErr_WarnEx(PyExc_RuntimeWarning, in_keywords(command.warning).c_str(), 1) != 0) {
+        if (!command.warning.empty() &&
+            PyErr_WarnEx(PyExc_RuntimeWarning, in_keywords(command.warning).c_str(), 1) != 0) {
             throw py::error_already_set();
         }
         return command.study;
@@ -139,7 +144,6 @@ private:
         }
         return without_dashes(line);
     }
-
 
     struct Given {
         std::string option, keyword, text, value_repr;
@@ -184,7 +188,8 @@ void add_wave_vectors(CommandLine& line, py::handle q) {
             }
         }
         line.word("q", "q", pair,
-                  py::str(py::int_(items[0])).cast<std::string>() + "," + py::str(py::int_(items[1])).cast<std::string>());
+                  py::str(py::int_(items[0])).cast<std::string>() + "," +
+                      py::str(py::int_(items[1])).cast<std::string>());
     }
 }
 
@@ -207,7 +212,8 @@ py::array_t<std::complex<double>> to_numpy(Values values, std::vector<py::ssize_
     for (std::size_t i = shape.size() - 1; i > 0; --i) {
         strides[i - 1] = strides[i] * shape[i];
     }
-    return py::array_t<std::complex<double>>(shape, strides, reinterpret_cast<std::complex<double>*>(data), capsule);
+    return py::array_t<std::complex<double>>(shape, strides, reinterpret_cast<std::complex<double>*>(data),
+                                             capsule);
 }
 
 // Runs work(workers) on a thread of its own with the GIL released; every
@@ -280,7 +286,8 @@ py::object compute(const StudyRequest& study, bool every, py::handle q_given) {
     const std::vector<WaveVector> wave_vectors = study.wave_vectors();
     const auto count = static_cast<std::size_t>(model.values());
     const double arrays = model.coupling ? 3.0 : 1.0;
-    check_memory(study, arrays * static_cast<double>(wave_vectors.size()) * static_cast<double>(count) * sizeof(Complex));
+    check_memory(study, arrays * static_cast<double>(wave_vectors.size()) * static_cast<double>(count) *
+                            sizeof(Complex));
 
     Values chi0;
     Values spin;
@@ -299,7 +306,8 @@ py::object compute(const StudyRequest& study, bool every, py::handle q_given) {
             }
             const std::size_t block = std::max<std::size_t>(64, 4 * static_cast<std::size_t>(study.threads));
             for (std::size_t first = 0; first < wave_vectors.size(); first += block) {
-                const auto block_q = std::span(wave_vectors).subspan(first, std::min(block, wave_vectors.size() - first));
+                const auto block_q =
+                    std::span(wave_vectors).subspan(first, std::min(block, wave_vectors.size() - first));
                 values->prepare(block_q, workers);
                 for (std::size_t i = 0; i < block_q.size(); ++i) {
                     const std::span<const Complex> from = values->values(i, block_q[i]);
@@ -358,8 +366,8 @@ py::object compute(const StudyRequest& study, bool every, py::handle q_given) {
 // ------------------------------------------------------------ the functions
 
 py::object bubble(py::handle route, py::handle lattice, py::handle beta, py::handle mu, py::handle hopping,
-                  py::handle hopping2, py::handle hopping3, py::handle offset, py::handle frequencies, py::handle q,
-                  py::handle coupling, py::handle tolerance, py::handle threads) {
+                  py::handle hopping2, py::handle hopping3, py::handle offset, py::handle frequencies,
+                  py::handle q, py::handle coupling, py::handle tolerance, py::handle threads) {
     if (!py::isinstance<py::str>(route)) {
         throw py::type_error("route must be a str, not " + type_name(route));
     }
@@ -379,12 +387,13 @@ py::object bubble(py::handle route, py::handle lattice, py::handle beta, py::han
     return compute(line.parse(), q.is_none(), q);
 }
 
-py::object real_axis(py::handle omega, py::handle broadening, py::handle lattice, py::handle beta, py::handle mu,
-                     py::handle hopping, py::handle hopping2, py::handle hopping3, py::handle offset, py::handle q,
-                     py::handle coupling, py::handle threads) {
+py::object real_axis(py::handle omega, py::handle broadening, py::handle lattice, py::handle beta,
+                     py::handle mu, py::handle hopping, py::handle hopping2, py::handle hopping3,
+                     py::handle offset, py::handle q, py::handle coupling, py::handle threads) {
     CommandLine line;
     if (!py::isinstance<py::sequence>(omega) || py::isinstance<py::str>(omega) || py::len(omega) != 3) {
-        throw py::type_error("omega must be a triple (omin, omax, count), not " + py::repr(omega).cast<std::string>());
+        throw py::type_error("omega must be a triple (omin, omax, count), not " +
+                             py::repr(omega).cast<std::string>());
     }
     const auto items = py::reinterpret_borrow<py::sequence>(omega);
     line.word("real-axis", "omega", omega,
@@ -404,8 +413,9 @@ py::array_t<double> matsubara(py::handle beta, py::handle n, const std::string& 
     line.number("beta", "beta", beta, false);
     const double inverse_temperature = line.parse().model.beta;
     if (statistics != "boson" && statistics != "fermion") {
-        throw py::value_error("invalid value for statistics=" + py::repr(py::str(statistics)).cast<std::string>() +
-                              ": neither 'boson' nor 'fermion'");
+        throw py::value_error(
+            "invalid value for statistics=" + py::repr(py::str(statistics)).cast<std::string>() +
+            ": neither 'boson' nor 'fermion'");
     }
     if (py::isinstance<py::bool_>(n) || !PyIndex_Check(n.ptr())) {
         throw py::type_error("n must be an int, not " + type_name(n));
@@ -414,7 +424,8 @@ py::array_t<double> matsubara(py::handle beta, py::handle n, const std::string& 
     constexpr long long largest = 1 << 20;
     if (count < 1 || count > largest) {
         throw py::value_error("invalid value for n=" + std::to_string(count) +
-                              ": out of range (accepted: an integer from 1 to " + std::to_string(largest) + ")");
+                              ": out of range (accepted: an integer from 1 to " + std::to_string(largest) +
+                              ")");
     }
     py::array_t<double> frequencies(count);
     auto out = frequencies.mutable_unchecked<1>();
@@ -444,8 +455,9 @@ PYBIND11_MODULE(lattice_bubble, module) {
     using namespace lattice_bubble;
     // Once, before any computation: every transform reads it.
     choose_fft_kernels();
-    for (const char* option : {"lattice", "beta", "mu", "hopping", "hopping2", "hopping3", "offset", "frequencies",
-                               "q", "routes", "coupling", "tolerance", "threads", "real-axis", "broadening"}) {
+    for (const char* option :
+         {"lattice", "beta", "mu", "hopping", "hopping2", "hopping3", "offset", "frequencies", "q", "routes",
+          "coupling", "tolerance", "threads", "real-axis", "broadening"}) {
         if (!has_option(option)) {
             throw std::logic_error(std::string("lattice_bubble: the module's keyword for --") + option +
                                    " has no option in the program");
@@ -453,17 +465,19 @@ PYBIND11_MODULE(lattice_bubble, module) {
     }
     const StudyModel defaults;
     const Band& b = defaults.band;
-    module.doc() = "The bare particle-hole susceptibility of free electrons on a periodic lattice.\n\n"
-                   "chi0(q, z) = (1/(Lx*Ly)) * sum_k [f(e(k+q)) - f(e(k))] / [z - (e(k+q) - e(k))], per spin,\n"
-                   "with the band e(k) = 2*TX*cos kx + 2*TY*cos ky + 4*T2*cos kx*cos ky + 2*T3*(cos 2kx + cos 2ky)\n"
-                   "+ offset - mu in units of energy (the usual t, t', t'' are -T, -T2, -T3), k = 2*pi*(ix/Lx, iy/Ly).\n"
-                   "Every value is the program's (lattice_bubble STUDY OPTIONS), bit for bit.";
+    module.doc() =
+        "The bare particle-hole susceptibility of free electrons on a periodic lattice.\n\n"
+        "chi0(q, z) = (1/(Lx*Ly)) * sum_k [f(e(k+q)) - f(e(k))] / [z - (e(k+q) - e(k))], per spin,\n"
+        "with the band e(k) = 2*TX*cos kx + 2*TY*cos ky + 4*T2*cos kx*cos ky + 2*T3*(cos 2kx + cos 2ky)\n"
+        "+ offset - mu in units of energy (the usual t, t', t'' are -T, -T2, -T3), k = 2*pi*(ix/Lx, iy/Ly).\n"
+        "Every value is the program's (lattice_bubble STUDY OPTIONS), bit for bit.";
     module.attr("__version__") = py::str(std::string(program_version()));
     module.def("bubble", &bubble, py::arg("route") = "tail", py::arg("lattice") = defaults.lattice_x,
                py::arg("beta") = defaults.beta, py::arg("mu") = b.mu, py::arg("hopping") = b.hopping_x,
-               py::arg("hopping2") = b.hopping2, py::arg("hopping3") = b.hopping3, py::arg("offset") = b.offset,
-               py::arg("frequencies") = defaults.frequencies, py::arg("q") = py::none(),
-               py::arg("coupling") = py::none(), py::arg("tolerance") = py::none(), py::arg("threads") = py::none(),
+               py::arg("hopping2") = b.hopping2, py::arg("hopping3") = b.hopping3,
+               py::arg("offset") = b.offset, py::arg("frequencies") = defaults.frequencies,
+               py::arg("q") = py::none(), py::arg("coupling") = py::none(), py::arg("tolerance") = py::none(),
+               py::arg("threads") = py::none(),
                R"(chi0(q, i nu_m) on the Matsubara axis by one route of the program.
 
 route: "tail" (the Fourier route with the tails handled analytically), "fourier" (the default run's
@@ -480,10 +494,11 @@ Returns a complex128 array of shape (LX, LY, N + 1), element [ix, iy, m], for ev
 (len(q), N + 1) for a list or the path. chi0 is per spin: texts that sum over both spins find it
 twice as large. A bad value raises ValueError with the program's reason, a wrong type TypeError, a
 study that does not fit in memory MemoryError; Ctrl-C stops the call (KeyboardInterrupt).)");
-    module.def("real_axis", &real_axis, py::arg("omega"), py::arg("broadening"), py::arg("lattice") = defaults.lattice_x,
-               py::arg("beta") = defaults.beta, py::arg("mu") = b.mu, py::arg("hopping") = b.hopping_x,
-               py::arg("hopping2") = b.hopping2, py::arg("hopping3") = b.hopping3, py::arg("offset") = b.offset,
-               py::arg("q") = py::none(), py::arg("coupling") = py::none(), py::arg("threads") = py::none(),
+    module.def("real_axis", &real_axis, py::arg("omega"), py::arg("broadening"),
+               py::arg("lattice") = defaults.lattice_x, py::arg("beta") = defaults.beta, py::arg("mu") = b.mu,
+               py::arg("hopping") = b.hopping_x, py::arg("hopping2") = b.hopping2,
+               py::arg("hopping3") = b.hopping3, py::arg("offset") = b.offset, py::arg("q") = py::none(),
+               py::arg("coupling") = py::none(), py::arg("threads") = py::none(),
                R"(chi0(q, omega_j + i eta) on the real axis by the direct Lindhard sum.
 
 omega: (omin, omax, count), omega_j = omin + (omax - omin)*j/(count - 1), the last exactly omax;
@@ -495,8 +510,8 @@ Returns a complex128 array of shape (LX, LY, count) for every q, or (len(q), cou
                R"(The first n Matsubara frequencies at inverse temperature beta, as the table's column:
 nu_m = 2*pi*m/beta ("boson") or omega_n = (2n + 1)*pi/beta ("fermion"), n = 0 ... n - 1.)");
     module.def("band", &band, py::arg("lattice") = defaults.lattice_x, py::arg("mu") = b.mu,
-               py::arg("hopping") = b.hopping_x, py::arg("hopping2") = b.hopping2, py::arg("hopping3") = b.hopping3,
-               py::arg("offset") = b.offset,
+               py::arg("hopping") = b.hopping_x, py::arg("hopping2") = b.hopping2,
+               py::arg("hopping3") = b.hopping3, py::arg("offset") = b.offset,
                R"(The band e(k) on the grid, a float64 array of shape (LX, LY), element [ix, iy] at
 k = 2*pi*(ix/LX, iy/LY), in the program's order of operations.)");
 }

@@ -10,7 +10,8 @@ extern const DirectKernels avx512_direct_kernels;
 
 namespace {
 
-const DirectKernels portable = {direct_kernel_detail::Loops<2>::matsubara, direct_kernel_detail::Loops<2>::real_axis};
+const DirectKernels portable = {direct_kernel_detail::Loops<2>::matsubara,
+                                direct_kernel_detail::Loops<2>::real_axis};
 
 }  // namespace
 

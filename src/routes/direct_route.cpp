@@ -36,7 +36,8 @@ DirectSum::DirectSum(const StudyModel& model)
         boltzmann_[k] = std::exp(-(beta_ * std::fabs(energy_[k])));
     }
     for (int j = 0; j < model.values(); ++j) {
-        frequency_[static_cast<std::size_t>(j)] = real_axis_ ? model.real_axis->omega(j) : boson_frequency(j, beta_).im;
+        frequency_[static_cast<std::size_t>(j)] =
+            real_axis_ ? model.real_axis->omega(j) : boson_frequency(j, beta_).im;
     }
 }
 
@@ -49,7 +50,8 @@ void DirectSum::sum_over_k(int qx, int qy, int begin, int end, bool static_only,
     // Per value j: re, im and their compensations, each a row of `count`.
     const auto count = static_cast<std::size_t>(end - begin);
     sums.assign(4 * count, 0.0);
-    const FrequencySums all{sums.data(), sums.data() + count, sums.data() + 2 * count, sums.data() + 3 * count};
+    const FrequencySums all{sums.data(), sums.data() + count, sums.data() + 2 * count,
+                            sums.data() + 3 * count};
     // ν_0 has a term of its own; the other values go through the kernels.
     const bool has_static = static_only || (!real_axis_ && begin == 0);
     const std::size_t first = has_static ? 1 : 0;

@@ -62,7 +62,8 @@ DlrRoute::DlrRoute(const StudyModel& model, const Workers& workers, const std::v
     for (int first = 0; first < rank; first += at_once) {
         const int count = std::min(at_once, rank - first);
         to_real_space_from(green, 2 * count, quiet, [&](int x, int y, int slot) {
-            const auto k = static_cast<std::size_t>(x) * static_cast<std::size_t>(ly) + static_cast<std::size_t>(y);
+            const auto k =
+                static_cast<std::size_t>(x) * static_cast<std::size_t>(ly) + static_cast<std::size_t>(y);
             const UnitTime t = times[static_cast<std::size_t>(first + slot % count)];
             const bool partner = slot >= count;  // β − τ_k: the two parts of t swap
             const double tau = inverse_temperature * (partner ? t.complement : t.t);
@@ -92,7 +93,8 @@ DlrRoute::DlrRoute(const StudyModel& model, const Workers& workers, const std::v
     for (int m = 0; m < bosons_; ++m) {
         const double nu = boson_frequency(m, inverse_temperature).im;
         for (int l = 0; l < rank; ++l) {
-            kernel_[static_cast<std::size_t>(m) * static_cast<std::size_t>(rank) + static_cast<std::size_t>(l)] =
+            kernel_[static_cast<std::size_t>(m) * static_cast<std::size_t>(rank) +
+                    static_cast<std::size_t>(l)] =
                 dlr_kernel_at_frequency(w[static_cast<std::size_t>(l)], inverse_temperature, nu);
         }
     }

@@ -24,9 +24,13 @@ Complex bubble_reference(double qx, double qy, Complex z) {
     return sum / site_count;
 }
 
-Complex bubble_rpa_minus(double qx, double qy, Complex z) { return rpa_spin(bubble_reference(qx, qy, z), coupling); }
+Complex bubble_rpa_minus(double qx, double qy, Complex z) {
+    return rpa_spin(bubble_reference(qx, qy, z), coupling);
+}
 
-Complex bubble_rpa_plus(double qx, double qy, Complex z) { return rpa_charge(bubble_reference(qx, qy, z), coupling); }
+Complex bubble_rpa_plus(double qx, double qy, Complex z) {
+    return rpa_charge(bubble_reference(qx, qy, z), coupling);
+}
 
 void fill_reference(BosonGrid& chi_reference) {
     for (int x = 0; x < lattice_size; ++x) {

@@ -80,27 +80,30 @@ public:
         // A block too small to be worth a thread's start runs on this one.
         const double work = static_cast<double>(block.size()) * route_.basis().rank() *
                             (route_.basis().rank() + static_cast<double>(bosons_));
-        std::vector<std::vector<double>> scratch(static_cast<std::size_t>(work < 1e6 ? 1 : workers.threads),
-                                                 std::vector<double>(2 * static_cast<std::size_t>(route_.basis().rank())));
-        parallel_ranges(static_cast<long long>(block.size()), scratch,
-                        [&](std::vector<double>& own, long long begin, long long end) {
-                            for (long long i = begin; i < end; ++i) {
-                                workers.poll();
-                                route_.evaluate(block[static_cast<std::size_t>(i)],
-                                                std::span(values_).subspan(static_cast<std::size_t>(i) * bosons_, bosons_),
-                                                own);
-                            }
-                        });
+        std::vector<std::vector<double>> scratch(
+            static_cast<std::size_t>(work < 1e6 ? 1 : workers.threads),
+            std::vector<double>(2 * static_cast<std::size_t>(route_.basis().rank())));
+        parallel_ranges(
+            static_cast<long long>(block.size()), scratch,
+            [&](std::vector<double>& own, long long begin, long long end) {
+                for (long long i = begin; i < end; ++i) {
+                    workers.poll();
+                    route_.evaluate(
+                        block[static_cast<std::size_t>(i)],
+                        std::span(values_).subspan(static_cast<std::size_t>(i) * bosons_, bosons_), own);
+                }
+            });
     }
     [[nodiscard]] std::span<const Complex> values(std::size_t i, WaveVector) const override {
         return std::span<const Complex>(values_).subspan(i * bosons_, bosons_);
     }
     [[nodiscard]] std::string header_lines() const override {
         const DlrBasis& basis = route_.basis();
-        return "# dlr_lambda = " + shortest(basis.lambda()) + " (beta*omega_max, at least 1; omega_max = " +
-               shortest(route_.band_width()) + ", the band's width over the grid)\n# dlr_tolerance = " +
-               shortest(basis.epsilon()) + " (epsilon of the representation)\n# dlr_rank = " +
-               std::to_string(basis.rank()) + " (its imaginary-time nodes and real frequencies)\n";
+        return "# dlr_lambda = " + shortest(basis.lambda()) +
+               " (beta*omega_max, at least 1; omega_max = " + shortest(route_.band_width()) +
+               ", the band's width over the grid)\n# dlr_tolerance = " + shortest(basis.epsilon()) +
+               " (epsilon of the representation)\n# dlr_rank = " + std::to_string(basis.rank()) +
+               " (its imaginary-time nodes and real frequencies)\n";
     }
 
 private:
@@ -124,12 +127,13 @@ std::string direct_cost(const StudyModel& model, std::size_t wave_vectors) {
         return {};
     }
     char text[256];
-    std::snprintf(text, sizeof text,
-                  "the direct route sums %.2g terms (%zu wave vectors x %d frequencies x %.0f momenta) and may "
-                  "take long; %s",
-                  terms, wave_vectors, model.values(), momenta,
-                  model.real_axis ? "fewer wave vectors or frequencies take less"
-                                  : "a --routes without direct leaves it out");
+    std::snprintf(
+        text, sizeof text,
+        "the direct route sums %.2g terms (%zu wave vectors x %d frequencies x %.0f momenta) and may "
+        "take long; %s",
+        terms, wave_vectors, model.values(), momenta,
+        model.real_axis ? "fewer wave vectors or frequencies take less"
+                        : "a --routes without direct leaves it out");
     return text;
 }
 
@@ -143,7 +147,8 @@ const std::array<Route, 4> table = {{
      false, true, grid_bytes<false>, compute_grid<false>, nullptr},
     {"tail", "the Fourier route with the tails of G and chi handled analytically", false, true,
      grid_bytes<true>, compute_grid<true>, nullptr},
-    {"direct", "the Lindhard sum over the Brillouin zone, exact to rounding; the one route on the real axis", true, true,
+    {"direct", "the Lindhard sum over the Brillouin zone, exact to rounding; the one route on the real axis",
+     true, true,
      [](const StudyModel& model, int threads, std::size_t block) {
          return DirectSum::bytes(model, threads) +
                 static_cast<double>(block) * (model.values() * static_cast<double>(sizeof(Complex)) + 8.0);
@@ -154,13 +159,16 @@ const std::array<Route, 4> table = {{
      },
      direct_cost},
     {"dlr",
-     "every q through a compressed representation of imaginary time (--tolerance), at a cost that grows like log "
+     "every q through a compressed representation of imaginary time (--tolerance), at a cost that grows like "
+     "log "
      "beta: for low temperatures; only when named",
      false, false,
      [](const StudyModel& model, int threads, std::size_t block) {
-         return DlrRoute::bytes(model, threads) + static_cast<double>(block) * model.bosons() * sizeof(Complex);
+         return DlrRoute::bytes(model, threads) +
+                static_cast<double>(block) * model.bosons() * sizeof(Complex);
      },
-     [](const StudyModel& model, std::span<const WaveVector>, const Workers& workers) -> std::unique_ptr<RouteValues> {
+     [](const StudyModel& model, std::span<const WaveVector>,
+        const Workers& workers) -> std::unique_ptr<RouteValues> {
          workers.start_stage("representation", 1);
          return std::make_unique<DlrValues>(model, workers);
      },

@@ -27,7 +27,9 @@ public:
     [[nodiscard]] virtual std::span<const Complex> values(std::size_t i, WaveVector q) const = 0;
     // Its χ0(q, 0), from which the instabilities are read: Re χ0(q, iν_0),
     // unless the route says otherwise.
-    [[nodiscard]] virtual double static_value(std::size_t i, WaveVector q) const { return values(i, q)[0].re; }
+    [[nodiscard]] virtual double static_value(std::size_t i, WaveVector q) const {
+        return values(i, q)[0].re;
+    }
     // Comment lines for the table's head, each ending in '\n': what the route chose for itself.
     [[nodiscard]] virtual std::string header_lines() const { return {}; }
     // Its grid of every q (Lx × Ly points, N + 1 slots), handed over, where it

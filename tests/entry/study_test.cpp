@@ -87,7 +87,8 @@ TEST_P(StudyOptions, TakeEffectAsTheOracleSays) {
     for (const auto& route : option.routes) {
         names += " re_" + route + " im_" + route;
         if (model.coupling) {
-            names += " re_" + route + "_spin im_" + route + "_spin re_" + route + "_charge im_" + route + "_charge";
+            names += " re_" + route + "_spin im_" + route + "_spin re_" + route + "_charge im_" + route +
+                     "_charge";
         }
     }
     EXPECT_EQ(table.names, names);
@@ -110,14 +111,17 @@ TEST_P(StudyOptions, TakeEffectAsTheOracleSays) {
     for (const auto& [qx, qy] : q) {
         exact.push_back(testing::exact_bubble(model, qx, qy));
     }
-    const bool fourier = std::find(option.routes.begin(), option.routes.end(), "fourier") != option.routes.end();
-    const std::vector<LongComplex> naive = fourier ? testing::naive_fourier_route(model) : std::vector<LongComplex>{};
+    const bool fourier =
+        std::find(option.routes.begin(), option.routes.end(), "fourier") != option.routes.end();
+    const std::vector<LongComplex> naive =
+        fourier ? testing::naive_fourier_route(model) : std::vector<LongComplex>{};
     std::vector<std::vector<LongComplex>> naive_at_q;
     for (const auto& [qx, qy] : q) {
         const auto first = static_cast<std::size_t>(qx * model.lattice_y + qy) * bosons;
-        naive_at_q.emplace_back(fourier ? std::vector<LongComplex>(naive.begin() + static_cast<long>(first),
-                                                                   naive.begin() + static_cast<long>(first + bosons))
-                                        : std::vector<LongComplex>(bosons));
+        naive_at_q.emplace_back(
+            fourier ? std::vector<LongComplex>(naive.begin() + static_cast<long>(first),
+                                               naive.begin() + static_cast<long>(first + bosons))
+                    : std::vector<LongComplex>(bosons));
     }
     const std::vector<long double> largest = testing::largest_at_each_m(exact);
     const std::vector<long double> largest_naive = testing::largest_at_each_m(naive_at_q);
@@ -144,11 +148,13 @@ TEST_P(StudyOptions, TakeEffectAsTheOracleSays) {
                 const LongComplex chi0 = route == "fourier" ? naive_at_q[i][m] : exact[i][m];
                 const long double bound = route == "direct" ? 1e-12L * largest[m]
                                           : route == "tail" ? 1e-3L * largest_of_all
-                                          : route == "dlr"  ? 10.0L * std::max(model.tolerance, 1e-13) * largest_of_all
-                                                            : 1e-12L * largest_naive[m];
+                                          : route == "dlr"
+                                              ? 10.0L * std::max(model.tolerance, 1e-13) * largest_of_all
+                                              : 1e-12L * largest_naive[m];
                 for (std::size_t c = 0; c < columns; c += 2) {
                     const long double u = c == 0 ? 0.0L : c == 2 ? *model.coupling : -*model.coupling;
-                    const LongComplex value(std::stod(row[4 + columns * r + c]), std::stod(row[5 + columns * r + c]));
+                    const LongComplex value(std::stod(row[4 + columns * r + c]),
+                                            std::stod(row[5 + columns * r + c]));
                     const LongComplex denominator = 1.0L - u * chi0;
                     EXPECT_LE(std::abs(value - chi0 / denominator), bound / std::norm(denominator))
                         << route << " column " << c << " at " << where;
@@ -160,23 +166,29 @@ TEST_P(StudyOptions, TakeEffectAsTheOracleSays) {
         const std::string& route = option.routes[r];
         long double largest_static = 0.0L;
         for (std::size_t i = 0; i < q.size(); ++i) {
-            largest_static =
-                std::max(largest_static, route == "fourier" ? naive_at_q[i][0].real()
-                                         : model.real_axis  ? testing::exact_static(model, q[i].first, q[i].second)
-                                                            : exact[i][0].real());
+            largest_static = std::max(
+                largest_static, route == "fourier" ? naive_at_q[i][0].real()
+                                : model.real_axis  ? testing::exact_static(model, q[i].first, q[i].second)
+                                                   : exact[i][0].real());
         }
         const std::string line = "# U_c_" + route + " = ";
-        const auto found = std::find_if(table.comments.begin(), table.comments.end(),
-                                        [&](const std::string& comment) { return comment.starts_with(line); });
+        const auto found =
+            std::find_if(table.comments.begin(), table.comments.end(),
+                         [&](const std::string& comment) { return comment.starts_with(line); });
         ASSERT_NE(found, table.comments.end()) << "no line '" << line << "…'";
         const long double u_c = std::stold(found->substr(line.size()));
-        EXPECT_NEAR(u_c * largest_static, 1.0L, route == "tail" ? 1e-3L : route == "dlr" ? 1e-8L : 1e-12L) << *found;
+        EXPECT_NEAR(u_c * largest_static, 1.0L,
+                    route == "tail"  ? 1e-3L
+                    : route == "dlr" ? 1e-8L
+                                     : 1e-12L)
+            << *found;
     }
 }
 
 using Change = void (*)(StudyModel&);
 OptionCase option_case(std::string name, std::vector<std::string> args, Change change, std::string comment,
-                       std::vector<std::pair<int, int>> q, std::vector<std::string> routes = {"fourier", "tail", "direct"}) {
+                       std::vector<std::pair<int, int>> q,
+                       std::vector<std::string> routes = {"fourier", "tail", "direct"}) {
     StudyModel model;
     change(model);
     return {std::move(name), std::move(args), model, std::move(comment), std::move(q), std::move(routes)};
@@ -306,11 +318,14 @@ INSTANTIATE_TEST_SUITE_P(
                   {"--lattice", "16", "--frequencies", "64", "--beta", "2", "--q", "all"},
                   {"2", "env:3"}},
         // The real axis and its static sums, by wave vectors and by ranges of frequencies.
-        SplitCase{"RealAxisAlongThePath", {"--real-axis", "-2,2,9", "--broadening", "0.1", "--coupling", "1", "--q", "path"},
+        SplitCase{"RealAxisAlongThePath",
+                  {"--real-axis", "-2,2,9", "--broadening", "0.1", "--coupling", "1", "--q", "path"},
                   {"3"}},
-        SplitCase{"DlrRouteEveryWaveVector", {"--routes", "dlr,direct", "--lattice", "12,16", "--beta", "50", "--q", "all"},
+        SplitCase{"DlrRouteEveryWaveVector",
+                  {"--routes", "dlr,direct", "--lattice", "12,16", "--beta", "50", "--q", "all"},
                   {"2", "3"}},
-        SplitCase{"RealAxisOneWaveVector", {"--real-axis", "-2,2,29", "--broadening", "0.1", "--coupling", "1", "--q", "1,2"},
+        SplitCase{"RealAxisOneWaveVector",
+                  {"--real-axis", "-2,2,29", "--broadening", "0.1", "--coupling", "1", "--q", "1,2"},
                   {"4"}}),
     [](const ::testing::TestParamInfo<SplitCase>& param_info) { return param_info.param.name; });
 
@@ -326,24 +341,27 @@ TEST(StudyInstabilities, OneWarningPerChannelPastItAndTheWholeTable) {
         chi0.push_back(testing::exact_static(model, q / 6, q % 6));
     }
     const long double largest = *std::max_element(chi0.begin(), chi0.end());
-    for (const auto& [factor, channel] : {std::pair{0.99L, ""}, std::pair{1.01L, "spin"}, std::pair{-1.01L, "charge"},
-                                          std::pair{1.3L, "spin"}}) {
+    for (const auto& [factor, channel] : {std::pair{0.99L, ""}, std::pair{1.01L, "spin"},
+                                          std::pair{-1.01L, "charge"}, std::pair{1.3L, "spin"}}) {
         char u[32];
         std::snprintf(u, sizeof u, "%.17g", static_cast<double>(factor / largest));
-        const auto result =
-            run_study(dir, {"--lattice", "6", "--q", "all", "--frequencies", "1", "--routes", "direct", "--coupling", u});
+        const auto result = run_study(dir, {"--lattice", "6", "--q", "all", "--frequencies", "1", "--routes",
+                                            "direct", "--coupling", u});
         EXPECT_EQ(result.exit_status, 0);
         EXPECT_EQ(parse_table(result.out).rows.size(), 72u);
         const auto past = std::count_if(chi0.begin(), chi0.end(), [&](long double value) {
             return std::fabs(std::strtod(u, nullptr) * value) >= 1.0L;
         });
-        const std::string expected =
-            *channel == '\0'
-                ? ""
-                : "lattice_bubble: warning: U\\*chi0\\(q, 0\\) [<>]= -?1 at " + std::to_string(past) +
-                      " of the table's 36 wave vectors \\(first at ix,iy = [0-9],[0-9], U\\*chi0 = [-0-9.e]+ by the "
-                      "direct route\\): the " + channel + " channel is past its instability there \\(.*\\), and its "
-                      "columns there are not a susceptibility\n";
+        const std::string expected = *channel == '\0'
+                                         ? ""
+                                         : "lattice_bubble: warning: U\\*chi0\\(q, 0\\) [<>]= -?1 at " +
+                                               std::to_string(past) +
+                                               " of the table's 36 wave vectors \\(first at ix,iy = "
+                                               "[0-9],[0-9], U\\*chi0 = [-0-9.e]+ by the "
+                                               "direct route\\): the " +
+                                               channel +
+                                               " channel is past its instability there \\(.*\\), and its "
+                                               "columns there are not a susceptibility\n";
         EXPECT_TRUE(std::regex_match(result.err, std::regex(expected))) << u << ": " << result.err;
     }
 }

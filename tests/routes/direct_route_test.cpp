@@ -95,8 +95,10 @@ INSTANTIATE_TEST_SUITE_P(
         // The real axis, within the README's 1e-12 (measured: 7e-15 at η = 0.1; 6e-13 at η = 1e-3 with
         // pairs exactly at resonance, where the rounding of d = e(k+q) − e(k), 1e-16·|d|, moves a term
         // by that over η).
-        DirectCase{"RealAxisRectangularT2", real_axis(testing::mesh(12, 20, 4.0, Band{-1.0, 0.0, -0.5}, 1, 0.3),
-                                                      RealAxis{-6.0, 6.0, 61, 0.1}), false, 1e-12L},
+        DirectCase{"RealAxisRectangularT2",
+                   real_axis(testing::mesh(12, 20, 4.0, Band{-1.0, 0.0, -0.5}, 1, 0.3),
+                             RealAxis{-6.0, 6.0, 61, 0.1}),
+                   false, 1e-12L},
         DirectCase{"RealAxisNarrowBroadening", real_axis(StudyModel{}, RealAxis{-17.0, 17.0, 35, 1e-3}), true,
                    1e-12L}),
     [](const ::testing::TestParamInfo<DirectCase>& param_info) { return param_info.param.name; });
@@ -170,8 +172,10 @@ TEST(DirectKernels, EveryLaneWidthGivesTheSameBits) {
         }
         for (std::size_t l = 1; l < by_lanes.size(); ++l) {
             for (std::size_t j = 0; j < by_lanes[0].size(); ++j) {
-                EXPECT_EQ(std::bit_cast<std::uint64_t>(by_lanes[l][j].re), std::bit_cast<std::uint64_t>(by_lanes[0][j].re));
-                EXPECT_EQ(std::bit_cast<std::uint64_t>(by_lanes[l][j].im), std::bit_cast<std::uint64_t>(by_lanes[0][j].im));
+                EXPECT_EQ(std::bit_cast<std::uint64_t>(by_lanes[l][j].re),
+                          std::bit_cast<std::uint64_t>(by_lanes[0][j].re));
+                EXPECT_EQ(std::bit_cast<std::uint64_t>(by_lanes[l][j].im),
+                          std::bit_cast<std::uint64_t>(by_lanes[0][j].im));
             }
         }
     }

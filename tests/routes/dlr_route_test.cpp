@@ -68,7 +68,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         // Λ = 8000, half filling: χ(π, π, 0) grows like log² β.
         DlrCase{"HalfFilling64_Beta1000", StudyModel{64, 1000.0, Band{-1.0, 0.0, 0.0}, 64}},
-        DlrCase{"HalfFilling64_Beta1000_Tight", with_tolerance(StudyModel{64, 1000.0, Band{-1.0, 0.0, 0.0}, 64}, 1e-14)},
+        DlrCase{"HalfFilling64_Beta1000_Tight",
+                with_tolerance(StudyModel{64, 1000.0, Band{-1.0, 0.0, 0.0}, 64}, 1e-14)},
         DlrCase{"Cuprate10x6_Beta10000_Loose",
                 with_tolerance(testing::mesh(10, 6, 1e4, Band{-1.0, 0.0, -0.8}, 40, 0.3), 1e-6)},
         DlrCase{"Rectangle12x20_Beta01", testing::mesh(12, 20, 0.1, Band{-1.0, 0.2, 0.3}, 8, 0.3, -0.1)},

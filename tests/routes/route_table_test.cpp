@@ -34,9 +34,9 @@ TEST(RouteTable, EveryRouteStopsInEveryStageWhenAsked) {
     const std::vector<WaveVector> wave_vectors{{1, 2}, {3, 4}, {5, 6}};
     for (const Route& route : routes()) {
         int stops = 0;
-        for (const std::string stage : {"lattice transforms to real space", "time transforms",
-                                        "lattice transforms to momentum", "tail of chi", "sums over k",
-                                        "imaginary-time nodes"}) {
+        for (const std::string stage :
+             {"lattice transforms to real space", "time transforms", "lattice transforms to momentum",
+              "tail of chi", "sums over k", "imaginary-time nodes"}) {
             StopDuring progress(stage);
             const Workers workers{1, &progress, &progress.stop};
             bool stopped = false;

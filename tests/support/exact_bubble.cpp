@@ -47,8 +47,8 @@ namespace {
 // (1/(Lx·Ly))·Σ_k [f(e(k+q)) − f(e(k))]/[z − (e(k+q) − e(k))]; at z = 0 the
 // pairs with β·|e(k+q) − e(k)| < 1e-9 count with their limit β·f·(1 − f).
 // e and f: the band and its occupations on the grid.
-LongComplex lindhard_sum(const StudyModel& model, const std::vector<long double>& e, const std::vector<long double>& f,
-                         int qx, int qy, LongComplex z) {
+LongComplex lindhard_sum(const StudyModel& model, const std::vector<long double>& e,
+                         const std::vector<long double>& f, int qx, int qy, LongComplex z) {
     const int lx = model.lattice_x;
     const int ly = model.lattice_y;
     const long double beta = model.beta;
@@ -73,7 +73,8 @@ LongComplex lindhard_sum(const StudyModel& model, const std::vector<long double>
 
 std::vector<long double> occupations(const StudyModel& model, const std::vector<long double>& e) {
     std::vector<long double> f(e.size());
-    std::transform(e.begin(), e.end(), f.begin(), [&](long double energy) { return fermi_long(model.beta, energy); });
+    std::transform(e.begin(), e.end(), f.begin(),
+                   [&](long double energy) { return fermi_long(model.beta, energy); });
     return f;
 }
 
@@ -85,10 +86,12 @@ std::vector<LongComplex> exact_bubble(const StudyModel& model, int qx, int qy) {
     std::vector<LongComplex> chi;
     for (int j = 0; j < model.values(); ++j) {
         if (const auto& axis = model.real_axis) {
-            const long double step = axis->count > 1 ? (static_cast<long double>(axis->omega_max) - axis->omega_min) /
-                                                           (axis->count - 1)
-                                                     : 0.0L;
-            chi.push_back(lindhard_sum(model, e, f, qx, qy, LongComplex(axis->omega_min + step * j, axis->broadening)));
+            const long double step =
+                axis->count > 1
+                    ? (static_cast<long double>(axis->omega_max) - axis->omega_min) / (axis->count - 1)
+                    : 0.0L;
+            chi.push_back(
+                lindhard_sum(model, e, f, qx, qy, LongComplex(axis->omega_min + step * j, axis->broadening)));
         } else {
             chi.push_back(lindhard_sum(model, e, f, qx, qy, LongComplex(0.0L, 2.0L * pi * j / model.beta)));
         }

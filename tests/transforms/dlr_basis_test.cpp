@@ -17,7 +17,8 @@ namespace {
 // K(t, w), no exponent positive, and ∫₀^β e^{iντ}·K(τ/β, w) dτ = β·tanh(w/2)/(w − iβν), in long
 // double.
 long double kernel(UnitTime t, long double w) {
-    return w >= 0 ? std::exp(-w * t.t) / (1.0L + std::exp(-w)) : std::exp(w * t.complement) / (1.0L + std::exp(w));
+    return w >= 0 ? std::exp(-w * t.t) / (1.0L + std::exp(-w))
+                  : std::exp(w * t.complement) / (1.0L + std::exp(w));
 }
 std::complex<long double> kernel_at(long double w, long double beta, long double nu) {
     return beta * std::tanh(w / 2.0L) / std::complex<long double>(w, -beta * nu);
@@ -50,15 +51,18 @@ TEST(DlrBasis, ReproducesASumOfPolesAtAnyTimeAndFrequency) {
                 values.push_back(static_cast<double>(f(t)));
             }
             basis.coefficients(values, c);
-            const std::string where = "Lambda " + std::to_string(lambda) + ", epsilon " + std::to_string(epsilon);
+            const std::string where =
+                "Lambda " + std::to_string(lambda) + ", epsilon " + std::to_string(epsilon);
             for (int sample = 0; sample < 200; ++sample) {
                 const double s = std::pow(uniform(random), 3.0);  // near both ends as often as between
                 const UnitTime t = sample % 2 == 0 ? UnitTime{s, 1.0 - s} : UnitTime{1.0 - s, s};
                 long double sum = 0.0L;
                 for (int l = 0; l < basis.rank(); ++l) {
-                    sum += c[static_cast<std::size_t>(l)] * dlr_kernel(t, basis.frequencies()[static_cast<std::size_t>(l)]);
+                    sum += c[static_cast<std::size_t>(l)] *
+                           dlr_kernel(t, basis.frequencies()[static_cast<std::size_t>(l)]);
                 }
-                ASSERT_NEAR(static_cast<double>(sum), static_cast<double>(f(t)), std::max(epsilon, 1e-13)) << where;
+                ASSERT_NEAR(static_cast<double>(sum), static_cast<double>(f(t)), std::max(epsilon, 1e-13))
+                    << where;
             }
             const double beta = 3.0;
             for (int m = 0; m < 40; m += 3) {
@@ -68,8 +72,10 @@ TEST(DlrBasis, ReproducesASumOfPolesAtAnyTimeAndFrequency) {
                     exact += static_cast<long double>(a[i]) * kernel_at(w[i], beta, nu);
                 }
                 for (int l = 0; l < basis.rank(); ++l) {
-                    const Complex k = dlr_kernel_at_frequency(basis.frequencies()[static_cast<std::size_t>(l)], beta, nu);
-                    got += static_cast<long double>(c[static_cast<std::size_t>(l)]) * std::complex<long double>(k.re, k.im);
+                    const Complex k =
+                        dlr_kernel_at_frequency(basis.frequencies()[static_cast<std::size_t>(l)], beta, nu);
+                    got += static_cast<long double>(c[static_cast<std::size_t>(l)]) *
+                           std::complex<long double>(k.re, k.im);
                 }
                 EXPECT_LE(std::abs(got - exact), beta * std::max(epsilon, 1e-13)) << where << ", m = " << m;
             }
@@ -89,7 +95,8 @@ TEST(DlrBasis, RankGrowsLikeTheLogarithmOfLambda) {
         const int step = ranks[i] - ranks[i - 1];
         const int next = ranks[i + 1] - ranks[i];
         EXPECT_GT(step, 20);
-        EXPECT_LT(std::abs(next - step), step / 4) << "ranks " << ranks[i - 1] << ", " << ranks[i] << ", " << ranks[i + 1];
+        EXPECT_LT(std::abs(next - step), step / 4)
+            << "ranks " << ranks[i - 1] << ", " << ranks[i] << ", " << ranks[i + 1];
     }
 }
 
