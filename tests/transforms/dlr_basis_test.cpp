@@ -34,15 +34,14 @@ TEST(DlrBasis, ReproducesASumOfPolesAtAnyTimeAndFrequency) {
     for (const double lambda : {1.0, 100.0, 1e4, 1e6}) {
         for (const double epsilon : {1e-6, 1e-10, 1e-14}) {
             const DlrBasis basis(lambda, epsilon);
-            std::vector<double> w(5), a(5);
-            for (std::size_t i = 0; i < w.size(); ++i) {
-                w[i] = (uniform(random) < 0.5 ? -1.0 : 1.0) * std::pow(lambda, uniform(random));
-                a[i] = 0.2;
+            std::vector<double> w(5);  // each of weight 1/5
+            for (double& pole : w) {
+                pole = (uniform(random) < 0.5 ? -1.0 : 1.0) * std::pow(lambda, uniform(random));
             }
             const auto f = [&](UnitTime t) {
                 long double sum = 0.0L;
-                for (std::size_t i = 0; i < w.size(); ++i) {
-                    sum += a[i] * kernel(t, w[i]);
+                for (const double pole : w) {
+                    sum += 0.2L * kernel(t, pole);
                 }
                 return sum;
             };
@@ -51,33 +50,30 @@ TEST(DlrBasis, ReproducesASumOfPolesAtAnyTimeAndFrequency) {
                 values.push_back(static_cast<double>(f(t)));
             }
             basis.coefficients(values, c);
+            const double bound = std::max(epsilon, 1e-13);
             const std::string where =
                 "Lambda " + std::to_string(lambda) + ", epsilon " + std::to_string(epsilon);
             for (int sample = 0; sample < 200; ++sample) {
                 const double s = std::pow(uniform(random), 3.0);  // near both ends as often as between
                 const UnitTime t = sample % 2 == 0 ? UnitTime{s, 1.0 - s} : UnitTime{1.0 - s, s};
                 long double sum = 0.0L;
-                for (int l = 0; l < basis.rank(); ++l) {
-                    sum += c[static_cast<std::size_t>(l)] *
-                           dlr_kernel(t, basis.frequencies()[static_cast<std::size_t>(l)]);
+                for (std::size_t l = 0; l < c.size(); ++l) {
+                    sum += c[l] * dlr_kernel(t, basis.frequencies()[l]);
                 }
-                ASSERT_NEAR(static_cast<double>(sum), static_cast<double>(f(t)), std::max(epsilon, 1e-13))
-                    << where;
+                ASSERT_NEAR(static_cast<double>(sum), static_cast<double>(f(t)), bound) << where;
             }
             const double beta = 3.0;
             for (int m = 0; m < 40; m += 3) {
                 const double nu = 2.0 * 3.141592653589793 * m / beta;
                 std::complex<long double> exact = 0.0L, got = 0.0L;
-                for (std::size_t i = 0; i < w.size(); ++i) {
-                    exact += static_cast<long double>(a[i]) * kernel_at(w[i], beta, nu);
+                for (const double pole : w) {
+                    exact += 0.2L * kernel_at(pole, beta, nu);
                 }
-                for (int l = 0; l < basis.rank(); ++l) {
-                    const Complex k =
-                        dlr_kernel_at_frequency(basis.frequencies()[static_cast<std::size_t>(l)], beta, nu);
-                    got += static_cast<long double>(c[static_cast<std::size_t>(l)]) *
-                           std::complex<long double>(k.re, k.im);
+                for (std::size_t l = 0; l < c.size(); ++l) {
+                    const Complex k = dlr_kernel_at_frequency(basis.frequencies()[l], beta, nu);
+                    got += static_cast<long double>(c[l]) * std::complex<long double>(k.re, k.im);
                 }
-                EXPECT_LE(std::abs(got - exact), beta * std::max(epsilon, 1e-13)) << where << ", m = " << m;
+                EXPECT_LE(std::abs(got - exact), beta * bound) << where << ", m = " << m;
             }
         }
     }
