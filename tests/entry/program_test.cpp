@@ -511,6 +511,23 @@ TEST(Study, PlotGetsEveryRouteInlineAfterTheTable) {
     EXPECT_TRUE(without.err.starts_with("lattice_bubble: warning: no plotting program found")) << without.err;
 }
 
+// On the real axis along the path, --plot draws the map of Im χ_spin over
+// the path's index and ω, Γ, X and M marked: a row per q and frequency.
+TEST(Study, PlotMapsTheRealAxisAlongThePath) {
+    PlotRun plot(recording_plotter);
+    plot.run.args = {"--plot", "--real-axis", "0,2,3", "--broadening", "0.1", "--coupling", "1", "--q", "path"};
+    const auto result = run_program(plot.run);
+    ASSERT_EQ(result.exit_status, 0) << result.err;
+    const auto received = split_lines(testing::read_file(plot.dir.path() / "received.txt"));
+    EXPECT_NE(std::find(received.begin(), received.end(), "set xtics ('Gamma' 0, 'X' 4, 'M' 8)"),
+              received.end());
+    const auto plot_line =
+        std::find(received.begin(), received.end(), "plot '-' using 1:2:3 with image notitle");
+    ASSERT_NE(plot_line, received.end());
+    EXPECT_EQ(received.end() - plot_line, 1 + 12 * 3 + 1);  // the path's 12 points, 3 frequencies, "e"
+    EXPECT_EQ(received.back(), "e");
+}
+
 // A full disk or a reader that went away: the study stops, says so, and ends with 2.
 TEST(Study, StopsAtTheFirstFailedWriteOfItsTable) {
     for (const Stream output : {Stream::file, Stream::gone_reader}) {
