@@ -3,13 +3,11 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <ostream>
 
 #include "common/program.h"
-#include "routes/dlr_route.h"
 
 namespace lattice_bubble {
 namespace {
@@ -133,7 +131,6 @@ std::string take_real_axis(ParseState& state, std::string_view value);
 // The real axis's frequencies and broadening, each range of its values.
 constexpr double largest_frequency = 1e6;
 constexpr double largest_count = 1e6;
-constexpr double largest_lambda = 1e8;  // β·ω_max of the dlr route
 RealAxis& real_axis(StudyRequest& s) {
     return s.model.real_axis ? *s.model.real_axis : s.model.real_axis.emplace();
 }
@@ -409,7 +406,7 @@ public:
                 study.routes.push_back(&route);
             }
         }
-        check_dlr();
+        check_routes();
         for (const Route* route : model.real_axis ? study.routes : std::vector<const Route*>{}) {
             if (!route->real_axis) {
                 refuse("route '", route->name,
@@ -469,30 +466,25 @@ private:
         }
     }
 
-    // The dlr route's tolerance needs the route, and its representation a Λ it can build.
-    void check_dlr() {
+    // --tolerance needs a route that takes it, and every route must take the model.
+    void check_routes() {
         const StudyRequest& study = command_.study;
-        const Route* dlr = find_route("dlr");
-        const bool computed = std::find(study.routes.begin(), study.routes.end(), dlr) != study.routes.end();
-        if (given("tolerance") && !computed) {
-            refuse(
-                "option --tolerance needs the dlr route (--routes dlr, alone or with others): it is the "
-                "tolerance of that route's representation; nothing was computed");
+        const bool takes_tolerance = std::any_of(study.routes.begin(), study.routes.end(),
+                                                 [](const Route* route) { return route->takes_tolerance; });
+        if (given("tolerance") && !takes_tolerance) {
+            std::string names;
+            for (const Route& route : routes()) {
+                if (route.takes_tolerance) {
+                    names.append(names.empty() ? "" : " or ").append(route.name);
+                }
+            }
+            refuse("option --tolerance needs the ", names, " route (--routes ", names,
+                   ", alone or with others): it is the tolerance of that route's representation; nothing was "
+                   "computed");
         }
-        if (computed) {
-            const double lambda = DlrRoute::lambda(study.model);
-            if (!(lambda <= largest_lambda)) {
-                const auto three_digits = [](double value) {
-                    char text[32];
-                    std::snprintf(text, sizeof text, "%.3g", value);
-                    return bound_text(std::strtod(text, nullptr));
-                };
-                refuse("the dlr route cannot take beta*omega_max = ", three_digits(lambda),
-                       " (beta = ", three_digits(study.model.beta), " times the band's width ",
-                       three_digits(lambda / study.model.beta),
-                       " over the grid): it builds its representation up to ", bound_text(largest_lambda),
-                       " (a smaller --beta or a narrower band is within it); nothing "
-                       "was computed");
+        for (const Route* route : study.routes) {
+            if (const std::string why = route->refusal ? route->refusal(study.model) : ""; !why.empty()) {
+                refuse("the ", route->name, " route ", why, "; nothing was computed");
             }
         }
     }

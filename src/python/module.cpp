@@ -400,7 +400,11 @@ py::object real_axis(py::handle omega, py::handle broadening, py::handle lattice
               number_text(items[0], "omega", false) + "," + number_text(items[1], "omega", false) + "," +
                   number_text(items[2], "omega", true));
     line.number("broadening", "broadening", broadening, false);
-    line.word("routes", "route", py::str("direct"), "direct");
+    // The route of the real axis, from the routes' table.
+    const Route& route =
+        *std::find_if(routes().begin(), routes().end(), [](const Route& r) { return r.real_axis; });
+    const std::string name(route.name);
+    line.word("routes", "route", py::str(name), name);
     add_model(line, lattice, beta, mu, hopping, hopping2, hopping3, offset);
     add_wave_vectors(line, q);
     line.number("coupling", "coupling", coupling, false);
@@ -451,6 +455,26 @@ py::array_t<double> band(py::handle lattice, py::handle mu, py::handle hopping, 
 }  // namespace
 }  // namespace lattice_bubble
 
+namespace lattice_bubble {
+namespace {
+
+// bubble()'s keywords after `route`.
+constexpr const char* bubble_keywords =
+    R"(lattice: L or (LX, LY); beta: inverse temperature; mu, hopping (T or (TX, TY)), hopping2, hopping3,
+    offset: the band above; frequencies: N, so that nu_m = 2*pi*m/beta, m = 0 ... N.
+q: None for every wave vector, "path" for Gamma -> X -> M -> Gamma, or a list of (ix, iy).
+coupling: U; then a dict of arrays "chi0", "spin" = chi0/(1 - U*chi0), "charge" = chi0/(1 + U*chi0).
+threads: the threads of the computation (the values do not depend on it); None: OMP_NUM_THREADS when
+    set, else every processor the process may use.
+
+Returns a complex128 array of shape (LX, LY, N + 1), element [ix, iy, m], for every q, or
+(len(q), N + 1) for a list or the path. chi0 is per spin: texts that sum over both spins find it
+twice as large. A bad value raises ValueError with the program's reason, a wrong type TypeError, a
+study that does not fit in memory MemoryError; Ctrl-C stops the call (KeyboardInterrupt).)";
+
+}  // namespace
+}  // namespace lattice_bubble
+
 PYBIND11_MODULE(lattice_bubble, module) {
     using namespace lattice_bubble;
     // Once, before any computation: every transform reads it.
@@ -472,28 +496,22 @@ PYBIND11_MODULE(lattice_bubble, module) {
         "+ offset - mu in units of energy (the usual t, t', t'' are -T, -T2, -T3), k = 2*pi*(ix/Lx, iy/Ly).\n"
         "Every value is the program's (lattice_bubble STUDY OPTIONS), bit for bit.";
     module.attr("__version__") = py::str(std::string(program_version()));
-    module.def("bubble", &bubble, py::arg("route") = "tail", py::arg("lattice") = defaults.lattice_x,
-               py::arg("beta") = defaults.beta, py::arg("mu") = b.mu, py::arg("hopping") = b.hopping_x,
-               py::arg("hopping2") = b.hopping2, py::arg("hopping3") = b.hopping3,
-               py::arg("offset") = b.offset, py::arg("frequencies") = defaults.frequencies,
-               py::arg("q") = py::none(), py::arg("coupling") = py::none(), py::arg("tolerance") = py::none(),
-               py::arg("threads") = py::none(),
-               R"(chi0(q, i nu_m) on the Matsubara axis by one route of the program.
-
-route: "tail" (the Fourier route with the tails handled analytically), "fourier" (the default run's
-    route), "direct" (the Lindhard sum, exact to rounding) or "dlr" (the compressed representation of
-    imaginary time, for low temperature; its tolerance is `tolerance`, default 1e-10).
-lattice: L or (LX, LY); beta: inverse temperature; mu, hopping (T or (TX, TY)), hopping2, hopping3,
-    offset: the band above; frequencies: N, so that nu_m = 2*pi*m/beta, m = 0 ... N.
-q: None for every wave vector, "path" for Gamma -> X -> M -> Gamma, or a list of (ix, iy).
-coupling: U; then a dict of arrays "chi0", "spin" = chi0/(1 - U*chi0), "charge" = chi0/(1 + U*chi0).
-threads: the threads of the computation (the values do not depend on it); None: OMP_NUM_THREADS when
-    set, else every processor the process may use.
-
-Returns a complex128 array of shape (LX, LY, N + 1), element [ix, iy, m], for every q, or
-(len(q), N + 1) for a list or the path. chi0 is per spin: texts that sum over both spins find it
-twice as large. A bad value raises ValueError with the program's reason, a wrong type TypeError, a
-study that does not fit in memory MemoryError; Ctrl-C stops the call (KeyboardInterrupt).)");
+    // The routes, each with its line of the program's --help.
+    static const std::string bubble_doc = [] {
+        std::string routes_text;
+        for (const Route& route : routes()) {
+            routes_text.append("    ").append(route.name).append(": ").append(route.help).append("\n");
+        }
+        return "chi0(q, i nu_m) on the Matsubara axis by one route of the program.\n\nroute: one of\n" +
+               routes_text + bubble_keywords;
+    }();
+    module.def("bubble", &bubble, py::arg("route") = std::string(route_for_numbers().name),
+               py::arg("lattice") = defaults.lattice_x, py::arg("beta") = defaults.beta, py::arg("mu") = b.mu,
+               py::arg("hopping") = b.hopping_x, py::arg("hopping2") = b.hopping2,
+               py::arg("hopping3") = b.hopping3, py::arg("offset") = b.offset,
+               py::arg("frequencies") = defaults.frequencies, py::arg("q") = py::none(),
+               py::arg("coupling") = py::none(), py::arg("tolerance") = py::none(),
+               py::arg("threads") = py::none(), bubble_doc.c_str());
     module.def("real_axis", &real_axis, py::arg("omega"), py::arg("broadening"),
                py::arg("lattice") = defaults.lattice_x, py::arg("beta") = defaults.beta, py::arg("mu") = b.mu,
                py::arg("hopping") = b.hopping_x, py::arg("hopping2") = b.hopping2,

@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include "common/parallel.h"
@@ -137,6 +138,30 @@ std::string direct_cost(const StudyModel& model, std::size_t wave_vectors) {
     return text;
 }
 
+// The representation is built up to β·ω_max = 1e8.
+std::string dlr_refusal(const StudyModel& model) {
+    constexpr double largest_lambda = 1e8;
+    const double lambda = DlrRoute::lambda(model);
+    if (lambda <= largest_lambda) {
+        return {};
+    }
+    // Three digits, as a person writes them: 8e8, 1e6, 800.
+    const auto number = [](double value) {
+        char digits[32];
+        std::snprintf(digits, sizeof digits, "%.3g", value);
+        std::string text = shortest(std::strtod(digits, nullptr));
+        if (const auto e = text.find('e'); e != std::string::npos) {
+            const auto mantissa_end = text.find_first_not_of("+0", e + 1 + (text[e + 1] == '-' ? 1 : 0));
+            text = text.substr(0, e + 1) + (text[e + 1] == '-' ? "-" : "") + text.substr(mantissa_end);
+        }
+        return text;
+    };
+    return "cannot take beta*omega_max = " + number(lambda) + " (beta = " + number(model.beta) +
+           " times the band's width " + number(lambda / model.beta) +
+           " over the grid): it builds its representation up to " + number(largest_lambda) +
+           " (a smaller --beta or a narrower band is within it)";
+}
+
 template <bool Tail>
 double grid_bytes(const StudyModel& model, int threads, std::size_t) {
     return fourier_route_bytes(model, Tail, threads);
@@ -144,11 +169,11 @@ double grid_bytes(const StudyModel& model, int threads, std::size_t) {
 
 const std::array<Route, 4> table = {{
     {"fourier", "the default run's Fourier route (FFTs through real space and imaginary time) on the mesh",
-     false, true, grid_bytes<false>, compute_grid<false>, nullptr},
-    {"tail", "the Fourier route with the tails of G and chi handled analytically", false, true,
-     grid_bytes<true>, compute_grid<true>, nullptr},
+     false, true, false, grid_bytes<false>, compute_grid<false>, nullptr, nullptr},
+    {"tail", "the Fourier route with the tails of G and chi handled analytically", false, true, false,
+     grid_bytes<true>, compute_grid<true>, nullptr, nullptr},
     {"direct", "the Lindhard sum over the Brillouin zone, exact to rounding; the one route on the real axis",
-     true, true,
+     true, true, false,
      [](const StudyModel& model, int threads, std::size_t block) {
          return DirectSum::bytes(model, threads) +
                 static_cast<double>(block) * (model.values() * static_cast<double>(sizeof(Complex)) + 8.0);
@@ -157,12 +182,11 @@ const std::array<Route, 4> table = {{
         const Workers& workers) -> std::unique_ptr<RouteValues> {
          return std::make_unique<DirectValues>(model, wave_vectors.size(), workers);
      },
-     direct_cost},
+     direct_cost, nullptr},
     {"dlr",
      "every q through a compressed representation of imaginary time (--tolerance), at a cost that grows like "
-     "log "
-     "beta: for low temperatures; only when named",
-     false, false,
+     "log beta: for low temperatures; only when named",
+     false, false, true,
      [](const StudyModel& model, int threads, std::size_t block) {
          return DlrRoute::bytes(model, threads) +
                 static_cast<double>(block) * model.bosons() * sizeof(Complex);
@@ -172,7 +196,7 @@ const std::array<Route, 4> table = {{
          workers.start_stage("representation", 1);
          return std::make_unique<DlrValues>(model, workers);
      },
-     nullptr},
+     nullptr, dlr_refusal},
 }};
 
 }  // namespace
@@ -184,5 +208,7 @@ const Route* find_route(std::string_view name) {
         std::find_if(table.begin(), table.end(), [&](const Route& route) { return route.name == name; });
     return found == table.end() ? nullptr : &*found;
 }
+
+const Route& route_for_numbers() { return table[1]; }
 
 }  // namespace lattice_bubble

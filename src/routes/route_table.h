@@ -42,6 +42,7 @@ struct Route {
     std::string_view help;  // what it is, for --help
     bool real_axis;         // whether it computes on the real axis too
     bool by_default;        // whether a study without --routes computes it
+    bool takes_tolerance;   // whether --tolerance is its (the representation's ε)
     // The bytes it holds at its peak on `threads` threads, with blocks of
     // `block` wave vectors, for the memory check before anything starts.
     double (*bytes)(const StudyModel& model, int threads, std::size_t block);
@@ -50,6 +51,8 @@ struct Route {
                                             const Workers& workers);
     // What a user should know of its cost before it starts, or nothing.
     std::string (*cost_note)(const StudyModel& model, std::size_t wave_vectors);
+    // Why it cannot take the model, for the refusal before anything starts, or nothing.
+    std::string (*refusal)(const StudyModel& model);
 };
 
 // Every route, in the order of the table's columns.
@@ -57,5 +60,9 @@ struct Route {
 
 // The route of that name, or null.
 [[nodiscard]] const Route* find_route(std::string_view name);
+
+// The route for numbers on the Matsubara axis where a caller names none:
+// the tail route.
+[[nodiscard]] const Route& route_for_numbers();
 
 }  // namespace lattice_bubble
