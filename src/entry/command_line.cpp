@@ -11,6 +11,7 @@
 #include "entry/study.h"
 #include "output/map_stage.h"
 #include "output/report.h"
+#include "platform/process.h"
 #include "platform/system_resources.h"
 
 #if !defined(LATTICE_BUBBLE_VERSION)
@@ -74,7 +75,7 @@ std::string_view program_version() { return LATTICE_BUBBLE_VERSION; }
 
 int run_command_line(int argc, const char* const* argv) {
     const Command command =
-        parse_command_line(argc, argv, std::getenv("OMP_NUM_THREADS"), usable_processors());
+        read_command_line(argc, argv, Environment{std::getenv("OMP_NUM_THREADS"), usable_processors()});
     switch (command.kind) {
         case CommandKind::default_run:
             return run();
@@ -85,14 +86,14 @@ int run_command_line(int argc, const char* const* argv) {
             std::cout << program_name << " " << program_version() << "\n";
             return OutputWatch(false).status(exit_complete, "the name and version");
         case CommandKind::study:
-            if (!command.warning.empty()) {
-                std::cerr << command.warning << std::endl;
+            for (const std::string& warning : command.warnings) {
+                write_message(warning);
             }
             return run_study(command.study);
         case CommandKind::refused:
             break;
     }
-    std::cerr << command.refusal << std::endl;
+    write_message(command.refusal);
     return exit_usage_error;
 }
 

@@ -1,10 +1,9 @@
 #include "entry/options.h"
 
+#include <CLI/CLI.hpp>
+
 #include <algorithm>
-#include <charconv>
-#include <cmath>
-#include <cstdlib>
-#include <optional>
+#include <map>
 #include <ostream>
 
 #include "common/program.h"
@@ -12,558 +11,215 @@
 namespace lattice_bubble {
 namespace {
 
-// Joins its parts into one string.
-template <typename... Parts>
-std::string join(const Parts&... parts) {
-    std::string text;
-    (text.append(parts), ...);
-    return text;
+// "--name" for a field, as every message of the command line names it.
+std::string option_name(std::string_view field) { return "--" + std::string(field); }
+
+// The command line's words for a problem of the request's check. `given` is
+// the value as it stood on the line, where one value is at fault.
+std::string refusal_text(const Problem& problem, const std::string& given) {
+    const auto names = [](std::string_view text) { return with_field_names(text, option_name); };
+    if (problem.given) {
+        return "invalid value '" + given + "' for --" + problem.field + ": " + names(problem.reason) +
+               (problem.accepted.empty() ? "" : " (accepted: " + names(problem.accepted) + ")") +
+               "; nothing was computed";
+    }
+    return names(problem.reason) + "; nothing was computed" +
+           (problem.accepted.empty() ? "" : " (" + names(problem.accepted) + ")");
 }
 
-// A number read from a whole argument, or why it is not one: an integer is
-// decimal digits with an optional sign; a real is what strtod reads, but no
-// hexadecimal, infinity or NaN, which strtod would also take.
-struct Reading {
-    std::optional<double> value;
-    std::string_view problem;
-};
-
-Reading read_number(std::string_view text, bool integer) {
-    const std::string_view unsigned_text =
-        text.substr(text.empty() || (text[0] != '+' && text[0] != '-') ? 0 : 1);
-    const bool digits = !unsigned_text.empty() && unsigned_text.find_first_not_of("0123456789") == text.npos;
-    if (!digits && (text.empty() || text.find_first_not_of("0123456789+-.eE") != text.npos)) {
-        const std::string_view rest = text.substr(std::min(text.find_first_not_of("+-"), text.size()));
-        if (rest.size() > 1 && rest[0] == '0' && (rest[1] == 'x' || rest[1] == 'X')) {
-            return {std::nullopt, "hexadecimal numbers are not accepted"};
+// Splits "A,B,…" at its commas.
+std::vector<std::string_view> split(std::string_view text) {
+    std::vector<std::string_view> parts;
+    for (std::size_t start = 0;; ) {
+        const std::size_t comma = text.find(',', start);
+        parts.push_back(text.substr(start, comma - start));
+        if (comma == text.npos) {
+            return parts;
         }
-        if (!rest.empty() && std::string_view("iInN").find(rest[0]) != std::string_view::npos) {
-            return {std::nullopt, "infinity and NaN are not accepted"};
-        }
-        return {std::nullopt, "not a decimal number"};
+        start = comma + 1;
     }
-    const std::string copy(text);
-    char* end = nullptr;
-    const double value = std::strtod(copy.c_str(), &end);
-    if (end != copy.c_str() + copy.size()) {
-        return {std::nullopt, "not a decimal number"};
-    }
-    if (integer && !digits) {
-        return {std::nullopt, "not an integer"};
-    }
-    return {value, {}};
 }
 
-// A bound as a person writes it: 4096, 1e-6, 1e6.
-std::string bound_text(double value) {
-    char digits[32];
-    std::string text(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
-    if (const auto e = text.find('e'); e != std::string::npos) {
-        const bool negative = text[e + 1] == '-';
-        text = join(text.substr(0, e + 1), negative ? "-" : "",
-                    text.substr(text.find_first_not_of("+-0", e + 1)));
-    }
-    return text;
-}
-
-// ------------------------------------------------------------------ the table
-
-struct ParseState {
-    StudyRequest& study;
-    std::vector<std::string> q_given;     // pairs and "path" as given, resolved once the lattice is known
-    std::vector<std::string> q_outside;   // outside every lattice
-    std::vector<std::string_view> given;  // the options given
-};
-
-enum class Kind { flag, integer, real, text };
-
-// A number's two values: one given for both, or a pair "A,B".
-using Values = std::pair<double, double>;
-
-struct Option {
-    std::string_view name;
-    std::string_view metavar;  // the value in --help
-    Kind kind;
-    std::string_view help;
-    double lowest = 0.0;  // numbers: the range of each value
-    double highest = 0.0;
-    bool pair = false;                                             // numbers: "A" for both, or "A,B"
-    void (*set)(StudyRequest&, Values) = nullptr;                  // numbers: where the value goes
-    Values (*get)(const StudyRequest&) = nullptr;                  // and its default, for --help
-    std::string (*take)(ParseState&, std::string_view) = nullptr;  // text and flags: the problem, or empty
-    std::string (*accepted_text)() = nullptr;                      // text: the form it takes
-    std::string_view default_text = {};  // where the default is not a value of the request
-    std::string_view needs = {};         // an option that must be given with it
-    std::string_view excludes = {};      // an option that must not
-    std::string_view reason = {};        // why, for the refusals
-};
-
-constexpr Option number(std::string_view name, std::string_view metavar, Kind kind, double lowest,
-                        double highest, bool pair, void (*set)(StudyRequest&, Values),
-                        Values (*get)(const StudyRequest&), std::string_view help,
-                        std::string_view default_text = {}, std::string_view needs = {},
-                        std::string_view reason = {}) {
-    return {name, metavar, kind,    help,         lowest, highest, pair,  set,
-            get,  nullptr, nullptr, default_text, needs,  {},      reason};
-}
-
-// Where one real value of the model or of its band goes, and its default.
-template <double StudyModel::*Field>
-void set_model(StudyRequest& s, Values v) {
-    s.model.*Field = v.first;
-}
-template <double StudyModel::*Field>
-Values model_value(const StudyRequest& s) {
-    return {s.model.*Field, s.model.*Field};
-}
-template <double Band::*Field>
-void set_band(StudyRequest& s, Values v) {
-    s.model.band.*Field = v.first;
-}
-template <double Band::*Field>
-Values band_value(const StudyRequest& s) {
-    return {s.model.band.*Field, s.model.band.*Field};
-}
-
-std::string take_wave_vector(ParseState& state, std::string_view value);
-std::string take_routes(ParseState& state, std::string_view value);
-std::string take_real_axis(ParseState& state, std::string_view value);
-// The real axis's frequencies and broadening, each range of its values.
-constexpr double largest_frequency = 1e6;
-constexpr double largest_count = 1e6;
-RealAxis& real_axis(StudyRequest& s) {
-    return s.model.real_axis ? *s.model.real_axis : s.model.real_axis.emplace();
-}
-std::string route_names(bool real_axis_only = false) {
-    std::string names;
-    for (const Route& route : routes()) {
-        if (route.real_axis || !real_axis_only) {
-            names.append(names.empty() ? "" : ", ").append(route.name);
-        }
-    }
-    return names;
-}
-std::string real_axis_route_names() { return route_names(true); }
-
-const Option options[] = {
-    number(
-        "lattice", "L|LX,LY", Kind::integer, 1, 4096, true,
-        [](StudyRequest& s, Values v) {
-            s.model.lattice_x = static_cast<int>(v.first);
-            s.model.lattice_y = static_cast<int>(v.second);
-        },
-        [](const StudyRequest& s) { return Values(s.model.lattice_x, s.model.lattice_y); },
-        "the L x L (or LX x LY) lattice, q = 2 pi (ix/LX, iy/LY)"),
-    number("beta", "B", Kind::real, 1e-6, 1e6, false, set_model<&StudyModel::beta>,
-           model_value<&StudyModel::beta>, "inverse temperature"),
-    number("mu", "M", Kind::real, -1e6, 1e6, false, set_band<&Band::mu>, band_value<&Band::mu>,
-           "chemical potential M, subtracted last from the band (see --offset)"),
-    number(
-        "hopping", "T|TX,TY", Kind::real, -1e6, 1e6, true,
-        [](StudyRequest& s, Values v) {
-            s.model.band.hopping_x = v.first;
-            s.model.band.hopping_y = v.second;
-        },
-        [](const StudyRequest& s) { return Values(s.model.band.hopping_x, s.model.band.hopping_y); },
-        "nearest-neighbour coefficient T of the band, or TX along x and TY along y (see --offset)"),
-    number("hopping2", "T2", Kind::real, -1e6, 1e6, false, set_band<&Band::hopping2>,
-           band_value<&Band::hopping2>, "next-nearest-neighbour coefficient T2 of the band (see --offset)"),
-    number("hopping3", "T3", Kind::real, -1e6, 1e6, false, set_band<&Band::hopping3>,
-           band_value<&Band::hopping3>, "third-neighbour coefficient T3 of the band (see --offset)"),
-    number("offset", "O", Kind::real, -1e6, 1e6, false, set_band<&Band::offset>, band_value<&Band::offset>,
-           "offset O of the band e(k) = 2 TX cos kx + 2 TY cos ky + 4 T2 cos kx cos ky + 2 T3 (cos 2kx + cos "
-           "2ky) "
-           "+ O - M; the usual hoppings t, t', t'' are -T, -T2, -T3"),
-    number(
-        "frequencies", "N", Kind::integer, 1, 65536, false,
-        [](StudyRequest& s, Values v) { s.model.frequencies = static_cast<int>(v.first); },
-        [](const StudyRequest& s) { return Values(s.model.frequencies, s.model.frequencies); },
-        "positive fermionic Matsubara frequencies; the run has 2N imaginary times and N + 1 bosonic "
-        "frequencies "
-        "nu_m = 2 pi m/beta, m = 0 ... N"),
-    {"real-axis", "OMIN,OMAX,COUNT", Kind::text,
-     "the real frequencies omega_j = OMIN + (OMAX - OMIN) j/(COUNT - 1), j = 0 ... COUNT - 1, instead of the "
-     "Matsubara axis: chi(q, omega_j + i ETA) by the direct route",
-     0, 0, false, nullptr, nullptr, take_real_axis,
-     [] {
-         return join("decimal numbers OMIN <= OMAX from -", bound_text(largest_frequency), " to ",
-                     bound_text(largest_frequency), " and an integer COUNT from 1 to ",
-                     bound_text(largest_count));
-     },
-     "none, the Matsubara axis", "broadening", "frequencies",
-     "on the real axis the frequencies are omega_j + i eta, not Matsubara frequencies"},
-    number(
-        "broadening", "ETA", Kind::real, 1e-12, 1e6, false,
-        [](StudyRequest& s, Values v) { real_axis(s).broadening = v.first; }, nullptr,
-        "the broadening eta of the real frequencies omega_j + i eta", "none", "real-axis",
-        "eta broadens the real frequencies omega_j + i eta"),
-    number(
-        "coupling", "U", Kind::real, -1e6, 1e6, false,
-        [](StudyRequest& s, Values v) { s.model.coupling = v.first; }, nullptr,
-        "the interaction U of the enhanced (RPA) susceptibilities chi0/(1 - U chi0) (spin) and chi0/(1 + U "
-        "chi0) "
-        "(charge), chi0 per spin, in columns after each route's; the table ends with each route's U_c",
-        "none, no interacting columns"),
-    number(
-        "tolerance", "EPS", Kind::real, 1e-14, 1e-2, false,
-        [](StudyRequest& s, Values v) { s.model.tolerance = v.first; },
-        [](const StudyRequest& s) { return Values(s.model.tolerance, s.model.tolerance); },
-        "the dlr route's tolerance: its representation holds every imaginary-time function of the band's "
-        "spectrum to EPS"),
-    {"q", "IX,IY", Kind::text,
-     "a wave vector of the table by its grid indices; repeat it for more (each counts once, in the order "
-     "given); all: every wave vector, ix major, iy minor; path: the grid points on Gamma -> X -> M -> Gamma",
-     0, 0, false, nullptr, nullptr, take_wave_vector,
-     [] { return std::string("IX,IY with integers from 0 to LX - 1 and from 0 to LY - 1, all or path"); },
-     "LX/2,LY/2 rounded down, (pi, pi) on even sides"},
-    {"routes", "LIST", Kind::text, "the routes of the table", 0, 0, false, nullptr, nullptr, take_routes,
-     [] { return join("a comma-separated list of ", route_names()); },
-     "fourier,tail,direct; with --real-axis direct"},
-    {"plot", "", Kind::flag,
-     "after the table, draw Re chi(q, i nu_m) against m for every route at the first q with the plotting "
-     "program (on the real axis Im chi against omega, or with --q path its map along the path), and wait for "
-     "Enter",
-     0, 0, false, nullptr, nullptr,
-     [](ParseState& state, std::string_view) {
-         state.study.plot = true;
-         return std::string();
-     }},
-    number(
-        "threads", "K", Kind::integer, 1, 1024, false,
-        [](StudyRequest& s, Values v) { s.threads = static_cast<int>(v.first); },
-        [](const StudyRequest& s) { return Values(s.threads, s.threads); },
-        "threads; the table is the same for every K",
-        "OMP_NUM_THREADS (its first entry) when set, else every processor the process may use"),
-};
-
-const Option& option(std::string_view name) {
-    return *std::find_if(std::begin(options), std::end(options),
-                         [&](const Option& o) { return o.name == name; });
-}
-
-// What a value must be, as the refusals and --help say it.
-std::string accepted(const Option& o) {
-    if (o.kind == Kind::text) {
-        return o.accepted_text();
-    }
-    return join(o.kind == Kind::real ? "a decimal number" : "an integer", " from ", bound_text(o.lowest),
-                " to ", bound_text(o.highest), o.pair ? ", or two such separated by a comma" : "");
-}
-
-// One number of the option's kind within its range, or the problem.
-Reading read_value(const Option& o, std::string_view text) {
-    const Reading reading = read_number(text, o.kind == Kind::integer);
-    if (reading.value && !(*reading.value >= o.lowest && *reading.value <= o.highest)) {
-        return {std::nullopt, "out of range"};
-    }
-    return reading;
-}
-
-// The option's value: one number for both, or, where it takes a pair, "A,B".
-std::optional<Values> read_values(const Option& o, std::string_view text, std::string_view& problem) {
-    const std::size_t comma = o.pair ? text.find(',') : std::string_view::npos;
-    if (comma != std::string_view::npos && text.find(',', comma + 1) != std::string_view::npos) {
-        problem = "more than two values";
-        return std::nullopt;
-    }
-    const Reading first = read_value(o, text.substr(0, comma));
-    const Reading second = comma == std::string_view::npos ? first : read_value(o, text.substr(comma + 1));
-    problem = !first.value ? first.problem : second.problem;
-    if (!first.value || !second.value) {
-        return std::nullopt;
-    }
-    return Values(*first.value, *second.value);
-}
-
-std::string take_wave_vector(ParseState& state, std::string_view value) {
-    if (value == "all") {
-        state.study.all_q = true;
-        return {};
-    }
-    if (value == "path") {
-        state.q_given.emplace_back(value);
-        return {};
-    }
-    const std::size_t comma = value.find(',');
-    if (comma == std::string_view::npos) {
-        return "not a pair IX,IY";
-    }
-    const Reading ix = read_number(value.substr(0, comma), true);
-    const Reading iy = read_number(value.substr(comma + 1), true);
-    if (!ix.value || !iy.value) {
-        return std::string(!ix.value ? ix.problem : iy.problem);
-    }
-    const double largest = option("lattice").highest;
-    if (*ix.value < 0 || *iy.value < 0 || *ix.value >= largest || *iy.value >= largest) {
-        state.q_outside.emplace_back(value);  // named with the lattice's own range once it is known
-        return {};
-    }
-    state.q_given.emplace_back(value);
-    return {};
-}
-
-std::string take_real_axis(ParseState& state, std::string_view value) {
-    const std::size_t first = value.find(',');
-    const std::size_t second = first == value.npos ? value.npos : value.find(',', first + 1);
-    if (second == value.npos || value.find(',', second + 1) != value.npos) {
-        return "not three values OMIN,OMAX,COUNT";
-    }
-    const Reading low = read_number(value.substr(0, first), false);
-    const Reading high = read_number(value.substr(first + 1, second - first - 1), false);
-    const Reading count = read_number(value.substr(second + 1), true);
-    for (const Reading& reading : {low, high, count}) {
-        if (!reading.value) {
-            return std::string(reading.problem);
-        }
-    }
-    if (std::fabs(*low.value) > largest_frequency || std::fabs(*high.value) > largest_frequency) {
-        return "OMIN or OMAX out of range";
-    }
-    if (*count.value < 1 || *count.value > largest_count) {
-        return "COUNT out of range";
-    }
-    if (*high.value < *low.value) {
-        return "OMAX is below OMIN";
-    }
-    RealAxis& axis = real_axis(state.study);
-    axis.omega_min = *low.value;
-    axis.omega_max = *high.value;
-    axis.count = static_cast<int>(*count.value);
-    return {};
-}
-
-std::string take_routes(ParseState& state, std::string_view value) {
-    std::vector<const Route*> chosen;
-    for (std::string_view rest = value;;) {
-        const std::string_view name = rest.substr(0, rest.find(','));
-        if (const Route* route = find_route(name)) {
-            chosen.push_back(route);
-        } else {
-            return name.empty() ? "an empty route" : join("unknown route '", name, "'");
-        }
-        if (name.size() == rest.size()) {
-            break;
-        }
-        rest.remove_prefix(name.size() + 1);
-    }
-    state.study.routes.clear();
-    for (const Route& route : routes()) {  // the table's order, each once
-        if (std::find(chosen.begin(), chosen.end(), &route) != chosen.end()) {
-            state.study.routes.push_back(&route);
-        }
-    }
-    return {};
-}
-
-// ------------------------------------------------------------------ parsing
-
-class Parser {
+// The values of the options, read into a request: numbers by the project's
+// reader, pairs and lists split at their commas. The first value that is not
+// of its option's form is the refusal; the request's check does the rest.
+class Reader {
 public:
-    Command parse(int argc, const char* const* argv, const char* omp_num_threads, int usable_processors) {
-        for (int i = 1; i < argc; ++i) {
-            const std::string_view argument = argv[i];
-            if (options_ended_ || argument.size() < 2 || argument[0] != '-') {
-                refuse("unexpected argument '", argument, "'; nothing was computed (see ", program_name,
-                       " --help)");
-                continue;
-            }
-            const std::size_t equals = argument.find('=');
-            const std::string_view name =
-                argument.substr(2, equals == argument.npos ? argument.npos : equals - 2);
-            const auto known = std::find_if(std::begin(options), std::end(options), [&](const Option& o) {
-                return o.name == name && argument[1] == '-';
-            });
-            if (argument == "--") {
-                options_ended_ = true;
-            } else if (argument == "-h" || argument == "--help" || argument == "--version") {
-                request_ = request_ != CommandKind::study ? request_  // the first request is answered
-                           : argument == "--version"      ? CommandKind::version
-                                                          : CommandKind::help;
-            } else if (known == std::end(options) &&
-                       (argument[1] != '-' || (name != "help" && name != "version"))) {
-                refuse("unknown option '", argument.substr(0, equals), "'; nothing was computed (see ",
-                       program_name, " --help)");
-            } else if (known == std::end(options) || (known->kind == Kind::flag && equals != argument.npos)) {
-                refuse("option --", name, " takes no value ('", argument, "'); nothing was computed");
-            } else if (known->kind == Kind::flag) {
-                state_.given.push_back(known->name);
-                known->take(state_, {});
-            } else if (equals != argument.npos || i + 1 < argc) {
-                take(*known,
-                     equals != argument.npos ? argument.substr(equals + 1) : std::string_view(argv[++i]));
-            } else {
-                refuse("option --", name, " needs a value (", accepted(*known), "); nothing was computed");
-            }
+    StudyRequest request;
+    std::string refusal;
+    std::map<std::string, std::string, std::less<>> given;  // each option's last value, as written
+    std::vector<std::string> q_given;                       // every --q, as written
+
+    void read(const Field& f, const std::string& text) {
+        given[std::string(f.name)] = text;
+        const std::string problem = f.kind == FieldKind::text ? read_text(f, text) : read_numbers(f, text);
+        if (!problem.empty() && refusal.empty()) {
+            refusal = "invalid value '" + text + "' for --" + std::string(f.name) + ": " + problem +
+                      " (accepted: " + accepted_text(f) + "); nothing was computed";
         }
-        if (request_ != CommandKind::study) {
-            return Command{request_, {}, {}, {}};
-        }
-        StudyRequest& study = command_.study;
-        const StudyModel& model = study.model;
-        check_relations();
-        for (const Route& route : study.routes.empty() ? routes() : std::span<const Route>{}) {
-            if (route.by_default && (route.real_axis || !model.real_axis)) {
-                study.routes.push_back(&route);
-            }
-        }
-        check_routes();
-        for (const Route* route : model.real_axis ? study.routes : std::vector<const Route*>{}) {
-            if (!route->real_axis) {
-                refuse("route '", route->name,
-                       "' cannot be computed with --real-axis: it works on the Matsubara "
-                       "axis only (on the real axis: ",
-                       real_axis_route_names(), "); nothing was computed");
-            }
-        }
-        resolve_wave_vectors();
-        if (!state_.q_outside.empty()) {
-            refuse("invalid value '", state_.q_outside.front(),
-                   "' for --q: outside the grid (accepted: IX,IY with ",
-                   model.lattice_x == model.lattice_y
-                       ? join("integers from 0 to ", std::to_string(model.lattice_x - 1))
-                       : join("IX from 0 to ", std::to_string(model.lattice_x - 1), " and IY from 0 to ",
-                              std::to_string(model.lattice_y - 1)),
-                   ", all or path); nothing was computed");
-        }
-        if (!given("threads")) {
-            study.threads = usable_processors;
-            if (omp_num_threads != nullptr) {
-                take_environment_threads(omp_num_threads, usable_processors);
-            }
-        }
-        if (!refusal_.empty()) {
-            return Command{CommandKind::refused, {}, refusal_, {}};
-        }
-        return command_;
     }
 
 private:
-    template <typename... Parts>
-    void refuse(const Parts&... parts) {
-        if (refusal_.empty()) {
-            refusal_ = join(program_name, ": ", parts...);
+    std::string read_numbers(const Field& f, std::string_view text) {
+        const std::vector<std::string_view> parts = split(text);
+        if (parts.size() > (f.pair ? 2U : 1U)) {
+            return f.pair ? "more than two values" : "not a decimal number";
         }
+        double values[2];
+        for (std::size_t i = 0; i < parts.size(); ++i) {
+            const NumberReading reading = read_number(parts[i], f.kind == FieldKind::integer);
+            if (!reading.value) {
+                return std::string(reading.problem);
+            }
+            values[i] = *reading.value;
+        }
+        values[1] = values[parts.size() - 1];
+        StudyRequest& r = request;
+        const std::string_view name = f.name;
+        const auto integer = [&](int i) { return saturated_integer(values[i]); };
+        if (name == "lattice") {
+            r.lattice = {integer(0), integer(1)};
+        } else if (name == "hopping") {
+            r.hopping = {values[0], values[1]};
+        } else if (name == "frequencies") {
+            r.frequencies = integer(0);
+        } else if (name == "threads") {
+            r.threads = integer(0);
+        } else {
+            r.*f.real = values[0];
+        }
+        return {};
     }
 
-    [[nodiscard]] bool given(std::string_view name) const {
-        return std::find(state_.given.begin(), state_.given.end(), name) != state_.given.end();
+    std::string read_text(const Field& f, std::string_view text) {
+        const std::vector<std::string_view> parts = split(text);
+        if (f.name == "routes") {
+            request.routes.assign(parts.begin(), parts.end());
+            return {};
+        }
+        NumberReading readings[3];
+        const std::size_t wanted = f.name == "q" ? 2 : 3;
+        if (f.name == "q") {
+            q_given.emplace_back(text);
+            if (text == "all" || text == "path") {
+                request.q.push_back({text == "all" ? WaveVectorEntry::Kind::all : WaveVectorEntry::Kind::path});
+                return {};
+            }
+        }
+        if (parts.size() != wanted) {
+            return wanted == 2 ? "not a pair IX,IY" : "not three values OMIN,OMAX,COUNT";
+        }
+        for (std::size_t i = 0; i < wanted; ++i) {
+            readings[i] = read_number(parts[i], f.name == "q" || i == 2);
+            if (!readings[i].value) {
+                return std::string(readings[i].problem);
+            }
+        }
+        if (f.name == "q") {
+            request.q.push_back({WaveVectorEntry::Kind::point, saturated_integer(*readings[0].value),
+                                 saturated_integer(*readings[1].value)});
+        } else {
+            request.real_axis = {*readings[0].value, *readings[1].value, saturated_integer(*readings[2].value)};
+        }
+        return {};
     }
-
-    // Options given without the one they need, or with one they exclude.
-    void check_relations() {
-        for (const Option& o : options) {
-            if (!given(o.name)) {
-                continue;
-            }
-            if (!o.needs.empty() && !given(o.needs)) {
-                refuse("option --", o.name, " needs --", o.needs, " ", option(o.needs).metavar, ": ",
-                       o.reason, "; nothing was computed");
-            }
-            if (!o.excludes.empty() && given(o.excludes)) {
-                refuse("option --", o.excludes, " cannot be given with --", o.name, ": ", o.reason,
-                       "; nothing was computed");
-            }
-        }
-    }
-
-    // --tolerance needs a route that takes it, and every route must take the model.
-    void check_routes() {
-        const StudyRequest& study = command_.study;
-        const bool takes_tolerance = std::any_of(study.routes.begin(), study.routes.end(),
-                                                 [](const Route* route) { return route->takes_tolerance; });
-        if (given("tolerance") && !takes_tolerance) {
-            std::string names;
-            for (const Route& route : routes()) {
-                if (route.takes_tolerance) {
-                    names.append(names.empty() ? "" : " or ").append(route.name);
-                }
-            }
-            refuse("option --tolerance needs the ", names, " route (--routes ", names,
-                   ", alone or with others): it is the tolerance of that route's representation; nothing was "
-                   "computed");
-        }
-        for (const Route* route : study.routes) {
-            if (const std::string why = route->refusal ? route->refusal(study.model) : ""; !why.empty()) {
-                refuse("the ", route->name, " route ", why, "; nothing was computed");
-            }
-        }
-    }
-
-    // The wave vectors given, now that the lattice is known: each once, in
-    // the order given, the path's in its order where it was given.
-    void resolve_wave_vectors() {
-        StudyRequest& study = command_.study;
-        const StudyModel& model = study.model;
-        const auto add = [&](WaveVector q) {
-            if (std::find(study.q.begin(), study.q.end(), q) == study.q.end()) {
-                study.q.push_back(q);
-            }
-        };
-        for (const std::string& text : state_.q_given) {
-            if (text == "path") {
-                study.path = true;
-                if (model.sites() == 1) {
-                    refuse(
-                        "invalid value 'path' for --q: the 1 x 1 lattice has no path through the zone "
-                        "(accepted: a larger --lattice); nothing was computed");
-                }
-                for (const WaveVector& q : zone_path(model.lattice_x, model.lattice_y)) {
-                    add(q);
-                }
-                continue;
-            }
-            const std::size_t comma = text.find(',');
-            const WaveVector q{std::atoi(text.substr(0, comma).c_str()),
-                               std::atoi(text.substr(comma + 1).c_str())};
-            if (q.first >= model.lattice_x || q.second >= model.lattice_y) {
-                state_.q_outside.push_back(text);
-            }
-            add(q);
-        }
-    }
-
-    void take(const Option& o, std::string_view value) {
-        state_.given.push_back(o.name);
-        std::string_view problem;
-        std::string text_problem;
-        if (o.kind == Kind::text) {
-            text_problem = o.take(state_, value);
-            problem = text_problem;
-        } else if (const std::optional<Values> values = read_values(o, value, problem)) {
-            o.set(command_.study, *values);
-        }
-        if (!problem.empty()) {
-            refuse("invalid value '", value, "' for --", o.name, ": ", problem, " (accepted: ", accepted(o),
-                   "); nothing was computed");
-        }
-    }
-
-    // OMP_NUM_THREADS: the first entry of its list, else a warning and every usable processor.
-    void take_environment_threads(std::string_view value, int usable_processors) {
-        const Option& threads = option("threads");
-        std::string_view first = value.substr(0, value.find(','));
-        first.remove_prefix(std::min(first.find_first_not_of(" \t"), first.size()));
-        first = first.substr(0, first.find_last_not_of(" \t") + 1);
-        if (const Reading reading = read_value(threads, first); reading.value) {
-            command_.study.threads = static_cast<int>(*reading.value);
-            return;
-        }
-        command_.warning =
-            join(program_name, ": warning: OMP_NUM_THREADS='", value, "' is not a thread count (",
-                 accepted(threads), ", or a list that begins with one); using the ",
-                 std::to_string(usable_processors), usable_processors == 1 ? " processor" : " processors",
-                 " this process may use");
-    }
-
-    Command command_{CommandKind::study, {}, {}, {}};
-    ParseState state_{command_.study, {}, {}, {}};
-    CommandKind request_ = CommandKind::study;
-    std::string refusal_;
-    bool options_ended_ = false;
 };
 
-// Words of `text` on lines of at most `width` characters, every line after
-// the first indented by `indent`; the first begins at `column`.
+}  // namespace
+
+Command read_command_line(int argc, const char* const* argv, const Environment& environment) {
+    if (argc <= 1) {
+        return {};
+    }
+    CLI::App app;
+    app.set_help_flag();
+    app.allow_extras();
+    CLI::Option* help = app.add_flag("-h,--help");
+    CLI::Option* version = app.add_flag("--version");
+    std::vector<std::string> words;
+    app.add_option("words", words)->expected(0, -1);
+    std::vector<std::pair<const Field*, CLI::Option*>> options;
+    for (const Field& f : fields()) {
+        CLI::Option* option = app.add_option(option_name(f.name));
+        option->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+        if (f.kind == FieldKind::flag) {
+            option->expected(0)->disable_flag_override();
+        }
+        options.emplace_back(&f, option);
+    }
+    // CLI11 reads "--name=" as "--name" and takes the next argument for its
+    // value; here it is the empty value, as written. CLI11 wants the
+    // arguments last first.
+    std::vector<std::string> arguments;
+    for (int i = argc - 1; i > 0; --i) {
+        const std::string_view argument = argv[i];
+        const bool empty_value = argument.starts_with("--") && argument.size() > 3 && argument.back() == '=';
+        if (empty_value) {
+            arguments.emplace_back();
+        }
+        arguments.emplace_back(empty_value ? argument.substr(0, argument.size() - 1) : argument);
+    }
+    std::string refusal;
+    try {
+        app.parse(arguments);
+    } catch (const CLI::ArgumentMismatch&) {  // a flag with a value, or the last option without one
+        const auto flag_with_value = std::find_if(argv + 1, argv + argc, [](std::string_view argument) {
+            const Field* f = argument.starts_with("--") ? find_field(argument.substr(2, argument.find('=') - 2)) : nullptr;
+            return f != nullptr && f->kind == FieldKind::flag && argument.find('=') != argument.npos;
+        });
+        const std::string argument = flag_with_value != argv + argc ? *flag_with_value : argv[argc - 1];
+        const std::string name = argument.substr(2, argument.find('=') - 2);
+        refusal = flag_with_value != argv + argc
+                      ? "option --" + name + " takes no value ('" + argument + "'); nothing was computed"
+                      : "option --" + name + " needs a value (" + accepted_text(field(name)) +
+                            "); nothing was computed";
+    } catch (const CLI::ParseError& error) {
+        refusal = std::string(error.what()) + "; nothing was computed";
+    }
+    for (const CLI::Option* option : app.parse_order()) {
+        if (option == help || option == version) {
+            return Command{option == help ? CommandKind::help : CommandKind::version, {}, {}, {}};
+        }
+    }
+    const std::string see = "; nothing was computed (see " + std::string(program_name) + " --help)";
+    std::vector<std::string> unknown = app.remaining();
+    std::erase(unknown, "--");  // where CLI11 keeps the end of the options
+    if (refusal.empty() && !unknown.empty()) {
+        refusal = "unknown option '" + unknown.front().substr(0, unknown.front().find('=')) + "'" + see;
+    }
+    if (refusal.empty() && !words.empty()) {
+        refusal = "unexpected argument '" + words.front() + "'" + see;
+    }
+    Reader reader;
+    for (const auto& [f, option] : options) {
+        for (const std::string& value : option->results()) {
+            if (f->kind == FieldKind::flag) {
+                reader.request.plot = true;
+            } else {
+                reader.read(*f, value);
+            }
+        }
+    }
+    if (refusal.empty()) {
+        refusal = reader.refusal;
+    }
+    if (!refusal.empty()) {
+        return Command{CommandKind::refused, {}, refusal, {}};
+    }
+    CheckedRequest checked = check_request(reader.request, environment);
+    if (!checked.study) {
+        const Problem& problem = checked.problems.front();
+        const auto given = reader.given.find(problem.field);
+        const std::string& text = problem.item >= 0 ? reader.q_given[static_cast<std::size_t>(problem.item)]
+                                  : given != reader.given.end() ? given->second
+                                                                 : *problem.given;
+        return Command{CommandKind::refused, {}, refusal_text(problem, text), {}};
+    }
+    return Command{CommandKind::study, std::move(*checked.study), {}, std::move(checked.warnings)};
+}
+
+// Words of `text` on lines of at most 92 characters, every line after the
+// first indented by `indent`; the first begins at `column`.
 void write_wrapped(std::ostream& out, std::string_view text, std::size_t column, std::size_t indent) {
     constexpr std::size_t width = 92;
     for (bool first = true; !text.empty(); first = false) {
@@ -582,50 +238,19 @@ void write_wrapped(std::ostream& out, std::string_view text, std::size_t column,
     out << '\n';
 }
 
-}  // namespace
-
-std::vector<WaveVector> StudyRequest::wave_vectors() const {
-    if (!all_q) {
-        return q.empty() ? std::vector<WaveVector>{{model.lattice_x / 2, model.lattice_y / 2}} : q;
-    }
-    std::vector<WaveVector> every;
-    for (int x = 0; x < model.lattice_x; ++x) {
-        for (int y = 0; y < model.lattice_y; ++y) {
-            every.emplace_back(x, y);
-        }
-    }
-    return every;
-}
-
-Command parse_command_line(int argc, const char* const* argv, const char* omp_num_threads,
-                           int usable_processors) {
-    return argc <= 1 ? Command{} : Parser().parse(argc, argv, omp_num_threads, usable_processors);
-}
-
-bool has_option(std::string_view name) {
-    return std::any_of(std::begin(options), std::end(options),
-                       [&](const Option& o) { return o.name == name; });
-}
-
 void write_option_help(std::ostream& out) {
     constexpr std::size_t indent = 21;
-    StudyRequest defaults;
-    for (const Option& o : options) {
-        std::string head = join("  --", o.name, o.metavar.empty() ? "" : " ", o.metavar);
+    for (const Field& f : fields()) {
+        std::string head = "  --" + std::string(f.name) + (f.metavar.empty() ? "" : " ") + std::string(f.metavar);
         head.resize(std::max(head.size() + 1, indent), ' ');
         out << head;
-        std::string default_text(o.default_text);
-        if (o.get != nullptr && default_text.empty()) {
-            const auto [first, second] = o.get(defaults);
-            default_text =
-                first == second ? bound_text(first) : join(bound_text(first), ",", bound_text(second));
-        }
         write_wrapped(out,
-                      o.kind == Kind::flag ? std::string(o.help)
-                                           : join(o.help, "; ", accepted(o), "; default ", default_text),
+                      f.kind == FieldKind::flag
+                          ? std::string(f.help)
+                          : std::string(f.help) + "; " + accepted_text(f) + "; default " + f.default_text,
                       head.size(), indent);
-        for (const Route& route : o.take == take_routes ? routes() : std::span<const Route>{}) {
-            std::string line = join("    ", route.name);
+        for (const Route& route : f.name == "routes" ? routes() : std::span<const Route>{}) {
+            std::string line = "    " + std::string(route.name);
             line.resize(indent, ' ');
             out << line;
             write_wrapped(out, route.help, indent, indent);

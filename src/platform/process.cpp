@@ -2,9 +2,11 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <iostream>
 #include <new>
 
 #include "alloc/work_arrays.h"
+#include "common/program.h"
 
 #if defined(_WIN32)
 #include <io.h>
@@ -34,6 +36,10 @@ void set_stream_buffers() {
 }  // namespace
 
 void install_allocation_failure_handler() { std::set_new_handler(allocation_failure); }
+
+void write_message(std::string_view text) {
+    std::cerr << program_name << ": " << text << std::endl;
+}
 
 bool write_standard_output(std::string_view text) {
     errno = 0;

@@ -36,6 +36,10 @@ void ignore_broken_pipes();
 // instead of throwing std::bad_alloc.
 void install_allocation_failure_handler();
 
+// One line of the program on standard error, "lattice_bubble: <text>",
+// flushed at once: every message of the program goes through here.
+void write_message(std::string_view text);
+
 // Writes the whole text to standard output and flushes it; false, with errno
 // saying why, when any of it is lost.
 bool write_standard_output(std::string_view text);
