@@ -1,7 +1,6 @@
 #include "entry/options.h"
 
 #include <CLI/CLI.hpp>
-
 #include <algorithm>
 #include <map>
 #include <ostream>
@@ -14,23 +13,10 @@ namespace {
 // "--name" for a field, as every message of the command line names it.
 std::string option_name(std::string_view field) { return "--" + std::string(field); }
 
-// The command line's words for a problem of the request's check. `given` is
-// the value as it stood on the line, where one value is at fault.
-std::string refusal_text(const Problem& problem, const std::string& given) {
-    const auto names = [](std::string_view text) { return with_field_names(text, option_name); };
-    if (problem.given) {
-        return "invalid value '" + given + "' for --" + problem.field + ": " + names(problem.reason) +
-               (problem.accepted.empty() ? "" : " (accepted: " + names(problem.accepted) + ")") +
-               "; nothing was computed";
-    }
-    return names(problem.reason) + "; nothing was computed" +
-           (problem.accepted.empty() ? "" : " (" + names(problem.accepted) + ")");
-}
-
 // Splits "A,B,…" at its commas.
 std::vector<std::string_view> split(std::string_view text) {
     std::vector<std::string_view> parts;
-    for (std::size_t start = 0;; ) {
+    for (std::size_t start = 0;;) {
         const std::size_t comma = text.find(',', start);
         parts.push_back(text.substr(start, comma - start));
         if (comma == text.npos) {
@@ -102,7 +88,8 @@ private:
         if (f.name == "q") {
             q_given.emplace_back(text);
             if (text == "all" || text == "path") {
-                request.q.push_back({text == "all" ? WaveVectorEntry::Kind::all : WaveVectorEntry::Kind::path});
+                request.q.push_back(
+                    {text == "all" ? WaveVectorEntry::Kind::all : WaveVectorEntry::Kind::path});
                 return {};
             }
         }
@@ -119,7 +106,8 @@ private:
             request.q.push_back({WaveVectorEntry::Kind::point, saturated_integer(*readings[0].value),
                                  saturated_integer(*readings[1].value)});
         } else {
-            request.real_axis = {*readings[0].value, *readings[1].value, saturated_integer(*readings[2].value)};
+            request.real_axis = {*readings[0].value, *readings[1].value,
+                                 saturated_integer(*readings[2].value)};
         }
         return {};
     }
@@ -164,7 +152,8 @@ Command read_command_line(int argc, const char* const* argv, const Environment& 
         app.parse(arguments);
     } catch (const CLI::ArgumentMismatch&) {  // a flag with a value, or the last option without one
         const auto flag_with_value = std::find_if(argv + 1, argv + argc, [](std::string_view argument) {
-            const Field* f = argument.starts_with("--") ? find_field(argument.substr(2, argument.find('=') - 2)) : nullptr;
+            const Field* f =
+                argument.starts_with("--") ? find_field(argument.substr(2, argument.find('=') - 2)) : nullptr;
             return f != nullptr && f->kind == FieldKind::flag && argument.find('=') != argument.npos;
         });
         const std::string argument = flag_with_value != argv + argc ? *flag_with_value : argv[argc - 1];
@@ -210,10 +199,13 @@ Command read_command_line(int argc, const char* const* argv, const Environment& 
     if (!checked.study) {
         const Problem& problem = checked.problems.front();
         const auto given = reader.given.find(problem.field);
-        const std::string& text = problem.item >= 0 ? reader.q_given[static_cast<std::size_t>(problem.item)]
-                                  : given != reader.given.end() ? given->second
-                                                                 : *problem.given;
-        return Command{CommandKind::refused, {}, refusal_text(problem, text), {}};
+        const std::string text = problem.item >= 0 ? reader.q_given[static_cast<std::size_t>(problem.item)]
+                                 : given != reader.given.end() ? given->second
+                                                               : problem.given.value_or("");
+        return Command{CommandKind::refused,
+                       {},
+                       refusal_text(problem, option_name, "'" + text + "' for --" + problem.field),
+                       {}};
     }
     return Command{CommandKind::study, std::move(*checked.study), {}, std::move(checked.warnings)};
 }
@@ -241,7 +233,8 @@ void write_wrapped(std::ostream& out, std::string_view text, std::size_t column,
 void write_option_help(std::ostream& out) {
     constexpr std::size_t indent = 21;
     for (const Field& f : fields()) {
-        std::string head = "  --" + std::string(f.name) + (f.metavar.empty() ? "" : " ") + std::string(f.metavar);
+        std::string head =
+            "  --" + std::string(f.name) + (f.metavar.empty() ? "" : " ") + std::string(f.metavar);
         head.resize(std::max(head.size() + 1, indent), ' ');
         out << head;
         write_wrapped(out,

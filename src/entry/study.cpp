@@ -138,8 +138,8 @@ int compute_and_write(const Study& study, const std::vector<WaveVector>& wave_ve
             // A long table goes out in pieces, so that a failed write stops the study soon.
             if (text.size() >= 1 << 20 || i + 1 == block_q.size()) {
                 if (!write_standard_output(text)) {
-                    return output_lost("the table is lost from q = (" + std::to_string(block_q[i].first) + "," +
-                                       std::to_string(block_q[i].second) + ") on, or before");
+                    return output_lost("the table is lost from q = (" + std::to_string(block_q[i].first) +
+                                       "," + std::to_string(block_q[i].second) + ") on, or before");
                 }
                 text.clear();
             }

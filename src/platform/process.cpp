@@ -37,9 +37,7 @@ void set_stream_buffers() {
 
 void install_allocation_failure_handler() { std::set_new_handler(allocation_failure); }
 
-void write_message(std::string_view text) {
-    std::cerr << program_name << ": " << text << std::endl;
-}
+void write_message(std::string_view text) { std::cerr << program_name << ": " << text << std::endl; }
 
 bool write_standard_output(std::string_view text) {
     errno = 0;

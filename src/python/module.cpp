@@ -18,158 +18,12 @@
 
 #include "entry/command_line.h"
 #include "fft/kernel_choice.h"
-#include "platform/system_resources.h"
-#include "request/study_request.h"
+#include "python/keywords.h"
 
 namespace py = pybind11;
 
-// Keyword values, held as the Python objects given and named in help() by the
-// types they take; the module reads them itself, so that a wrong type is a
-// TypeError that names its keyword.
-#define LATTICE_BUBBLE_KEYWORD(Type, python_name)                                                   \
-    namespace lattice_bubble {                                                                     \
-    struct Type : py::object {                                                                     \
-        PYBIND11_OBJECT_DEFAULT(Type, object, [](PyObject*) { return true; })                     \
-    };                                                                                             \
-    }                                                                                              \
-    template <>                                                                                    \
-    struct pybind11::detail::handle_type_name<lattice_bubble::Type> {                              \
-        static constexpr auto name = const_name(python_name);                                      \
-    };
-LATTICE_BUBBLE_KEYWORD(Real, "float")
-LATTICE_BUBBLE_KEYWORD(Int, "int")
-LATTICE_BUBBLE_KEYWORD(IntOrPair, "Union[int, Tuple[int, int]]")
-LATTICE_BUBBLE_KEYWORD(RealOrPair, "Union[float, Tuple[float, float]]")
-LATTICE_BUBBLE_KEYWORD(WaveVectors, "Union[None, str, Sequence[Tuple[int, int]]]")
-LATTICE_BUBBLE_KEYWORD(Omega, "Tuple[float, float, int]")
-#undef LATTICE_BUBBLE_KEYWORD
-
 namespace lattice_bubble {
 namespace {
-
-// A request refused, in the keywords' words: ValueError, or MemoryError for a
-// study that does not fit.
-struct Refused {
-    std::string text;
-    bool memory = false;
-};
-
-std::string repr_of(py::handle value) { return py::repr(value).cast<std::string>(); }
-
-// An int (numpy's too, not bool) or a real, or a TypeError naming the keyword.
-// An int beyond every range reads as ±2^62, a real beyond the doubles as ±inf.
-double number_of(py::handle value, const std::string& keyword, bool integer, bool pair = false) {
-    if (py::isinstance<py::bool_>(value) || py::isinstance<py::str>(value) ||
-        (integer ? PyIndex_Check(value.ptr()) : PyNumber_Check(value.ptr())) == 0) {
-        throw py::type_error(keyword + " must be " + (integer ? "an int" : "a number") +
-                             (pair ? " or a pair of them" : "") + ", not " +
-                             py::str(value.get_type().attr("__name__")).cast<std::string>());
-    }
-    int overflow = 0;
-    const double number =
-        integer ? static_cast<double>(PyLong_AsLongLongAndOverflow(py::int_(py::reinterpret_borrow<py::object>(value)).ptr(), &overflow))
-                : PyFloat_AsDouble(value.ptr());
-    if (PyErr_Occurred() != nullptr) {
-        PyErr_Clear();
-        return value.attr("__gt__")(0).cast<bool>() ? HUGE_VAL : -HUGE_VAL;
-    }
-    return overflow != 0 ? overflow * 4611686018427387904.0 : number;
-}
-
-// The keyword of a field: its name, but route for routes and omega for real-axis.
-std::string keyword_of(std::string_view field) {
-    return field == "routes" ? "route" : field == "real-axis" ? "omega" : std::string(field);
-}
-
-// The keywords of one call, read into a request.
-struct Keywords {
-    StudyRequest request;
-    std::vector<std::string> q_given;  // each pair's repr, for the refusals
-
-    template <typename T>
-    void number(const char* keyword, std::optional<T>& slot, py::handle value) {
-        if (!value.is_none()) {
-            slot = static_cast<T>(number_of(value, keyword, std::is_integral_v<T>));
-        }
-    }
-    // One number for both, or a pair.
-    template <typename T>
-    void pair(const char* keyword, std::optional<std::array<T, 2>>& slot, const py::object& value) {
-        constexpr bool integer = std::is_integral_v<T>;
-        if (!py::isinstance<py::sequence>(value) || py::isinstance<py::str>(value)) {
-            const auto one = static_cast<T>(number_of(value, keyword, integer, true));
-            slot = {one, one};
-        } else if (py::len(value) != 2) {
-            throw Refused{"invalid value for " + std::string(keyword) + "=" + repr_of(value) +
-                          ": not a number or a pair of numbers"};
-        } else {
-            slot = {static_cast<T>(number_of(value[py::int_(0)], keyword, integer, true)),
-                    static_cast<T>(number_of(value[py::int_(1)], keyword, integer, true))};
-        }
-    }
-    void model(const IntOrPair& lattice, py::handle beta, const Real& mu, const RealOrPair& hopping,
-               const Real& hopping2, const Real& hopping3, const Real& offset) {
-        pair("lattice", request.lattice, lattice);
-        number("beta", request.beta, beta);
-        number("mu", request.mu, mu);
-        pair("hopping", request.hopping, hopping);
-        number("hopping2", request.hopping2, hopping2);
-        number("hopping3", request.hopping3, hopping3);
-        number("offset", request.offset, offset);
-    }
-    // None for every wave vector, "path", or a sequence of (ix, iy).
-    void wave_vectors(const WaveVectors& q) {
-        using Kind = WaveVectorEntry::Kind;
-        if (q.is_none() || py::isinstance<py::str>(q)) {
-            const std::string text = q.is_none() ? "all" : q.cast<std::string>();
-            if (text != "all" && text != "path") {
-                throw Refused{"invalid value for q=" + repr_of(q) + ": neither \"all\" nor \"path\" (accepted: " +
-                              accepted_text(field("q")) + ")"};
-            }
-            request.q.push_back({text == "all" ? Kind::all : Kind::path});
-            return;
-        }
-        if (!py::isinstance<py::sequence>(q)) {
-            throw py::type_error("q must be None, \"path\" or a sequence of (ix, iy), not " +
-                                 py::str(q.get_type().attr("__name__")).cast<std::string>());
-        }
-        for (const py::handle pair : q) {
-            if (!py::isinstance<py::sequence>(pair) || py::isinstance<py::str>(pair) || py::len(pair) != 2 ||
-                py::isinstance<py::bool_>(pair[py::int_(0)]) || py::isinstance<py::bool_>(pair[py::int_(1)]) ||
-                PyIndex_Check(pair[py::int_(0)].ptr()) == 0 || PyIndex_Check(pair[py::int_(1)].ptr()) == 0) {
-                throw py::type_error("q must hold pairs (ix, iy) of ints, not " + repr_of(pair));
-            }
-            q_given.push_back(repr_of(pair));
-            request.q.push_back({Kind::point, static_cast<long long>(number_of(pair[py::int_(0)], "q", true)),
-                                 static_cast<long long>(number_of(pair[py::int_(1)], "q", true))});
-        }
-    }
-
-    // The study the request's check makes of them; its first problem is raised.
-    Study check() const {
-        CheckedRequest checked =
-            check_request(request, Environment{std::getenv("OMP_NUM_THREADS"), usable_processors()});
-        for (const std::string& warning : checked.warnings) {
-            if (PyErr_WarnEx(PyExc_RuntimeWarning, warning.c_str(), 1) != 0) {
-                throw py::error_already_set();
-            }
-        }
-        if (checked.study) {
-            return std::move(*checked.study);
-        }
-        const Problem& problem = checked.problems.front();
-        const auto names = [](std::string_view text) { return with_field_names(text, keyword_of); };
-        const std::string accepted = problem.accepted.empty() ? "" : names(problem.accepted);
-        if (!problem.given) {
-            throw Refused{names(problem.reason) + "; nothing was computed" +
-                              (accepted.empty() ? "" : " (" + accepted + ")"),
-                          problem.memory};
-        }
-        const std::string given = problem.item >= 0 ? q_given[static_cast<std::size_t>(problem.item)] : *problem.given;
-        throw Refused{"invalid value for " + keyword_of(problem.field) + "=" + given + ": " + names(problem.reason) +
-                      (accepted.empty() ? "" : " (accepted: " + accepted + ")") + "; nothing was computed"};
-    }
-};
 
 // Memory of Complex values that numpy gets without a copy: a route's grid, or
 // values gathered wave vector by wave vector.
@@ -258,7 +112,8 @@ py::object compute(const Keywords& keywords) {
             }
             const std::size_t block = block_size(study);
             for (std::size_t first = 0; first < wave_vectors.size(); first += block) {
-                const auto block_q = std::span(wave_vectors).subspan(first, std::min(block, wave_vectors.size() - first));
+                const auto block_q =
+                    std::span(wave_vectors).subspan(first, std::min(block, wave_vectors.size() - first));
                 values->prepare(block_q, workers);
                 for (std::size_t i = 0; i < block_q.size(); ++i) {
                     const std::span<const Complex> from = values->values(i, block_q[i]);
@@ -288,7 +143,8 @@ py::object compute(const Keywords& keywords) {
                                        WaveVector(static_cast<int>(entry.ix), static_cast<int>(entry.iy))) -
                              wave_vectors.begin();
     }
-    const bool as_given = !keywords.q_given.empty() && static_cast<std::size_t>(rows.size()) != wave_vectors.size();
+    const bool as_given =
+        !keywords.q_given.empty() && static_cast<std::size_t>(rows.size()) != wave_vectors.size();
     const auto rows_of = [&](Values values) -> py::object {
         py::object array = to_numpy(std::move(values), shape);
         return as_given ? py::object(array[rows]) : array;
@@ -307,48 +163,50 @@ py::object compute(const Keywords& keywords) {
 
 py::object bubble(const std::string& route, const IntOrPair& lattice, const Real& beta, const Real& mu,
                   const RealOrPair& hopping, const Real& hopping2, const Real& hopping3, const Real& offset,
-                  const Int& frequencies, const WaveVectors& q, const Real& coupling,
-                  const Real& tolerance, const Int& threads) {
-    if (route.find(',') != std::string::npos) {
-        throw Refused{"invalid value for route='" + route + "': one route a call (the program's --routes takes a list)"};
-    }
+                  const Int& frequencies, const WaveVectors& q, const Real& coupling, const Real& tolerance,
+                  const Int& threads) {
     Keywords keywords;
     StudyRequest& r = keywords.request;
+    keywords.given["route"] = repr_of(py::str(route));
+    if (route.find(',') != std::string::npos) {
+        throw Refused{"invalid value for route=" + keywords.given["route"] +
+                      ": one route a call (the program's --routes takes a list)"};
+    }
     r.routes = {route};
     keywords.model(lattice, beta, mu, hopping, hopping2, hopping3, offset);
-    keywords.number("frequencies", r.frequencies, frequencies);
+    keywords.integer("frequencies", r.frequencies, frequencies);
     keywords.wave_vectors(q);
-    keywords.number("coupling", r.coupling, coupling);
-    keywords.number("tolerance", r.tolerance, tolerance);
-    keywords.number("threads", r.threads, threads);
+    keywords.real("coupling", coupling);
+    keywords.real("tolerance", tolerance);
+    keywords.integer("threads", r.threads, threads);
     r.arrays_returned = true;
     return compute(keywords);
 }
 
 py::object real_axis(const Omega& omega, const Real& broadening, const IntOrPair& lattice, const Real& beta,
                      const Real& mu, const RealOrPair& hopping, const Real& hopping2, const Real& hopping3,
-                     const Real& offset, const WaveVectors& q, const Real& coupling,
-                     const Int& threads) {
+                     const Real& offset, const WaveVectors& q, const Real& coupling, const Int& threads) {
     if (!py::isinstance<py::sequence>(omega) || py::isinstance<py::str>(omega) || py::len(omega) != 3) {
         throw py::type_error("omega must be a triple (omin, omax, count), not " + repr_of(omega));
     }
     Keywords keywords;
     StudyRequest& r = keywords.request;
+    keywords.given["omega"] = repr_of(omega);
     r.real_axis = RealAxisRequest{number_of(omega[py::int_(0)], "omega", false),
                                   number_of(omega[py::int_(1)], "omega", false),
                                   static_cast<long long>(number_of(omega[py::int_(2)], "omega", true))};
-    keywords.number("broadening", r.broadening, broadening);
+    keywords.real("broadening", broadening);
     keywords.model(lattice, beta, mu, hopping, hopping2, hopping3, offset);
     keywords.wave_vectors(q);
-    keywords.number("coupling", r.coupling, coupling);
-    keywords.number("threads", r.threads, threads);
+    keywords.real("coupling", coupling);
+    keywords.integer("threads", r.threads, threads);
     r.arrays_returned = true;
     return compute(keywords);
 }
 
 py::array_t<double> matsubara(const Real& beta, const Int& n, const std::string& statistics) {
     Keywords keywords;
-    keywords.number("beta", keywords.request.beta, beta);
+    keywords.real("beta", beta);
     const double inverse_temperature = keywords.check().model.beta;
     if (statistics != "boson" && statistics != "fermion") {
         throw Refused{"invalid value for statistics='" + statistics + "': neither 'boson' nor 'fermion'"};
@@ -356,8 +214,8 @@ py::array_t<double> matsubara(const Real& beta, const Int& n, const std::string&
     constexpr long long largest = 1 << 20;
     const auto count = static_cast<long long>(number_of(n, "n", true));
     if (count < 1 || count > largest) {
-        throw Refused{"invalid value for n=" + repr_of(n) + ": out of range (accepted: an integer from 1 to " +
-                      std::to_string(largest) + ")"};
+        throw Refused{"invalid value for n=" + repr_of(n) +
+                      ": out of range (accepted: an integer from 1 to " + std::to_string(largest) + ")"};
     }
     py::array_t<double> frequencies(count);
     for (int j = 0; j < count; ++j) {
@@ -367,8 +225,8 @@ py::array_t<double> matsubara(const Real& beta, const Int& n, const std::string&
     return frequencies;
 }
 
-py::array_t<double> band(const IntOrPair& lattice, const Real& mu, const RealOrPair& hopping, const Real& hopping2,
-                         const Real& hopping3, const Real& offset) {
+py::array_t<double> band(const IntOrPair& lattice, const Real& mu, const RealOrPair& hopping,
+                         const Real& hopping2, const Real& hopping3, const Real& offset) {
     Keywords keywords;
     keywords.model(lattice, py::none(), mu, hopping, hopping2, hopping3, offset);
     const StudyModel model = keywords.check().model;
@@ -421,7 +279,8 @@ PYBIND11_MODULE(lattice_bubble, module) {
     module.attr("__version__") = py::str(std::string(program_version()));
     // The routes, each with its line of the program's --help.
     static const std::string bubble_doc = [] {
-        std::string text = "chi0(q, i nu_m) on the Matsubara axis by one route of the program.\n\nroute: one of\n";
+        std::string text =
+            "chi0(q, i nu_m) on the Matsubara axis by one route of the program.\n\nroute: one of\n";
         for (const Route& route : routes()) {
             text.append("    ").append(route.name).append(": ").append(route.help).append("\n");
         }
@@ -429,15 +288,16 @@ PYBIND11_MODULE(lattice_bubble, module) {
     }();
     module.def("bubble", &bubble, py::arg("route") = std::string(route_for_numbers().name),
                py::arg("lattice") = defaults.lattice_x, py::arg("beta") = defaults.beta, py::arg("mu") = b.mu,
-               py::arg("hopping") = b.hopping_x, py::arg("hopping2") = b.hopping2, py::arg("hopping3") = b.hopping3,
-               py::arg("offset") = b.offset, py::arg("frequencies") = defaults.frequencies, py::arg("q") = py::none(),
-               py::arg("coupling") = py::none(), py::arg("tolerance") = py::none(), py::arg("threads") = py::none(),
-               bubble_doc.c_str());
+               py::arg("hopping") = b.hopping_x, py::arg("hopping2") = b.hopping2,
+               py::arg("hopping3") = b.hopping3, py::arg("offset") = b.offset,
+               py::arg("frequencies") = defaults.frequencies, py::arg("q") = py::none(),
+               py::arg("coupling") = py::none(), py::arg("tolerance") = py::none(),
+               py::arg("threads") = py::none(), bubble_doc.c_str());
     module.def("real_axis", &real_axis, py::arg("omega"), py::arg("broadening"),
                py::arg("lattice") = defaults.lattice_x, py::arg("beta") = defaults.beta, py::arg("mu") = b.mu,
-               py::arg("hopping") = b.hopping_x, py::arg("hopping2") = b.hopping2, py::arg("hopping3") = b.hopping3,
-               py::arg("offset") = b.offset, py::arg("q") = py::none(), py::arg("coupling") = py::none(),
-               py::arg("threads") = py::none(),
+               py::arg("hopping") = b.hopping_x, py::arg("hopping2") = b.hopping2,
+               py::arg("hopping3") = b.hopping3, py::arg("offset") = b.offset, py::arg("q") = py::none(),
+               py::arg("coupling") = py::none(), py::arg("threads") = py::none(),
                R"(chi0(q, omega_j + i eta) on the real axis by the direct Lindhard sum.
 
 omega: (omin, omax, count), omega_j = omin + (omax - omin)*j/(count - 1), the last exactly omax;
@@ -449,8 +309,8 @@ Returns a complex128 array of shape (LX, LY, count) for every q, or (len(q), cou
                R"(The first n Matsubara frequencies at inverse temperature beta, as the table's column:
 nu_m = 2*pi*m/beta ("boson") or omega_n = (2n + 1)*pi/beta ("fermion"), n = 0 ... n - 1.)");
     module.def("band", &band, py::arg("lattice") = defaults.lattice_x, py::arg("mu") = b.mu,
-               py::arg("hopping") = b.hopping_x, py::arg("hopping2") = b.hopping2, py::arg("hopping3") = b.hopping3,
-               py::arg("offset") = b.offset,
+               py::arg("hopping") = b.hopping_x, py::arg("hopping2") = b.hopping2,
+               py::arg("hopping3") = b.hopping3, py::arg("offset") = b.offset,
                R"(The band e(k) on the grid, a float64 array of shape (LX, LY), element [ix, iy] at
 k = 2*pi*(ix/LX, iy/LY), in the program's order of operations.)");
 }

@@ -7,7 +7,8 @@
 namespace lattice_bubble {
 
 NumberReading read_number(std::string_view text, bool integer) {
-    const std::string_view unsigned_text = text.substr(text.empty() || (text[0] != '+' && text[0] != '-') ? 0 : 1);
+    const std::string_view unsigned_text =
+        text.substr(text.empty() || (text[0] != '+' && text[0] != '-') ? 0 : 1);
     const bool digits = !unsigned_text.empty() && unsigned_text.find_first_not_of("0123456789") == text.npos;
     if (!digits && (text.empty() || text.find_first_not_of("0123456789+-.eE") != text.npos)) {
         const std::string_view rest = text.substr(std::min(text.find_first_not_of("+-"), text.size()));
@@ -41,7 +42,8 @@ std::string bound_text(double value) {
     std::string text(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
     if (const auto e = text.find('e'); e != std::string::npos) {
         const bool negative = text[e + 1] == '-';
-        text = text.substr(0, e + 1) + (negative ? "-" : "") + text.substr(text.find_first_not_of("+-0", e + 1));
+        text =
+            text.substr(0, e + 1) + (negative ? "-" : "") + text.substr(text.find_first_not_of("+-0", e + 1));
     }
     return text;
 }

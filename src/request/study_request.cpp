@@ -30,38 +30,47 @@ std::vector<Field> make_fields() {
     const StudyModel model;
     const Band& band = model.band;
     const auto value = [](double v) { return bound_text(v); };
-    const auto pair = [](double x, double y) { return x == y ? bound_text(x) : bound_text(x) + "," + bound_text(y); };
+    const auto pair = [](double x, double y) {
+        return x == y ? bound_text(x) : bound_text(x) + "," + bound_text(y);
+    };
     using K = FieldKind;
     return {
         {"lattice", "L|LX,LY", K::integer, true, 1, 4096,
          "the L x L (or LX x LY) lattice, q = 2 pi (ix/LX, iy/LY)", pair(model.lattice_x, model.lattice_y)},
-        {"beta", "B", K::real, false, 1e-6, 1e6, "inverse temperature", value(model.beta), &StudyRequest::beta},
-        {"mu", "M", K::real, false, -1e6, 1e6, "chemical potential M, subtracted last from the band (see --offset)",
-         value(band.mu), &StudyRequest::mu},
+        {"beta", "B", K::real, false, 1e-6, 1e6, "inverse temperature", value(model.beta),
+         &StudyRequest::beta},
+        {"mu", "M", K::real, false, -1e6, 1e6,
+         "chemical potential M, subtracted last from the band (see --offset)", value(band.mu),
+         &StudyRequest::mu},
         {"hopping", "T|TX,TY", K::real, true, -1e6, 1e6,
          "nearest-neighbour coefficient T of the band, or TX along x and TY along y (see --offset)",
          pair(band.hopping_x, band.hopping_y)},
         {"hopping2", "T2", K::real, false, -1e6, 1e6,
          "next-nearest-neighbour coefficient T2 of the band (see --offset)", value(band.hopping2),
          &StudyRequest::hopping2},
-        {"hopping3", "T3", K::real, false, -1e6, 1e6, "third-neighbour coefficient T3 of the band (see --offset)",
-         value(band.hopping3), &StudyRequest::hopping3},
+        {"hopping3", "T3", K::real, false, -1e6, 1e6,
+         "third-neighbour coefficient T3 of the band (see --offset)", value(band.hopping3),
+         &StudyRequest::hopping3},
         {"offset", "O", K::real, false, -1e6, 1e6,
-         "offset O of the band e(k) = 2 TX cos kx + 2 TY cos ky + 4 T2 cos kx cos ky + 2 T3 (cos 2kx + cos 2ky) "
+         "offset O of the band e(k) = 2 TX cos kx + 2 TY cos ky + 4 T2 cos kx cos ky + 2 T3 (cos 2kx + cos "
+         "2ky) "
          "+ O - M; the usual hoppings t, t', t'' are -T, -T2, -T3",
          value(band.offset), &StudyRequest::offset},
         {"frequencies", "N", K::integer, false, 1, 65536,
-         "positive fermionic Matsubara frequencies; the run has 2N imaginary times and N + 1 bosonic frequencies "
+         "positive fermionic Matsubara frequencies; the run has 2N imaginary times and N + 1 bosonic "
+         "frequencies "
          "nu_m = 2 pi m/beta, m = 0 ... N",
          value(model.frequencies)},
         {"real-axis", "OMIN,OMAX,COUNT", K::text, false, 0, 0,
-         "the real frequencies omega_j = OMIN + (OMAX - OMIN) j/(COUNT - 1), j = 0 ... COUNT - 1, instead of the "
+         "the real frequencies omega_j = OMIN + (OMAX - OMIN) j/(COUNT - 1), j = 0 ... COUNT - 1, instead of "
+         "the "
          "Matsubara axis: chi(q, omega_j + i ETA) by the direct route",
          "none, the Matsubara axis"},
-        {"broadening", "ETA", K::real, false, 1e-12, 1e6, "the broadening eta of the real frequencies omega_j + i eta",
-         "none", &StudyRequest::broadening},
+        {"broadening", "ETA", K::real, false, 1e-12, 1e6,
+         "the broadening eta of the real frequencies omega_j + i eta", "none", &StudyRequest::broadening},
         {"coupling", "U", K::real, false, -1e6, 1e6,
-         "the interaction U of the enhanced (RPA) susceptibilities chi0/(1 - U chi0) (spin) and chi0/(1 + U chi0) "
+         "the interaction U of the enhanced (RPA) susceptibilities chi0/(1 - U chi0) (spin) and chi0/(1 + U "
+         "chi0) "
          "(charge), chi0 per spin, in columns after each route's; the table ends with each route's U_c",
          "none, no interacting columns", &StudyRequest::coupling},
         {"tolerance", "EPS", K::real, false, 1e-14, 1e-2,
@@ -70,14 +79,16 @@ std::vector<Field> make_fields() {
          value(model.tolerance), &StudyRequest::tolerance},
         {"q", "IX,IY", K::text, false, 0, 0,
          "a wave vector of the table by its grid indices; repeat it for more (each counts once, in the order "
-         "given); all: every wave vector, ix major, iy minor; path: the grid points on Gamma -> X -> M -> Gamma",
+         "given); all: every wave vector, ix major, iy minor; path: the grid points on Gamma -> X -> M -> "
+         "Gamma",
          "LX/2,LY/2 rounded down, (pi, pi) on even sides"},
         {"routes", "LIST", K::text, false, 0, 0, "the routes of the table",
          route_names(",", [](const Route& r) { return r.by_default; }) + "; with --real-axis " +
              route_names(",", [](const Route& r) { return r.by_default && r.real_axis; })},
         {"plot", "", K::flag, false, 0, 0,
          "after the table, draw Re chi(q, i nu_m) against m for every route at the first q with the plotting "
-         "program (on the real axis Im chi against omega, or with --q path its map along the path), and wait for "
+         "program (on the real axis Im chi against omega, or with --q path its map along the path), and wait "
+         "for "
          "Enter",
          ""},
         {"threads", "K", K::integer, false, 1, 1024, "threads; the table is the same for every K",
@@ -136,9 +147,10 @@ public:
 private:
     std::vector<Problem>& problems() { return result_.problems; }
 
-    void problem(std::string field, std::optional<std::string> given, std::string reason, std::string accepted,
-                 int item = -1) {
-        problems().push_back({std::move(field), std::move(given), item, std::move(reason), std::move(accepted)});
+    void problem(std::string field, std::optional<std::string> given, std::string reason,
+                 std::string accepted, int item = -1) {
+        problems().push_back(
+            {std::move(field), std::move(given), item, std::move(reason), std::move(accepted)});
     }
     void relation(std::string field, std::string reason) {
         problem(std::move(field), std::nullopt, std::move(reason), {});
@@ -157,7 +169,8 @@ private:
     }
     template <typename T>
     bool number(std::string_view name, const std::optional<T>& value) {
-        return !value || in_range(field(name), static_cast<double>(*value), bound_text(static_cast<double>(*value)));
+        return !value ||
+               in_range(field(name), static_cast<double>(*value), bound_text(static_cast<double>(*value)));
     }
     template <typename T>
     bool pair(std::string_view name, const std::optional<std::array<T, 2>>& value) {
@@ -165,8 +178,9 @@ private:
             return true;
         }
         const auto [x, y] = *value;
-        const std::string given = x == y ? bound_text(static_cast<double>(x))
-                                         : bound_text(static_cast<double>(x)) + "," + bound_text(static_cast<double>(y));
+        const std::string given =
+            x == y ? bound_text(static_cast<double>(x))
+                   : bound_text(static_cast<double>(x)) + "," + bound_text(static_cast<double>(y));
         const Field& f = field(name);
         return in_range(f, static_cast<double>(x), given) && in_range(f, static_cast<double>(y), given);
     }
@@ -205,7 +219,8 @@ private:
         const Field& f = field("real-axis");
         if (!std::isfinite(axis.omega_min) || !std::isfinite(axis.omega_max)) {
             problem("real-axis", given, "infinity and NaN are not accepted", accepted_text(f));
-        } else if (std::fabs(axis.omega_min) > largest_frequency || std::fabs(axis.omega_max) > largest_frequency) {
+        } else if (std::fabs(axis.omega_min) > largest_frequency ||
+                   std::fabs(axis.omega_max) > largest_frequency) {
             problem("real-axis", given, "OMIN or OMAX out of range", accepted_text(f));
         } else if (axis.count < 1 || static_cast<double>(axis.count) > largest_count) {
             problem("real-axis", given, "COUNT out of range", accepted_text(f));
@@ -262,16 +277,17 @@ private:
             return;
         }
         const int usable = environment_.usable_processors;
-        result_.warnings.push_back("warning: OMP_NUM_THREADS='" + std::string(value) + "' is not a thread count (" +
-                                   accepted_text(f) + ", or a list that begins with one); using the " +
-                                   std::to_string(usable) + (usable == 1 ? " processor" : " processors") +
-                                   " this process may use");
+        result_.warnings.push_back("warning: OMP_NUM_THREADS='" + std::string(value) +
+                                   "' is not a thread count (" + accepted_text(f) +
+                                   ", or a list that begins with one); using the " + std::to_string(usable) +
+                                   (usable == 1 ? " processor" : " processors") + " this process may use");
     }
 
     // Fields given without the one they need, or with one they exclude.
     void relations(const Study& study) {
         const StudyRequest& r = request_;
-        const std::string axis_reason = "on the real axis the frequencies are omega_j + i eta, not Matsubara frequencies";
+        const std::string axis_reason =
+            "on the real axis the frequencies are omega_j + i eta, not Matsubara frequencies";
         if (r.real_axis && !r.broadening) {
             relation("real-axis", "option {real-axis} needs {broadening} ETA: " + axis_reason);
         }
@@ -279,21 +295,25 @@ private:
             relation("frequencies", "option {frequencies} cannot be given with {real-axis}: " + axis_reason);
         }
         if (r.broadening && !r.real_axis) {
-            relation("broadening", "option {broadening} needs {real-axis} OMIN,OMAX,COUNT: eta broadens the real "
-                                   "frequencies omega_j + i eta");
+            relation("broadening",
+                     "option {broadening} needs {real-axis} OMIN,OMAX,COUNT: eta broadens the real "
+                     "frequencies omega_j + i eta");
         }
         const auto takes_tolerance = [](const Route* route) { return route->takes_tolerance; };
         if (r.tolerance && std::none_of(study.routes.begin(), study.routes.end(), takes_tolerance)) {
-            const std::string names = route_names(" or ", [](const Route& route) { return route.takes_tolerance; });
-            relation("tolerance", "option {tolerance} needs the " + names + " route ({routes} " + names +
-                                      ", alone or with others): it is the tolerance of that route's representation");
+            const std::string names =
+                route_names(" or ", [](const Route& route) { return route.takes_tolerance; });
+            relation("tolerance",
+                     "option {tolerance} needs the " + names + " route ({routes} " + names +
+                         ", alone or with others): it is the tolerance of that route's representation");
         }
         for (const Route* route : r.real_axis ? study.routes : std::vector<const Route*>{}) {
             if (!route->real_axis) {
-                relation("routes", "route '" + std::string(route->name) +
-                                       "' cannot be computed with {real-axis}: it works on the Matsubara axis "
-                                       "only (on the real axis: " +
-                                       route_names(", ", [](const Route& o) { return o.real_axis; }) + ")");
+                relation("routes",
+                         "route '" + std::string(route->name) +
+                             "' cannot be computed with {real-axis}: it works on the Matsubara axis "
+                             "only (on the real axis: " +
+                             route_names(", ", [](const Route& o) { return o.real_axis; }) + ")");
             }
         }
     }
@@ -316,11 +336,10 @@ private:
                 study.q.push_back(q);
             }
         };
-        const std::string range =
-            model.lattice_x == model.lattice_y
-                ? "integers from 0 to " + std::to_string(model.lattice_x - 1)
-                : "IX from 0 to " + std::to_string(model.lattice_x - 1) + " and IY from 0 to " +
-                      std::to_string(model.lattice_y - 1);
+        const std::string range = model.lattice_x == model.lattice_y
+                                      ? "integers from 0 to " + std::to_string(model.lattice_x - 1)
+                                      : "IX from 0 to " + std::to_string(model.lattice_x - 1) +
+                                            " and IY from 0 to " + std::to_string(model.lattice_y - 1);
         for (std::size_t i = 0; i < request_.q.size(); ++i) {
             const WaveVectorEntry& entry = request_.q[i];
             const int item = static_cast<int>(i);
@@ -329,12 +348,14 @@ private:
             } else if (entry.kind == WaveVectorEntry::Kind::path) {
                 study.path = true;
                 if (model.sites() == 1) {
-                    problem("q", "path", "the 1 x 1 lattice has no path through the zone", "a larger {lattice}", item);
+                    problem("q", "path", "the 1 x 1 lattice has no path through the zone",
+                            "a larger {lattice}", item);
                 }
                 for (const WaveVector& q : zone_path(model.lattice_x, model.lattice_y)) {
                     add(q);
                 }
-            } else if (entry.ix < 0 || entry.iy < 0 || entry.ix >= model.lattice_x || entry.iy >= model.lattice_y) {
+            } else if (entry.ix < 0 || entry.iy < 0 || entry.ix >= model.lattice_x ||
+                       entry.iy >= model.lattice_y) {
                 problem("q", std::to_string(entry.ix) + "," + std::to_string(entry.iy), "outside the grid",
                         "IX,IY with " + range + ", all or path", item);
             } else {
@@ -357,11 +378,12 @@ private:
                 alone.append(alone.empty() ? "; {routes} " : " or ").append(route->name);
             }
         }
-        problems().push_back({"memory", std::nullopt, -1,
-                              "the study needs " + describe_bytes(needed) + " of memory, but only " +
-                                  describe_bytes(*available) + " is available",
-                              "a smaller {lattice} or {frequencies} needs less" + (alone.empty() ? "" : alone + " alone fits"),
-                              true});
+        problems().push_back(
+            {"memory", std::nullopt, -1,
+             "the study needs " + describe_bytes(needed) + " of memory, but only " +
+                 describe_bytes(*available) + " is available",
+             "a smaller {lattice} or {frequencies} needs less" + (alone.empty() ? "" : alone + " alone fits"),
+             true});
     }
 
     const StudyRequest& request_;
@@ -398,6 +420,17 @@ std::string accepted_text(const Field& f) {
     return std::string(f.kind == FieldKind::real ? "a decimal number" : "an integer") + " from " +
            bound_text(f.lowest) + " to " + bound_text(f.highest) +
            (f.pair ? ", or two such separated by a comma" : "");
+}
+
+std::string refusal_text(const Problem& problem, const std::function<std::string(std::string_view)>& name_of,
+                         const std::string& value_phrase) {
+    const std::string reason = with_field_names(problem.reason, name_of);
+    const std::string accepted = with_field_names(problem.accepted, name_of);
+    if (problem.given) {
+        return "invalid value " + value_phrase + ": " + reason +
+               (accepted.empty() ? "" : " (accepted: " + accepted + ")") + "; nothing was computed";
+    }
+    return reason + "; nothing was computed" + (accepted.empty() ? "" : " (" + accepted + ")");
 }
 
 CheckedRequest check_request(const StudyRequest& request, const Environment& environment) {

@@ -9,6 +9,7 @@
 // replace with "--field" or "field".
 
 #include <array>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -42,21 +43,21 @@ struct StudyRequest {
     std::optional<long long> frequencies;
     std::optional<RealAxisRequest> real_axis;
     std::optional<double> broadening, coupling, tolerance;
-    std::vector<WaveVectorEntry> q;       // none: (π, π)
-    std::vector<std::string> routes;      // names as given; none: the routes of the axis
+    std::vector<WaveVectorEntry> q;   // none: (π, π)
+    std::vector<std::string> routes;  // names as given; none: the routes of the axis
     bool plot = false;
-    std::optional<long long> threads;     // none: from the environment
-    bool arrays_returned = false;         // the caller keeps every value (the module), not a table
+    std::optional<long long> threads;  // none: from the environment
+    bool arrays_returned = false;      // the caller keeps every value (the module), not a table
 };
 
 // What a problem is about, and what it says.
 struct Problem {
-    std::string field;     // the field at fault, or the first of two that clash
+    std::string field;                 // the field at fault, or the first of two that clash
     std::optional<std::string> given;  // the value at fault as the check read it; none where no one value is
-    int item = -1;         // for a field that holds a list (q), the entry at fault
-    std::string reason;    // what is wrong, fields named as {field}
-    std::string accepted;  // what would be accepted, fields named as {field}; may be empty
-    bool memory = false;   // the study does not fit in the memory available
+    int item = -1;                     // for a field that holds a list (q), the entry at fault
+    std::string reason;                // what is wrong, fields named as {field}
+    std::string accepted;              // what would be accepted, fields named as {field}; may be empty
+    bool memory = false;               // the study does not fit in the memory available
 };
 
 // What the check reads from the process: OMP_NUM_THREADS (null when unset)
@@ -91,6 +92,15 @@ template <typename NameOf>
     return out;
 }
 
+// The one line a front end says of a problem, with every {field} named by
+// `name_of`: "invalid value <value_phrase>: <reason> (accepted: …); nothing
+// was computed" for a value at fault, where the front end's value phrase
+// names the field and the value as it was given ("'0' for --lattice",
+// "for lattice=0"); else "<reason>; nothing was computed (<accepted>)".
+[[nodiscard]] std::string refusal_text(const Problem& problem,
+                                       const std::function<std::string(std::string_view)>& name_of,
+                                       const std::string& value_phrase);
+
 // ------------------------------------------------------------------ the fields
 
 enum class FieldKind { integer, real, text, flag };
@@ -101,10 +111,10 @@ struct Field {
     std::string_view name;     // the option --name; the module's keyword unless it has its own
     std::string_view metavar;  // the value's form in --help
     FieldKind kind;
-    bool pair;                 // numbers: one value for both, or two
-    double lowest, highest;    // numbers: the range of each value
+    bool pair;               // numbers: one value for both, or two
+    double lowest, highest;  // numbers: the range of each value
     std::string_view help;
-    std::string default_text;  // the default, as --help says it
+    std::string default_text;                             // the default, as --help says it
     std::optional<double> StudyRequest::*real = nullptr;  // where a real scalar's value goes
 };
 

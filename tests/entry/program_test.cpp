@@ -407,41 +407,14 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ------------------------------------------------------------------ studies
 
-struct StudyRefusal {
-    std::vector<std::string> args;
-    std::vector<std::string> fragments;
-};
-
-void PrintTo(const StudyRefusal& refusal, std::ostream* out) {
-    for (const auto& arg : refusal.args) {
-        *out << arg << " ";
-    }
-}
-
-std::vector<StudyRefusal> study_refusals() {
-    std::ifstream file(testing::golden_dir() / ".." / "entry" / "study_refusals.txt");
-    std::vector<StudyRefusal> refusals;
-    const auto split = [](const std::string& text, const std::string& separator) {
-        std::vector<std::string> parts;
-        for (std::size_t start = 0;;) {
-            const std::size_t end = text.find(separator, start);
-            parts.push_back(text.substr(start, end - start));
-            if (end == std::string::npos) {
-                return parts;
-            }
-            start = end + separator.size();
-        }
-    };
-    for (std::string line; std::getline(file, line);) {
-        if (!line.empty() && line[0] != '#') {
-            const auto sides = split(line, " => ");
-            refusals.push_back({split(sides.at(0), " "), split(sides.at(1), " | ")});
-        }
-    }
+// A few of the table's refusals as a user meets them (the rest are read in process).
+std::vector<testing::StudyRefusal> end_to_end_refusals() {
+    std::vector<testing::StudyRefusal> refusals = testing::study_refusals();
+    std::erase_if(refusals, [](const testing::StudyRefusal& refusal) { return !refusal.end_to_end; });
     return refusals;
 }
 
-class StudyRefusals : public ::testing::TestWithParam<StudyRefusal> {};
+class StudyRefusals : public ::testing::TestWithParam<testing::StudyRefusal> {};
 
 TEST_P(StudyRefusals, OneLineNamingWhatIsWrongAndNothingElse) {
     PlotRun plot(recording_plotter);
@@ -457,7 +430,7 @@ TEST_P(StudyRefusals, OneLineNamingWhatIsWrongAndNothingElse) {
     EXPECT_TRUE(std::filesystem::is_empty(plot.dir.path())) << "a file was written or a program started";
 }
 
-INSTANTIATE_TEST_SUITE_P(FromTheTable, StudyRefusals, ::testing::ValuesIn(study_refusals()));
+INSTANTIATE_TEST_SUITE_P(FromTheTable, StudyRefusals, ::testing::ValuesIn(end_to_end_refusals()));
 
 // With the default values, the Fourier column is the default run's chi_freq to the last bit.
 TEST(Study, FourierColumnOfEveryWaveVectorIsTheGoldenChiFreq) {

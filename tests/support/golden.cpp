@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <ostream>
 #include <sstream>
 #include <stdexcept>
 
@@ -145,6 +146,36 @@ std::string case_key_1d(int points, int sign, int input) {
 
 std::string case_key_2d(int n1, int columns, int sign) {
     return std::to_string(n1) + "x" + std::to_string(columns) + (sign >= 0 ? " +1" : " -1");
+}
+
+std::vector<StudyRefusal> study_refusals() {
+    std::ifstream file(golden_dir() / ".." / "entry" / "study_refusals.txt");
+    const auto split = [](const std::string& text, const std::string& separator) {
+        std::vector<std::string> parts;
+        for (std::size_t start = 0;;) {
+            const std::size_t end = text.find(separator, start);
+            parts.push_back(text.substr(start, end - start));
+            if (end == std::string::npos) {
+                return parts;
+            }
+            start = end + separator.size();
+        }
+    };
+    std::vector<StudyRefusal> refusals;
+    for (std::string line; std::getline(file, line);) {
+        if (!line.empty() && line[0] != '#') {
+            const bool end_to_end = line.starts_with("! ");
+            const auto sides = split(line.substr(end_to_end ? 2 : 0), " => ");
+            refusals.push_back({split(sides.at(0), " "), split(sides.at(1), " | "), end_to_end});
+        }
+    }
+    return refusals;
+}
+
+void PrintTo(const StudyRefusal& refusal, std::ostream* out) {
+    for (const auto& arg : refusal.args) {
+        *out << arg << " ";
+    }
 }
 
 }  // namespace lattice_bubble::testing

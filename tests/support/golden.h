@@ -62,6 +62,17 @@ std::uint64_t bits_of(double value);
 // Where the golden files are: tests/golden of the source tree.
 std::filesystem::path golden_dir();
 
+// The bad command lines of tests/entry/study_refusals.txt, each with the
+// fragments its one line of refusal holds; `end_to_end` marks the few that
+// the built program is also run on.
+struct StudyRefusal {
+    std::vector<std::string> args;
+    std::vector<std::string> fragments;
+    bool end_to_end = false;
+};
+std::vector<StudyRefusal> study_refusals();
+void PrintTo(const StudyRefusal& refusal, std::ostream* out);
+
 // A golden file read into records: every line that is neither empty nor a
 // comment ('#') is a list of words, the first key_words of which, joined by
 // blanks, name the record; the rest are its fields.

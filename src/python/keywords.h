@@ -1,0 +1,165 @@
+#pragma once
+// The module's keywords read into a study request: each keyword's value held
+// as the Python object given, named in help() by the types it takes, and read
+// here, so that a wrong type is a TypeError that names its keyword and a
+// refusal of the request's check names the keyword and the value's repr.
+
+#include <pybind11/pybind11.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/system_resources.h"
+#include "request/study_request.h"
+
+namespace py = pybind11;
+
+#define LATTICE_BUBBLE_KEYWORD(Type, python_name)                             \
+    namespace lattice_bubble {                                                \
+    struct Type : py::object {                                                \
+        PYBIND11_OBJECT_DEFAULT(Type, object, [](PyObject*) { return true; }) \
+    };                                                                        \
+    }                                                                         \
+    template <>                                                               \
+    struct pybind11::detail::handle_type_name<lattice_bubble::Type> {         \
+        static constexpr auto name = const_name(python_name);                 \
+    };
+LATTICE_BUBBLE_KEYWORD(Real, "float")
+LATTICE_BUBBLE_KEYWORD(Int, "int")
+LATTICE_BUBBLE_KEYWORD(IntOrPair, "Union[int, Tuple[int, int]]")
+LATTICE_BUBBLE_KEYWORD(RealOrPair, "Union[float, Tuple[float, float]]")
+LATTICE_BUBBLE_KEYWORD(WaveVectors, "Union[None, str, Sequence[Tuple[int, int]]]")
+LATTICE_BUBBLE_KEYWORD(Omega, "Tuple[float, float, int]")
+#undef LATTICE_BUBBLE_KEYWORD
+
+namespace lattice_bubble {
+
+// A request refused, in the keywords' words: ValueError, or MemoryError for a
+// study that does not fit.
+struct Refused {
+    std::string text;
+    bool memory = false;
+};
+
+inline std::string repr_of(py::handle value) { return py::repr(value).cast<std::string>(); }
+
+// An int (numpy's too, not bool) or a real, or a TypeError naming the keyword.
+// An int beyond every range reads as ±2^62, a real beyond the doubles as ±inf.
+inline double number_of(py::handle value, const std::string& keyword, bool integer, bool pair = false) {
+    if (py::isinstance<py::bool_>(value) || py::isinstance<py::str>(value) ||
+        (integer ? PyIndex_Check(value.ptr()) : PyNumber_Check(value.ptr())) == 0) {
+        throw py::type_error(keyword + " must be " + (integer ? "an int" : "a number") +
+                             (pair ? " or a pair of them" : "") + ", not " +
+                             py::str(value.get_type().attr("__name__")).cast<std::string>());
+    }
+    int overflow = 0;
+    const double number = integer ? static_cast<double>(PyLong_AsLongLongAndOverflow(
+                                        py::int_(py::reinterpret_borrow<py::object>(value)).ptr(), &overflow))
+                                  : PyFloat_AsDouble(value.ptr());
+    if (PyErr_Occurred() != nullptr) {
+        PyErr_Clear();
+        return value.attr("__gt__")(0).cast<bool>() ? HUGE_VAL : -HUGE_VAL;
+    }
+    return overflow != 0 ? overflow * 4611686018427387904.0 : number;
+}
+
+// The keyword of a field: its name, but route for routes and omega for real-axis.
+inline std::string keyword_of(std::string_view field) {
+    return field == "routes" ? "route" : field == "real-axis" ? "omega" : std::string(field);
+}
+
+// The keywords of one call, read into a request.
+struct Keywords {
+    StudyRequest request;
+    std::map<std::string, std::string, std::less<>> given;  // each keyword's repr, for the refusals
+    std::vector<std::string> q_given;                       // each pair's
+
+    // A real scalar into its field's slot, an int into `slot`, unless None.
+    void real(const char* keyword, py::handle value) {
+        if (!value.is_none()) {
+            given[keyword] = repr_of(value);
+            request.*field(keyword).real = number_of(value, keyword, false);
+        }
+    }
+    void integer(const char* keyword, std::optional<long long>& slot, py::handle value) {
+        if (!value.is_none()) {
+            given[keyword] = repr_of(value);
+            slot = static_cast<long long>(number_of(value, keyword, true));
+        }
+    }
+    // One number for both, or a pair.
+    template <typename T>
+    void pair(const char* keyword, std::optional<std::array<T, 2>>& slot, const py::object& value) {
+        constexpr bool integer = std::is_integral_v<T>;
+        given[keyword] = repr_of(value);
+        const bool two = py::isinstance<py::sequence>(value) && !py::isinstance<py::str>(value);
+        if (two && py::len(value) != 2) {
+            throw Refused{"invalid value for " + std::string(keyword) + "=" + repr_of(value) +
+                          ": not a number or a pair of numbers"};
+        }
+        slot = {static_cast<T>(number_of(two ? value[py::int_(0)] : value, keyword, integer, true)),
+                static_cast<T>(number_of(two ? value[py::int_(1)] : value, keyword, integer, true))};
+    }
+    void model(const IntOrPair& lattice, const Real& inverse_temperature, const Real& mu, const RealOrPair& nearest,
+               const Real& hopping2, const Real& hopping3, const Real& offset) {
+        pair("lattice", request.lattice, lattice);
+        pair("hopping", request.hopping, nearest);
+        real("beta", inverse_temperature), real("mu", mu), real("hopping2", hopping2), real("hopping3", hopping3);
+        real("offset", offset);
+    }
+    // None for every wave vector, "path", or a sequence of (ix, iy).
+    void wave_vectors(const WaveVectors& q) {
+        using Kind = WaveVectorEntry::Kind;
+        if (q.is_none() || py::isinstance<py::str>(q)) {
+            const std::string text = q.is_none() ? "all" : q.cast<std::string>();
+            if (text != "all" && text != "path") {
+                throw Refused{"invalid value for q=" + repr_of(q) +
+                              ": neither \"all\" nor \"path\" (accepted: " + accepted_text(field("q")) +
+                              "); nothing was computed"};
+            }
+            request.q.push_back({text == "all" ? Kind::all : Kind::path});
+            return;
+        }
+        if (!py::isinstance<py::sequence>(q)) {
+            throw py::type_error("q must be None, \"path\" or a sequence of (ix, iy), not " +
+                                 py::str(q.get_type().attr("__name__")).cast<std::string>());
+        }
+        for (const py::handle pair : q) {
+            if (!py::isinstance<py::sequence>(pair) || py::isinstance<py::str>(pair) || py::len(pair) != 2 ||
+                py::isinstance<py::bool_>(pair[py::int_(0)]) ||
+                py::isinstance<py::bool_>(pair[py::int_(1)]) || PyIndex_Check(pair[py::int_(0)].ptr()) == 0 ||
+                PyIndex_Check(pair[py::int_(1)].ptr()) == 0) {
+                throw py::type_error("q must hold pairs (ix, iy) of ints, not " + repr_of(pair));
+            }
+            q_given.push_back(repr_of(pair));
+            request.q.push_back({Kind::point, static_cast<long long>(number_of(pair[py::int_(0)], "q", true)),
+                                 static_cast<long long>(number_of(pair[py::int_(1)], "q", true))});
+        }
+    }
+
+    // The study the request's check makes of them; its first problem is raised.
+    Study check() const {
+        CheckedRequest checked =
+            check_request(request, Environment{std::getenv("OMP_NUM_THREADS"), usable_processors()});
+        for (const std::string& warning : checked.warnings) {
+            if (PyErr_WarnEx(PyExc_RuntimeWarning, warning.c_str(), 1) != 0) {
+                throw py::error_already_set();
+            }
+        }
+        if (checked.study) {
+            return std::move(*checked.study);
+        }
+        const Problem& problem = checked.problems.front();
+        const std::string keyword = keyword_of(problem.field);
+        const auto found = given.find(keyword);
+        const std::string value = problem.item >= 0      ? q_given[static_cast<std::size_t>(problem.item)]
+                                  : found != given.end() ? found->second
+                                                         : problem.given.value_or("");
+        throw Refused{refusal_text(problem, keyword_of, "for " + keyword + "=" + value), problem.memory};
+    }
+};
+
+}  // namespace lattice_bubble
