@@ -1,9 +1,8 @@
 #pragma once
-// The one way the library fails outside the behaviours the default run
-// defines (the work arrays' fatal message, the engine's abort on a size it
-// cannot take, "flag error"): it throws, and the entry decides what is said
-// and with which status. Nothing below the entry exits, prints a failure or
-// touches the process's streams and signals.
+// The one way the library fails: it throws, and the entry decides what is
+// said and with which status. Nothing below the entry exits or prints a
+// failure; the default run's own texts and statuses ("Allocation Failure!",
+// "flag error") are defined by it and live in its layer.
 
 #include <stdexcept>
 
@@ -19,6 +18,12 @@ public:
 class Stopped : public Failure {
 public:
     Stopped() : Failure("stopped on request") {}
+};
+
+// Standard output could not be written, for the system's reason.
+class OutputLost : public Failure {
+public:
+    using Failure::Failure;
 };
 
 }  // namespace lattice_bubble

@@ -24,15 +24,10 @@ namespace {
 
 std::string reason(int error) { return error != 0 ? std::strerror(error) : "unknown reason"; }
 
-// Says that standard output failed, while errno holds why, and what was lost.
-int output_lost(const std::string& what) {
-    write_message("error: standard output could not be written (" + reason(errno) + "); " + what);
-    return exit_output_lost;
-}
-
-// Computes every route and writes the table, block of wave vectors by block.
-int compute_and_write(const Study& study, const std::vector<WaveVector>& wave_vectors,
-                      ProgressLine& progress);
+// Computes every route and writes the table, block of wave vectors by block;
+// `lost` says at each moment what a failed write of standard output loses.
+void compute_and_write(const Study& study, const std::vector<WaveVector>& wave_vectors,
+                       ProgressLine& progress, std::string& lost);
 
 // The plotting program draws the commands' picture, with the data inline.
 // Its own output goes to standard error, so that a text terminal's drawing
@@ -75,8 +70,14 @@ int run_study(const Study& study) {
     }
 
     ProgressLine progress(standard_error_is_terminal());
+    std::string lost = "the table is lost";
     try {
-        return compute_and_write(study, wave_vectors, progress);
+        compute_and_write(study, wave_vectors, progress, lost);
+        return exit_complete;
+    } catch (const OutputLost& failure) {
+        write_message("error: standard output could not be written (" + std::string(failure.what()) + "); " +
+                      lost);
+        return exit_output_lost;
     } catch (const Failure& failure) {
         progress.clear();
         write_message("error: " + std::string(failure.what()) + "; the table is incomplete");
@@ -86,8 +87,8 @@ int run_study(const Study& study) {
 
 namespace {
 
-int compute_and_write(const Study& study, const std::vector<WaveVector>& wave_vectors,
-                      ProgressLine& progress) {
+void compute_and_write(const Study& study, const std::vector<WaveVector>& wave_vectors,
+                       ProgressLine& progress, std::string& lost) {
     const StudyModel& model = study.model;
     const Workers workers{study.threads, &progress, nullptr};
     std::vector<std::unique_ptr<RouteValues>> computed;
@@ -101,9 +102,7 @@ int compute_and_write(const Study& study, const std::vector<WaveVector>& wave_ve
     for (const auto& route : computed) {
         text += route->header_lines();
     }
-    if (!write_standard_output(text)) {
-        return output_lost("the table is lost");
-    }
+    write_standard_output(text);
     const std::size_t block = block_size(study);
     // What --plot draws: every route at the first q, or the map along the path.
     const bool map = study.plot && study.path && !study.all_q && model.real_axis;
@@ -137,17 +136,15 @@ int compute_and_write(const Study& study, const std::vector<WaveVector>& wave_ve
             }
             // A long table goes out in pieces, so that a failed write stops the study soon.
             if (text.size() >= 1 << 20 || i + 1 == block_q.size()) {
-                if (!write_standard_output(text)) {
-                    return output_lost("the table is lost from q = (" + std::to_string(block_q[i].first) +
-                                       "," + std::to_string(block_q[i].second) + ") on, or before");
-                }
+                lost = "the table is lost from q = (" + std::to_string(block_q[i].first) + "," +
+                       std::to_string(block_q[i].second) + ") on, or before";
+                write_standard_output(text);
                 text.clear();
             }
         }
     }
-    if (const std::string trailer = limits.trailer(); !trailer.empty() && !write_standard_output(trailer)) {
-        return output_lost("the table's last lines, with U_c, are lost");
-    }
+    lost = "the table's last lines, with U_c, are lost";
+    write_standard_output(limits.trailer());
     for (const std::string& warning : limits.warnings()) {
         write_message(warning);
     }
@@ -157,7 +154,6 @@ int compute_and_write(const Study& study, const std::vector<WaveVector>& wave_ve
         const std::vector<std::span<const Complex>> spans(plotted.begin(), plotted.end());
         plot(plot_commands(model, wave_vectors.front(), study.routes, spans));
     }
-    return exit_complete;
 }
 
 }  // namespace

@@ -3,9 +3,9 @@
 
 #include "fft/complex_fft.h"
 
-#include <cstdio>
-#include <cstdlib>
+#include <string>
 
+#include "common/failure.h"
 #include "fft/complex_fft_2d.h"
 #include "fft/engine/kernel_table.h"
 #include "fft/twiddle.h"
@@ -15,12 +15,10 @@ namespace {
 
 constexpr bool is_power_of_two(int value) { return value > 0 && (value & (value - 1)) == 0; }
 
-// A size the engine cannot transform is the caller's error, caught before any
-// memory is touched: one line on standard error, then abort, so that a debugger
-// or a core dump shows the caller.
+// A size the engine cannot transform is the caller's error, refused before
+// any memory is touched, as every size the engine refuses.
 [[noreturn]] void size_error(const char* function, const char* name, int value, const char* problem) {
-    std::fprintf(stderr, "%s: %s = %d %s\n", function, name, value, problem);
-    std::abort();
+    throw Failure(std::string(function) + ": " + name + " = " + std::to_string(value) + " " + problem);
 }
 
 // 2·n1 must fit in an int.

@@ -22,8 +22,8 @@ namespace lattice_bubble {
 // n ≤ 2 holds no second value: a is left as it is (n = 1 or 2 still rebuilds
 // the table header when index_work[0] is 0; n ≤ 0 touches nothing). A larger
 // n that is not a power of two is the caller's error: before any memory is
-// touched, "complex_fft: n = <n> is not a power of two" goes to standard
-// error and the process aborts. The work arrays' lengths cannot be checked.
+// touched it throws Failure("complex_fft: n = <n> is not a power of two").
+// The work arrays' lengths cannot be checked.
 void complex_fft(int n, int sign, double* a, int* index_work, double* twiddle);
 
 }  // namespace lattice_bubble

@@ -18,9 +18,9 @@ namespace lattice_bubble {
 //
 // n1 ≤ 0 or n2 ≤ 1 describes no element: nothing is touched. Otherwise an n1
 // or n2 that is not a power of two, or more than 2^29 rows, is the caller's
-// error: before any memory is touched, "complex_fft_2d: n1 = <n1> is not a
-// power of two" (or the like for n2) goes to standard error and the process
-// aborts. The work arrays' lengths cannot be checked.
+// error: before any memory is touched it throws Failure("complex_fft_2d: n1 =
+// <n1> is not a power of two", or the like for n2). The work arrays' lengths
+// cannot be checked.
 void complex_fft_2d(int n1, int n2, int sign, double** rows, int* index_work, double* twiddle);
 
 }  // namespace lattice_bubble

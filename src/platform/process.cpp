@@ -2,10 +2,12 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <new>
 
 #include "alloc/work_arrays.h"
+#include "common/failure.h"
 #include "common/program.h"
 
 #if defined(_WIN32)
@@ -39,10 +41,12 @@ void install_allocation_failure_handler() { std::set_new_handler(allocation_fail
 
 void write_message(std::string_view text) { std::cerr << program_name << ": " << text << std::endl; }
 
-bool write_standard_output(std::string_view text) {
+void write_standard_output(std::string_view text) {
     errno = 0;
     const bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
-    return std::fflush(stdout) == 0 && written && std::ferror(stdout) == 0;
+    if (std::fflush(stdout) != 0 || !written || std::ferror(stdout) != 0) {
+        throw OutputLost(errno != 0 ? std::strerror(errno) : "unknown reason");
+    }
 }
 
 #if defined(_WIN32)

@@ -40,8 +40,8 @@ void install_allocation_failure_handler();
 // flushed at once: every message of the program goes through here.
 void write_message(std::string_view text);
 
-// Writes the whole text to standard output and flushes it; false, with errno
-// saying why, when any of it is lost.
-bool write_standard_output(std::string_view text);
+// Writes the whole text to standard output and flushes it; throws
+// OutputLost, with the system's reason, when any of it is lost.
+void write_standard_output(std::string_view text);
 
 }  // namespace lattice_bubble
