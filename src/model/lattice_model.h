@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "common/complex.h"
-#include "common/grids.h"
+#include "default_run/grids.h"
 
 namespace lattice_bubble {
 

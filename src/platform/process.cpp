@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <new>
 
-#include "alloc/work_arrays.h"
+#include "default_run/work_arrays.h"
 
 #if defined(_WIN32)
 #include <io.h>

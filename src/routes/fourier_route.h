@@ -22,7 +22,7 @@
 #include <span>
 #include <vector>
 
-#include "common/grids.h"
+#include "default_run/grids.h"
 #include "common/series_grid.h"
 #include "common/workers.h"
 #include "model/lattice_model.h"

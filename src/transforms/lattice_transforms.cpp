@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "alloc/work_arrays.h"
+#include "default_run/work_arrays.h"
 #include "fft/complex_fft_2d.h"
 #include "fft/general_fft.h"
 #include "fft/work_sizes.h"

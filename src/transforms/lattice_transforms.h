@@ -15,7 +15,7 @@
 #include <span>
 #include <vector>
 
-#include "common/grids.h"
+#include "default_run/grids.h"
 #include "common/parallel.h"
 #include "common/series_grid.h"
 #include "common/workers.h"

@@ -19,7 +19,7 @@
 #include <string_view>
 #include <vector>
 
-#include "common/grids.h"
+#include "default_run/grids.h"
 #include "transforms/lattice_transforms.h"
 
 namespace lattice_bubble {

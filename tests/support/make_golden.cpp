@@ -21,14 +21,13 @@
 #include <utility>
 #include <vector>
 
-#include "output/map_stage.h"
-#include "entry/default_run.h"
-#include "routes/fourier_route.h"
-#include "routes/reference_sum.h"
-#include "entry/default_run.h"
+#include "default_run/map_stage.h"
+#include "default_run/reference_sum.h"
+#include "default_run/run.h"
 #include "fft/complex_fft.h"
 #include "fft/complex_fft_2d.h"
 #include "model/lattice_model.h"
+#include "routes/fourier_route.h"
 #include "support/golden.h"
 #include "support/plain_fft.h"
 #include "transforms/time_transforms.h"

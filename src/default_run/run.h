@@ -6,8 +6,8 @@
 #include <iosfwd>
 #include <string_view>
 
-#include "common/grids.h"
 #include "common/program.h"
+#include "default_run/grids.h"
 
 namespace lattice_bubble {
 

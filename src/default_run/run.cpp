@@ -1,4 +1,4 @@
-#include "entry/default_run.h"
+#include "default_run/run.h"
 
 #include <cerrno>
 #include <cstring>
@@ -6,11 +6,11 @@
 #include <iostream>
 #include <memory>
 
-#include "output/map_stage.h"
-#include "output/report.h"
+#include "default_run/map_stage.h"
+#include "default_run/reference_sum.h"
+#include "default_run/report.h"
 #include "platform/process.h"
 #include "routes/fourier_route.h"
-#include "routes/reference_sum.h"
 #include "transforms/lattice_transforms.h"
 #include "transforms/time_transforms.h"
 

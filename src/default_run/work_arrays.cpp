@@ -1,4 +1,4 @@
-#include "alloc/work_arrays.h"
+#include "default_run/work_arrays.h"
 
 #include <cstddef>
 #include <cstdio>
