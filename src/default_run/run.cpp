@@ -6,13 +6,13 @@
 #include <iostream>
 #include <memory>
 
+#include "default_run/fourier_steps.h"
+#include "default_run/lattice_transforms.h"
 #include "default_run/map_stage.h"
 #include "default_run/reference_sum.h"
 #include "default_run/report.h"
+#include "default_run/time_transforms.h"
 #include "platform/process.h"
-#include "routes/fourier_route.h"
-#include "transforms/lattice_transforms.h"
-#include "transforms/time_transforms.h"
 
 namespace lattice_bubble {
 

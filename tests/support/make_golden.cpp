@@ -21,16 +21,16 @@
 #include <utility>
 #include <vector>
 
+#include "default_run/fourier_steps.h"
 #include "default_run/map_stage.h"
 #include "default_run/reference_sum.h"
 #include "default_run/run.h"
+#include "default_run/time_transforms.h"
 #include "fft/complex_fft.h"
 #include "fft/complex_fft_2d.h"
 #include "model/lattice_model.h"
-#include "routes/fourier_route.h"
 #include "support/golden.h"
 #include "support/plain_fft.h"
-#include "transforms/time_transforms.h"
 
 namespace lattice_bubble::testing {
 namespace {
