@@ -1,9 +1,9 @@
 #pragma once
-// The one way the library fails outside the behaviours the default run
-// defines (the work arrays' fatal message, the engine's abort on a size it
-// cannot take, "flag error"): it throws, and the entry decides what is said
-// and with which status. Nothing below the entry exits, prints a failure or
-// touches the process's streams and signals.
+// The one way the library fails, but for the FFT engine's abort on a size it
+// cannot take: it throws, and the entry decides what is said and with which
+// status. Nothing below the entry exits, prints a failure or touches the
+// process's streams and signals; the behaviours the default run defines (its
+// work arrays' fatal message, "flag error") are its own, in src/default_run.
 
 #include <stdexcept>
 

@@ -12,6 +12,7 @@
 #include "default_run/reference_sum.h"
 #include "default_run/report.h"
 #include "default_run/time_transforms.h"
+#include "default_run/work_arrays.h"
 #include "platform/process.h"
 
 namespace lattice_bubble {

@@ -16,6 +16,8 @@ void allocation_failure() {
     std::exit(exit_out_of_memory);
 }
 
+void install_allocation_failure_handler() { std::set_new_handler(allocation_failure); }
+
 namespace {
 
 // The size in bytes of count1·count2·count3 elements of T, computed in size_t

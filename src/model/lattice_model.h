@@ -8,13 +8,16 @@
 #include <vector>
 
 #include "common/complex.h"
-#include "default_run/grids.h"
 
 namespace lattice_bubble {
 
 inline constexpr double pi = 3.141592653589793;  // the double nearest to π
 
-inline constexpr double site_count = static_cast<double>(lattice_points);  // divisor of the direct sum
+// The default run's lattice and mesh, which a study keeps where it names no
+// other: 8 sites per direction and 16 positive fermionic frequencies.
+inline constexpr int default_lattice_size = 8;
+inline constexpr int default_frequencies = 16;
+
 inline constexpr double lattice_spacing = 1.0;
 inline constexpr double hopping = 2.0;  // band: 2·hopping·(cos kx + cos ky)
 inline constexpr double band_offset = 5.0;
@@ -31,7 +34,7 @@ inline constexpr double equal_time_correction = 0.125;
 // The program constants, each from its own definition and none from another.
 inline constexpr Complex I{0.0, 1.0};
 inline constexpr double beta = 1.0 / (boltzmann_constant * temperature);
-inline constexpr double dk = (2.0 * pi) / (static_cast<double>(lattice_size) * lattice_spacing);  // π/4
+inline constexpr double dk = (2.0 * pi) / (static_cast<double>(default_lattice_size) * lattice_spacing);  // π/4
 
 // The band of a study, its coefficients added in this order, each step
 // rounded on its own (cos kx and cos ky formed once):
@@ -81,11 +84,11 @@ struct RealAxis {
 // or, on the real axis, the frequencies ω_j + iη. With a coupling U the table
 // adds the enhanced susceptibilities. The default values are the default run's.
 struct StudyModel {
-    int lattice_x = lattice_size;
-    int lattice_y = lattice_size;
+    int lattice_x = default_lattice_size;
+    int lattice_y = default_lattice_size;
     double beta = lattice_bubble::beta;
     Band band = default_band;
-    int frequencies = fermion_count;
+    int frequencies = default_frequencies;
     std::optional<RealAxis> real_axis;  // the table's frequencies, instead of iν_m
     std::optional<double> coupling;     // U
     double tolerance = 1e-10;           // ε of the dlr route's representation
@@ -146,7 +149,7 @@ using WaveVector = std::pair<int, int>;
 [[nodiscard]] constexpr double momentum_step(int lattice) {
     return (2.0 * pi) / (static_cast<double>(lattice) * lattice_spacing);
 }
-static_assert(momentum_step(lattice_size) == dk);
+static_assert(momentum_step(default_lattice_size) == dk);
 
 // e(k) of the band at k = (kx, ky), in the order above (a·kx inside every cosine).
 [[nodiscard]] double band_energy(const Band& band, double kx, double ky);

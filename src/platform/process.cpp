@@ -2,9 +2,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <new>
-
-#include "default_run/work_arrays.h"
 
 #if defined(_WIN32)
 #include <io.h>
@@ -32,8 +29,6 @@ void set_stream_buffers() {
 }
 
 }  // namespace
-
-void install_allocation_failure_handler() { std::set_new_handler(allocation_failure); }
 
 bool write_standard_output(std::string_view text) {
     errno = 0;
