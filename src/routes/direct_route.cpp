@@ -4,24 +4,11 @@
 #include <cmath>
 #include <cstddef>
 
+#include "common/compensated_sum.h"
 #include "common/parallel.h"
 #include "routes/direct_kernels.h"
 
 namespace lattice_bubble {
-namespace {
-
-// s + v into s, the lost low part into c (Neumaier's compensated sum).
-inline void add_compensated(double& s, double& c, double v) {
-    const double t = s + v;
-    if (std::fabs(s) >= std::fabs(v)) {
-        c += (s - t) + v;
-    } else {
-        c += (v - t) + s;
-    }
-    s = t;
-}
-
-}  // namespace
 
 DirectSum::DirectSum(const StudyModel& model)
     : lattice_x_(model.lattice_x),
