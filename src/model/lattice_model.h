@@ -4,6 +4,7 @@
 // chemical potential.
 
 #include <optional>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -157,7 +158,11 @@ static_assert(momentum_step(default_lattice_size) == dk);
 // e(k) at every k = (2π·x/Lx, 2π·y/Ly) of a study's grid, at x·Ly + y.
 [[nodiscard]] std::vector<double> band_on_grid(const StudyModel& model);
 
-// max e(k) − min e(k) over the grid: the width ω_max of χ0's spectrum.
+// max e − min e of a grid's energies: the width ω_max of χ0's spectrum.
+[[nodiscard]] double band_width(std::span<const double> energy);
+
+// band_width of a study's grid, each e(k) formed as band_on_grid forms it but
+// none kept, for the memory check before anything is computed.
 [[nodiscard]] double band_width_on_grid(const StudyModel& model);
 
 // Band energy e(k) of the default band, spanning [−4, 12]: 12 at k = (0, 0),

@@ -13,11 +13,6 @@ namespace {
 // slots for every thread's lattice transforms.
 int nodes_at_once(int rank, int threads) { return std::clamp(4 * threads, 1, std::max(rank, 1)); }
 
-double width(const std::vector<double>& energy) {
-    const auto [lowest, highest] = std::minmax_element(energy.begin(), energy.end());
-    return *highest - *lowest;
-}
-
 }  // namespace
 
 double DlrRoute::lambda(const StudyModel& model) { return model.beta * band_width_on_grid(model); }
@@ -38,7 +33,7 @@ DlrRoute::DlrRoute(const StudyModel& model, const Workers& workers)
 
 DlrRoute::DlrRoute(const StudyModel& model, const Workers& workers, const std::vector<double>& energy)
     : bosons_(model.bosons()),
-      band_width_(width(energy)),
+      band_width_(lattice_bubble::band_width(energy)),
       basis_(model.beta * band_width_, model.tolerance),
       chi_time_(model.lattice_x, model.lattice_y, basis_.rank(), SeriesGrid::unwritten) {
     const double inverse_temperature = model.beta;
