@@ -77,7 +77,9 @@ std::vector<WaveVector> zone_path(int lattice_x, int lattice_y) {
 
 double dispersion(double kx, double ky) { return band_energy(default_band, kx, ky); }
 
-double fermi(double e) { return 1.0 / (std::exp(beta * e) + 1.0); }
+double fermi(double e, double inverse_temperature) { return 1.0 / (std::exp(inverse_temperature * e) + 1.0); }
+
+double fermi(double e) { return fermi(e, beta); }
 
 Complex free_green_at(double e, Complex z) {
     const Complex divisor{z.re - e, z.im};

@@ -3,6 +3,7 @@
 // inverse temperature β, on the Matsubara axis. Energies are measured from the
 // chemical potential.
 
+#include <cmath>
 #include <optional>
 #include <span>
 #include <utility>
@@ -170,8 +171,16 @@ static_assert(momentum_step(default_lattice_size) == dk);
 // exactly 8.0, a single +4 would not.
 [[nodiscard]] double dispersion(double kx, double ky);
 
-// Fermi occupation f(e) = 1/(exp(β·e) + 1), no clamping.
+// Fermi occupation f(e) = 1/(exp(β_·e) + 1) at inverse temperature β_, no clamping.
+[[nodiscard]] double fermi(double e, double inverse_temperature);
+// The same at β.
 [[nodiscard]] double fermi(double e);
+
+// The Boltzmann factor of an energy's far side, b = e^{−β_·|e|}, which never
+// overflows: f(e) = b/(1 + b) for e ≥ 0 and 1/(1 + b) below.
+[[nodiscard]] inline double boltzmann_factor(double e, double inverse_temperature) {
+    return std::exp(-(inverse_temperature * std::fabs(e)));
+}
 
 // Free Green's function G0(k, z) = 1/(z − e(k)), e subtracted from the real part of z.
 [[nodiscard]] Complex free_green_at(double e, Complex z);

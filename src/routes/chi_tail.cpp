@@ -30,7 +30,7 @@ SeriesGrid chi_tail_moments(const StudyModel& model, const Workers& workers) {
     for (int x = 0; x < lattice_x; ++x) {
         for (int y = 0; y < lattice_y; ++y) {
             const double e = energy[static_cast<std::size_t>(x * lattice_y + y)];
-            const double f = 1.0 / (std::exp(model.beta * e) + 1.0);
+            const double f = fermi(e, model.beta);
             const double shifted = e - mean;
             const double values[6] = {f,       f * shifted,       f * shifted * shifted,
                                       shifted, shifted * shifted, shifted * shifted * shifted};

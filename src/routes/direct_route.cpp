@@ -20,7 +20,7 @@ DirectSum::DirectSum(const StudyModel& model)
       boltzmann_(energy_.size()),
       frequency_(static_cast<std::size_t>(model.values())) {
     for (std::size_t k = 0; k < energy_.size(); ++k) {
-        boltzmann_[k] = std::exp(-(beta_ * std::fabs(energy_[k])));
+        boltzmann_[k] = boltzmann_factor(energy_[k], beta_);
     }
     for (int j = 0; j < model.values(); ++j) {
         frequency_[static_cast<std::size_t>(j)] =
