@@ -15,7 +15,7 @@
 namespace lattice_bubble {
 
 // The two sizes of the model; everything else follows from them.
-inline constexpr int lattice_size = default_lattice_size;    // sites per lattice direction
+inline constexpr int lattice_size = default_lattice_size;   // sites per lattice direction
 inline constexpr int time_count = 2 * default_frequencies;  // imaginary times τ_l = l·β/32, l = 0 … 31
 
 inline constexpr int lattice_points = lattice_size * lattice_size;

@@ -36,7 +36,8 @@ inline constexpr double equal_time_correction = 0.125;
 // The program constants, each from its own definition and none from another.
 inline constexpr Complex I{0.0, 1.0};
 inline constexpr double beta = 1.0 / (boltzmann_constant * temperature);
-inline constexpr double dk = (2.0 * pi) / (static_cast<double>(default_lattice_size) * lattice_spacing);  // π/4
+inline constexpr double dk =
+    (2.0 * pi) / (static_cast<double>(default_lattice_size) * lattice_spacing);  // π/4
 
 // The band of a study, its coefficients added in this order, each step
 // rounded on its own (cos kx and cos ky formed once):

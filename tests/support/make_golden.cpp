@@ -3,8 +3,8 @@
 // own build computes them. Before it writes anything it recomputes every value
 // a second way, with the plain transcription of the engine (support/plain_fft)
 // and a plain transcription of the transforms and the route below, which
-// share no code with src/fft, src/transforms or src/driver; on any difference
-// it names the first one and writes nothing.
+// share no code with src/fft, src/transforms, src/routes or src/default_run;
+// on any difference it names the first one and writes nothing.
 //
 // Usage: lattice_bubble_make_golden <directory>
 // (the build target regenerate_golden runs it on tests/golden of the source tree).
