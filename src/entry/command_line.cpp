@@ -4,13 +4,13 @@
 #include <iostream>
 #include <string>
 
-#include "common/grids.h"
+#include "default_run/grids.h"
 #include "common/program.h"
-#include "entry/default_run.h"
+#include "default_run/run.h"
 #include "entry/options.h"
 #include "entry/study.h"
-#include "output/map_stage.h"
-#include "output/report.h"
+#include "default_run/map_stage.h"
+#include "default_run/report.h"
 #include "platform/process.h"
 #include "platform/system_resources.h"
 

@@ -1,6 +1,6 @@
 #include "entry/command_line.h"
 #include "fft/kernel_choice.h"
-#include "platform/process.h"
+#include "default_run/work_arrays.h"
 
 namespace {
 

@@ -12,7 +12,8 @@
 
 #include "common/program.h"
 #include "entry/command_line.h"
-#include "output/map_stage.h"
+#include "default_run/map_stage.h"
+#include "default_run/work_arrays.h"
 #include "output/study_table.h"
 #include "platform/plot_pipe.h"
 #include "platform/process.h"

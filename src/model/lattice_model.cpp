@@ -2,8 +2,31 @@
 
 #include <algorithm>
 #include <cmath>
+#include <ranges>
 
 namespace lattice_bubble {
+namespace {
+
+// e(k) at k = (2π·x/Lx, 2π·y/Ly) of a study's grid, at x·Ly + y, each formed when read.
+auto grid_energies(const StudyModel& model) {
+    const double step_x = momentum_step(model.lattice_x);
+    const double step_y = momentum_step(model.lattice_y);
+    const int lattice_y = model.lattice_y;
+    const Band band = model.band;
+    return std::views::iota(0, model.sites()) | std::views::transform([=](int k) {
+               return band_energy(band, (k / lattice_y) * step_x, (k % lattice_y) * step_y);
+           });
+}
+
+// The smallest energy first met and the largest last met, so that of equal
+// values the same two are taken whatever holds them.
+template <typename Energies>
+double width_of(const Energies& energies) {
+    const auto [lowest, highest] = std::ranges::minmax(energies);
+    return highest - lowest;
+}
+
+}  // namespace
 
 double band_energy(const Band& band, double kx, double ky) {
     const double cx = std::cos(lattice_spacing * kx);
@@ -22,32 +45,13 @@ double band_energy(const Band& band, double kx, double ky) {
 }
 
 std::vector<double> band_on_grid(const StudyModel& model) {
-    const double step_x = momentum_step(model.lattice_x);
-    const double step_y = momentum_step(model.lattice_y);
-    std::vector<double> energy;
-    energy.reserve(static_cast<std::size_t>(model.sites()));
-    for (int x = 0; x < model.lattice_x; ++x) {
-        for (int y = 0; y < model.lattice_y; ++y) {
-            energy.push_back(band_energy(model.band, x * step_x, y * step_y));
-        }
-    }
-    return energy;
+    const auto energies = grid_energies(model);
+    return {energies.begin(), energies.end()};
 }
 
-double band_width_on_grid(const StudyModel& model) {
-    const double step_x = momentum_step(model.lattice_x);
-    const double step_y = momentum_step(model.lattice_y);
-    double lowest = band_energy(model.band, 0.0, 0.0);
-    double highest = lowest;
-    for (int x = 0; x < model.lattice_x; ++x) {
-        for (int y = 0; y < model.lattice_y; ++y) {
-            const double e = band_energy(model.band, x * step_x, y * step_y);
-            lowest = std::min(lowest, e);
-            highest = std::max(highest, e);
-        }
-    }
-    return highest - lowest;
-}
+double band_width(std::span<const double> energy) { return width_of(energy); }
+
+double band_width_on_grid(const StudyModel& model) { return width_of(grid_energies(model)); }
 
 std::vector<WaveVector> zone_path(int lattice_x, int lattice_y) {
     const int mx = lattice_x / 2;
@@ -73,7 +77,9 @@ std::vector<WaveVector> zone_path(int lattice_x, int lattice_y) {
 
 double dispersion(double kx, double ky) { return band_energy(default_band, kx, ky); }
 
-double fermi(double e) { return 1.0 / (std::exp(beta * e) + 1.0); }
+double fermi(double e, double inverse_temperature) { return 1.0 / (std::exp(inverse_temperature * e) + 1.0); }
+
+double fermi(double e) { return fermi(e, beta); }
 
 Complex free_green_at(double e, Complex z) {
     const Complex divisor{z.re - e, z.im};

@@ -3,18 +3,23 @@
 // inverse temperature β, on the Matsubara axis. Energies are measured from the
 // chemical potential.
 
+#include <cmath>
 #include <optional>
+#include <span>
 #include <utility>
 #include <vector>
 
 #include "common/complex.h"
-#include "common/grids.h"
 
 namespace lattice_bubble {
 
 inline constexpr double pi = 3.141592653589793;  // the double nearest to π
 
-inline constexpr double site_count = static_cast<double>(lattice_points);  // divisor of the direct sum
+// The default run's lattice and mesh, which a study keeps where it names no
+// other: 8 sites per direction and 16 positive fermionic frequencies.
+inline constexpr int default_lattice_size = 8;
+inline constexpr int default_frequencies = 16;
+
 inline constexpr double lattice_spacing = 1.0;
 inline constexpr double hopping = 2.0;  // band: 2·hopping·(cos kx + cos ky)
 inline constexpr double band_offset = 5.0;
@@ -31,7 +36,8 @@ inline constexpr double equal_time_correction = 0.125;
 // The program constants, each from its own definition and none from another.
 inline constexpr Complex I{0.0, 1.0};
 inline constexpr double beta = 1.0 / (boltzmann_constant * temperature);
-inline constexpr double dk = (2.0 * pi) / (static_cast<double>(lattice_size) * lattice_spacing);  // π/4
+inline constexpr double dk =
+    (2.0 * pi) / (static_cast<double>(default_lattice_size) * lattice_spacing);  // π/4
 
 // The band of a study, its coefficients added in this order, each step
 // rounded on its own (cos kx and cos ky formed once):
@@ -81,11 +87,11 @@ struct RealAxis {
 // or, on the real axis, the frequencies ω_j + iη. With a coupling U the table
 // adds the enhanced susceptibilities. The default values are the default run's.
 struct StudyModel {
-    int lattice_x = lattice_size;
-    int lattice_y = lattice_size;
+    int lattice_x = default_lattice_size;
+    int lattice_y = default_lattice_size;
     double beta = lattice_bubble::beta;
     Band band = default_band;
-    int frequencies = fermion_count;
+    int frequencies = default_frequencies;
     std::optional<RealAxis> real_axis;  // the table's frequencies, instead of iν_m
     std::optional<double> coupling;     // U
     double tolerance = 1e-10;           // ε of the dlr route's representation
@@ -146,7 +152,7 @@ using WaveVector = std::pair<int, int>;
 [[nodiscard]] constexpr double momentum_step(int lattice) {
     return (2.0 * pi) / (static_cast<double>(lattice) * lattice_spacing);
 }
-static_assert(momentum_step(lattice_size) == dk);
+static_assert(momentum_step(default_lattice_size) == dk);
 
 // e(k) of the band at k = (kx, ky), in the order above (a·kx inside every cosine).
 [[nodiscard]] double band_energy(const Band& band, double kx, double ky);
@@ -154,7 +160,11 @@ static_assert(momentum_step(lattice_size) == dk);
 // e(k) at every k = (2π·x/Lx, 2π·y/Ly) of a study's grid, at x·Ly + y.
 [[nodiscard]] std::vector<double> band_on_grid(const StudyModel& model);
 
-// max e(k) − min e(k) over the grid: the width ω_max of χ0's spectrum.
+// max e − min e of a grid's energies: the width ω_max of χ0's spectrum.
+[[nodiscard]] double band_width(std::span<const double> energy);
+
+// band_width of a study's grid, each e(k) formed as band_on_grid forms it but
+// none kept, for the memory check before anything is computed.
 [[nodiscard]] double band_width_on_grid(const StudyModel& model);
 
 // Band energy e(k) of the default band, spanning [−4, 12]: 12 at k = (0, 0),
@@ -162,8 +172,16 @@ static_assert(momentum_step(lattice_size) == dk);
 // exactly 8.0, a single +4 would not.
 [[nodiscard]] double dispersion(double kx, double ky);
 
-// Fermi occupation f(e) = 1/(exp(β·e) + 1), no clamping.
+// Fermi occupation f(e) = 1/(exp(β_·e) + 1) at inverse temperature β_, no clamping.
+[[nodiscard]] double fermi(double e, double inverse_temperature);
+// The same at β.
 [[nodiscard]] double fermi(double e);
+
+// The Boltzmann factor of an energy's far side, b = e^{−β_·|e|}, which never
+// overflows: f(e) = b/(1 + b) for e ≥ 0 and 1/(1 + b) below.
+[[nodiscard]] inline double boltzmann_factor(double e, double inverse_temperature) {
+    return std::exp(-(inverse_temperature * std::fabs(e)));
+}
 
 // Free Green's function G0(k, z) = 1/(z − e(k)), e subtracted from the real part of z.
 [[nodiscard]] Complex free_green_at(double e, Complex z);

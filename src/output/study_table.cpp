@@ -1,16 +1,11 @@
 #include "output/study_table.h"
 
-#include <charconv>
 #include <limits>
 #include <tuple>
 
-namespace lattice_bubble {
+#include "common/number_text.h"
 
-void append_shortest(std::string& text, double value) {
-    char digits[32];
-    const auto result = std::to_chars(digits, digits + sizeof digits, value);
-    text.append(digits, result.ptr);
-}
+namespace lattice_bubble {
 
 namespace {
 

@@ -80,7 +80,4 @@ private:
 [[nodiscard]] std::string path_map_commands(const StudyModel& model, std::span<const WaveVector> path,
                                             std::span<const double> image);
 
-// The shortest decimal form of a double that reads back to the same bits.
-void append_shortest(std::string& text, double value);
-
 }  // namespace lattice_bubble

@@ -4,9 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
-#include <new>
 
-#include "alloc/work_arrays.h"
 #include "common/failure.h"
 #include "common/program.h"
 
@@ -36,8 +34,6 @@ void set_stream_buffers() {
 }
 
 }  // namespace
-
-void install_allocation_failure_handler() { std::set_new_handler(allocation_failure); }
 
 void write_message(std::string_view text) { std::cerr << program_name << ": " << text << std::endl; }
 

@@ -1,7 +1,7 @@
 #pragma once
-// The process's own streams, signals and allocation handler: what the entry
-// sets up before a run and asks of the platform while it runs. Each function
-// has the same meaning on every platform.
+// The process's own streams and signals: what the entry sets up before a run
+// and asks of the platform while it runs. Each function has the same meaning
+// on every platform.
 
 #include <string_view>
 
@@ -30,11 +30,6 @@ bool standard_error_is_terminal();
 // by a program that has ended) fails with an error instead of ending the
 // process. A program started by open_plot_pipe still gets the default action.
 void ignore_broken_pipes();
-
-// Sends every refused operator new of the process (grids, strings, streams)
-// down the work arrays' one fatal path, "Allocation Failure!" and status 1,
-// instead of throwing std::bad_alloc.
-void install_allocation_failure_handler();
 
 // One line of the program on standard error, "lattice_bubble: <text>",
 // flushed at once: every message of the program goes through here.

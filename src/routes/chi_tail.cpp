@@ -30,7 +30,7 @@ SeriesGrid chi_tail_moments(const StudyModel& model, const Workers& workers) {
     for (int x = 0; x < lattice_x; ++x) {
         for (int y = 0; y < lattice_y; ++y) {
             const double e = energy[static_cast<std::size_t>(x * lattice_y + y)];
-            const double f = 1.0 / (std::exp(model.beta * e) + 1.0);
+            const double f = fermi(e, model.beta);
             const double shifted = e - mean;
             const double values[6] = {f,       f * shifted,       f * shifted * shifted,
                                       shifted, shifted * shifted, shifted * shifted * shifted};
@@ -112,9 +112,8 @@ void add_chi_tail_correction(const StudyModel& model, SeriesGrid& chi, const Wor
     const SeriesGrid moments = chi_tail_moments(model, workers);
     // No pair of energies differs by more than the band's width: a ratio c4/c2
     // beyond its square is rounding noise of moments that vanish.
-    const std::vector<double> energy = band_on_grid(model);
-    const auto [lowest, highest] = std::minmax_element(energy.begin(), energy.end());
-    const double widest = (*highest - *lowest) * (*highest - *lowest);
+    const double width = band_width_on_grid(model);
+    const double widest = width * width;
     const double step_tau = model.beta / model.times();
     std::vector<double> nu_squared(static_cast<std::size_t>(model.bosons()));
     std::vector<double> sine_squared(nu_squared.size());

@@ -2,7 +2,7 @@
 // The inner loops of the direct route: one term of the sum over k, the pair
 // (k, k + q) with d = e(k+q) − e(k) and Δf = f(e(k+q)) − f(e(k)), added at
 // every frequency of a range, each into a sum of its own with its
-// compensation (Neumaier: t = s + v; c += (|s| ≥ |v| ? (s − t) + v : (v − t) + s); s = t):
+// compensation (Neumaier's, common/compensated_sum.h):
 //   Matsubara, z = iν_j:   v = −Δf/(d·d + ν_j·ν_j);  re_j += v·d,  im_j += v·ν_j
 //   real axis, z = ω_j + iη:  x = ω_j − d, v = Δf/(x·x + η·η);  re_j += v·x,  im_j += v·(−η)
 // The loops run over lanes of the widest doubles the processor has; every
@@ -12,6 +12,7 @@
 
 #include <type_traits>
 
+#include "common/compensated_sum.h"
 #include "fft/kernel_choice.h"
 
 namespace lattice_bubble {
@@ -85,19 +86,14 @@ struct Loops {
         }
         return v;
     }
+    // v into the sums at s and their compensations at c.
     template <typename T>
-    static T magnitude(T x) {
-        return x < 0.0 ? -x : x;
-    }
-    template <typename T>
-    static void add_compensated(double* s, double* c, T v) {
-        const T sum = load<T>(s);
-        const T t = sum + v;
-        const auto sum_larger = magnitude(sum) >= magnitude(v);
-        const T big = sum_larger ? sum : v;
-        const T small = sum_larger ? v : sum;
-        store(c, load<T>(c) + ((big - t) + small));
-        store(s, t);
+    static void add_at(double* s, double* c, T v) {
+        T sum = load<T>(s);
+        T low = load<T>(c);
+        add_compensated(sum, low, v);
+        store(s, sum);
+        store(c, low);
     }
 
     // Runs body<T>(j) over [0, count): T = V at a time, then double.
@@ -116,8 +112,8 @@ struct Loops {
         over(count, [&]<typename T>(int j) {
             const T n = load<T>(nu + j);
             const T v = -splat<T>(delta_f) / (splat<T>(d * d) + n * n);
-            add_compensated(s.re + j, s.re_low + j, v * d);
-            add_compensated(s.im + j, s.im_low + j, v * n);
+            add_at(s.re + j, s.re_low + j, v * d);
+            add_at(s.im + j, s.im_low + j, v * n);
         });
     }
 
@@ -128,8 +124,8 @@ struct Loops {
         over(count, [&]<typename T>(int j) {
             const T x = load<T>(omega + j) - d;
             const T v = splat<T>(delta_f) / (x * x + eta_squared);
-            add_compensated(s.re + j, s.re_low + j, v * x);
-            add_compensated(s.im + j, s.im_low + j, v * minus_eta);
+            add_at(s.re + j, s.re_low + j, v * x);
+            add_at(s.im + j, s.im_low + j, v * minus_eta);
         });
     }
 };

@@ -4,24 +4,11 @@
 #include <cmath>
 #include <cstddef>
 
+#include "common/compensated_sum.h"
 #include "common/parallel.h"
 #include "routes/direct_kernels.h"
 
 namespace lattice_bubble {
-namespace {
-
-// s + v into s, the lost low part into c (Neumaier's compensated sum).
-inline void add_compensated(double& s, double& c, double v) {
-    const double t = s + v;
-    if (std::fabs(s) >= std::fabs(v)) {
-        c += (s - t) + v;
-    } else {
-        c += (v - t) + s;
-    }
-    s = t;
-}
-
-}  // namespace
 
 DirectSum::DirectSum(const StudyModel& model)
     : lattice_x_(model.lattice_x),
@@ -33,7 +20,7 @@ DirectSum::DirectSum(const StudyModel& model)
       boltzmann_(energy_.size()),
       frequency_(static_cast<std::size_t>(model.values())) {
     for (std::size_t k = 0; k < energy_.size(); ++k) {
-        boltzmann_[k] = std::exp(-(beta_ * std::fabs(energy_[k])));
+        boltzmann_[k] = boltzmann_factor(energy_[k], beta_);
     }
     for (int j = 0; j < model.values(); ++j) {
         frequency_[static_cast<std::size_t>(j)] =

@@ -13,11 +13,6 @@ namespace {
 // slots for every thread's lattice transforms.
 int nodes_at_once(int rank, int threads) { return std::clamp(4 * threads, 1, std::max(rank, 1)); }
 
-double width(const std::vector<double>& energy) {
-    const auto [lowest, highest] = std::minmax_element(energy.begin(), energy.end());
-    return *highest - *lowest;
-}
-
 }  // namespace
 
 double DlrRoute::lambda(const StudyModel& model) { return model.beta * band_width_on_grid(model); }
@@ -38,7 +33,7 @@ DlrRoute::DlrRoute(const StudyModel& model, const Workers& workers)
 
 DlrRoute::DlrRoute(const StudyModel& model, const Workers& workers, const std::vector<double>& energy)
     : bosons_(model.bosons()),
-      band_width_(width(energy)),
+      band_width_(lattice_bubble::band_width(energy)),
       basis_(model.beta * band_width_, model.tolerance),
       chi_time_(model.lattice_x, model.lattice_y, basis_.rank(), SeriesGrid::unwritten) {
     const double inverse_temperature = model.beta;
@@ -50,7 +45,7 @@ DlrRoute::DlrRoute(const StudyModel& model, const Workers& workers, const std::v
     // 1 + e^{−β·|e(k)|} at every k.
     std::vector<double> denominator(energy.size());
     std::transform(energy.begin(), energy.end(), denominator.begin(),
-                   [&](double e) { return 1.0 + std::exp(-(inverse_temperature * std::fabs(e))); });
+                   [&](double e) { return kernel_denominator(e, inverse_temperature); });
 
     // χ(r, τ_k) into slot k, a few nodes at a time: G at τ_k in slots j and
     // at β − τ_k in slots count + j of `green`.
@@ -69,7 +64,7 @@ DlrRoute::DlrRoute(const StudyModel& model, const Workers& workers, const std::v
             const double tau = inverse_temperature * (partner ? t.complement : t.t);
             const double rest = inverse_temperature * (partner ? t.t : t.complement);
             const double e = energy[k];
-            return Complex{-(e >= 0.0 ? std::exp(-(e * tau)) : std::exp(e * rest)) / denominator[k], 0.0};
+            return Complex{-kernel_numerator(e, tau, rest) / denominator[k], 0.0};
         });
         parallel_ranges(lx, rows, [&](char, long long begin, long long end) {
             for (long long x = begin; x < end; ++x) {

@@ -2,7 +2,8 @@
 // The Fourier route, on any mesh, and its variant with the tails handled
 // analytically. The route as defined is the default run's with its sizes 8,
 // 16, 32 and 64 generalised to L, N, 2N and 4N, every operation in the same
-// order: the default run's own steps (below) are these steps on its grids.
+// order: the default run's own steps (default_run/fourier_steps.h) are
+// these steps on its grids.
 //
 //   G0(k, iω_n) = 1/(iω_n − e(k)), n = 0 … N − 1
 //   G(r, iω_n)  = (1/(Lx·Ly))·Σ_k e^{+ik·r}·G0(k, iω_n)
@@ -22,7 +23,6 @@
 #include <span>
 #include <vector>
 
-#include "common/grids.h"
 #include "common/series_grid.h"
 #include "common/workers.h"
 #include "model/lattice_model.h"
@@ -75,18 +75,5 @@ void add_equal_time_correction(Complex& chi_t_at_origin);
 // Steps 1 and 2 of the tail route alone: G(r, τ_l) in slots l = 0 … 2N − 1
 // (slot 0 the limit τ → 0⁺) and the limit τ → β⁻ in slot 2N.
 [[nodiscard]] SeriesGrid tail_green_time(const StudyModel& model);
-
-// ------------------------------------------------- the default run's steps
-
-// green_freq[x][y][n] = G0((x·dk, y·dk), iω_n) = 1/(iω_n − e(k)).
-void fill_free_green(FermionGrid& green_freq);
-
-// chi_time[x][y][l] = G(r, τ_l)·G(r, β − τ_l): the partner of l is 32 − l, and
-// for l = 0 the partner time β lies outside the grid, where the Green's
-// function is continued antiperiodically, G(r, β) = −G(r, 0).
-void multiply_green_functions(const TimeGrid& green_time, TimeGrid& chi_time);
-
-// Adds equal_time_correction to the real part of chi_time[0][0][0] only.
-void add_equal_time_correction(TimeGrid& chi_time);
 
 }  // namespace lattice_bubble

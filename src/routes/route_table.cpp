@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
+#include "common/number_text.h"
 #include "common/parallel.h"
 #include "common/series_grid.h"
 #include "routes/direct_route.h"
@@ -64,12 +64,6 @@ private:
     std::vector<Complex> values_;
     std::vector<double> static_;
 };
-
-// The shortest decimal form that reads back to the same double.
-std::string shortest(double value) {
-    char digits[32];
-    return {digits, std::to_chars(digits, digits + sizeof digits, value).ptr};
-}
 
 // The dlr route's values of a block, from its χ(q, τ_k): a solve and a sum per q.
 class DlrValues final : public RouteValues {

@@ -64,17 +64,14 @@ std::vector<UnitTime> time_grid(double lambda) {
 }  // namespace
 
 double dlr_kernel(UnitTime t, double w) {
-    if (w >= 0.0) {
-        return std::exp(-(w * t.t)) / (1.0 + std::exp(-w));
-    }
-    return std::exp(w * t.complement) / (1.0 + std::exp(w));
+    return kernel_numerator(w, t.t, t.complement) / kernel_denominator(w, 1.0);
 }
 
-Complex dlr_kernel_at_frequency(double w, double beta, double nu) {
+Complex dlr_kernel_at_frequency(double w, double inverse_temperature, double nu) {
     if (w == 0.0) {
-        return Complex{nu == 0.0 ? beta / 2.0 : 0.0, 0.0};
+        return Complex{nu == 0.0 ? inverse_temperature / 2.0 : 0.0, 0.0};
     }
-    return Complex{beta * std::tanh(w / 2.0), 0.0} / Complex{w, -(beta * nu)};
+    return Complex{inverse_temperature * std::tanh(w / 2.0), 0.0} / Complex{w, -(inverse_temperature * nu)};
 }
 
 struct DlrBasis::Solver {

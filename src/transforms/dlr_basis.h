@@ -19,11 +19,13 @@
 // K is formed with no positive exponent: e^{−w·t}/(1 + e^{−w}) for w ≥ 0,
 // e^{w·(1 − t)}/(1 + e^{w}) for w < 0, with t and 1 − t each held exactly.
 
+#include <cmath>
 #include <memory>
 #include <span>
 #include <vector>
 
 #include "common/complex.h"
+#include "model/lattice_model.h"
 
 namespace lattice_bubble {
 
@@ -35,6 +37,17 @@ struct UnitTime {
 
 // K(t, w) for one time and frequency.
 [[nodiscard]] double dlr_kernel(UnitTime t, double w);
+
+// K(τ/β, β·e) at an energy e and a time τ ∈ [0, β] held as (τ, β − τ), in the
+// form above: the numerator e^{−e·τ} for e ≥ 0 and e^{e·(β − τ)} below, over
+// the denominator 1 + e^{−β·|e|}, which a caller at many times of one energy
+// forms once. At β = 1 they are those of K(t, w).
+[[nodiscard]] inline double kernel_numerator(double e, double tau, double rest) {
+    return e >= 0.0 ? std::exp(-(e * tau)) : std::exp(e * rest);
+}
+[[nodiscard]] inline double kernel_denominator(double e, double inverse_temperature) {
+    return 1.0 + boltzmann_factor(e, inverse_temperature);
+}
 
 class DlrBasis {
 public:
@@ -72,6 +85,6 @@ private:
 
 // ∫₀^β e^{+iν·τ}·K(τ/β, w) dτ at a bosonic ν = 2πm/β: (β·tanh(w/2), 0)/(w, −β·ν)
 // in Complex arithmetic, and at w = 0 its limit, β/2 at ν = 0 and 0 elsewhere.
-[[nodiscard]] Complex dlr_kernel_at_frequency(double w, double beta, double nu);
+[[nodiscard]] Complex dlr_kernel_at_frequency(double w, double inverse_temperature, double nu);
 
 }  // namespace lattice_bubble

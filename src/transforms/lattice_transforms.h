@@ -1,21 +1,19 @@
 #pragma once
 // Transforms between momentum and real space, slot by slot of a grid whose
-// every lattice point holds a series of slots: a study's SeriesGrid, or a
-// grid of the default run seen through its FixedGridView. On an Lx × Ly
+// every lattice point holds a series of slots: a study's SeriesGrid, or any
+// grid with the same series(x, y), such as a default run's fixed grid seen
+// through its FixedGridView (default_run/grids.h). On an Lx × Ly
 // lattice, with k·r = 2π(k1·x/Lx + k2·y/Ly),
 //   towards real space: f(r) = (1/(Lx·Ly))·Σ_k e^{+ik·r}·F(k)   (FFT sign +1, then × 1/(Lx·Ly))
 //   towards momentum:   F(k) = Σ_r e^{−ik·r}·f(r)               (FFT sign −1, unscaled)
 // Each slot is gathered into Lx rows of 2·Ly interleaved doubles, transformed
 // by general_fft_2d (complex_fft_2d for powers of two) and written back.
-//
-// Below them the default run's defined transforms of its fixed grids, each a
-// call of the same slot transform with the default sizes.
 
 #include <algorithm>
 #include <span>
 #include <vector>
 
-#include "common/grids.h"
+#include "common/complex.h"
 #include "common/parallel.h"
 #include "common/series_grid.h"
 #include "common/workers.h"
@@ -175,26 +173,5 @@ void to_real_space_from(SeriesGrid& grid, int slot_count, const Workers& workers
 
 // The bytes the lattice transforms of an Lx × Ly grid hold beside it on `threads` threads.
 [[nodiscard]] double lattice_slices_bytes(int lattice_x, int lattice_y, int threads, double grid_bytes);
-
-// ------------------------------------------------- the default run's fixed sizes
-
-// The direction flags of the grid transforms: towards real space and
-// imaginary time, and towards momentum and frequency.
-inline constexpr int towards_real_space_and_time = -1;
-inline constexpr int towards_momentum_and_frequency = 1;
-
-// F(k1, k2) = Σ_{x,y} e^{s·2πi(k1·x + k2·y)/8}·f(x, y), s = +1 for sign ≥ 0 and
-// −1 below, unscaled, in place. A sign other than ±1 writes "flag error" and
-// still transforms. Its work arrays come from the heap for this call (a
-// refused allocation ends the process) and the table is built afresh.
-void lattice_fft(LatticeField& field, int sign);
-
-// Every slice of the grid by lattice_fft with sign −flag: flag −1 carries
-// momentum to real space (× 1/64), flag +1 real space to momentum. Another
-// flag writes "flag error" once per slice, transforms in the direction −flag
-// selects and does not divide.
-void transform_space_fermion(FermionGrid& grid, int flag);
-void transform_space_boson(BosonGrid& grid, int flag);
-void transform_space_time(TimeGrid& grid, int flag);
 
 }  // namespace lattice_bubble

@@ -12,11 +12,11 @@
 #include <sstream>
 #include <string>
 
-#include "alloc/work_arrays.h"
+#include "default_run/map_stage.h"
+#include "default_run/report.h"
+#include "default_run/run.h"
+#include "default_run/work_arrays.h"
 #include "entry/command_line.h"
-#include "output/map_stage.h"
-#include "output/report.h"
-#include "entry/default_run.h"
 #include "support/golden.h"
 #include "support/run_program.h"
 

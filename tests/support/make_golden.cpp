@@ -3,8 +3,8 @@
 // own build computes them. Before it writes anything it recomputes every value
 // a second way, with the plain transcription of the engine (support/plain_fft)
 // and a plain transcription of the transforms and the route below, which
-// share no code with src/fft, src/transforms or src/driver; on any difference
-// it names the first one and writes nothing.
+// share no code with src/fft, src/transforms, src/routes or src/default_run;
+// on any difference it names the first one and writes nothing.
 //
 // Usage: lattice_bubble_make_golden <directory>
 // (the build target regenerate_golden runs it on tests/golden of the source tree).
@@ -21,17 +21,16 @@
 #include <utility>
 #include <vector>
 
-#include "output/map_stage.h"
-#include "entry/default_run.h"
-#include "routes/fourier_route.h"
-#include "routes/reference_sum.h"
-#include "entry/default_run.h"
+#include "default_run/fourier_steps.h"
+#include "default_run/map_stage.h"
+#include "default_run/reference_sum.h"
+#include "default_run/run.h"
+#include "default_run/time_transforms.h"
 #include "fft/complex_fft.h"
 #include "fft/complex_fft_2d.h"
 #include "model/lattice_model.h"
 #include "support/golden.h"
 #include "support/plain_fft.h"
-#include "transforms/time_transforms.h"
 
 namespace lattice_bubble::testing {
 namespace {

@@ -1,4 +1,4 @@
-#include "output/map_stage.h"
+#include "default_run/map_stage.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "entry/default_run.h"
+#include "default_run/run.h"
 
 #include <cerrno>
 #include <cstring>
@@ -6,13 +6,14 @@
 #include <iostream>
 #include <memory>
 
-#include "output/map_stage.h"
-#include "output/report.h"
+#include "default_run/fourier_steps.h"
+#include "default_run/lattice_transforms.h"
+#include "default_run/map_stage.h"
+#include "default_run/reference_sum.h"
+#include "default_run/report.h"
+#include "default_run/time_transforms.h"
+#include "default_run/work_arrays.h"
 #include "platform/process.h"
-#include "routes/fourier_route.h"
-#include "routes/reference_sum.h"
-#include "transforms/lattice_transforms.h"
-#include "transforms/time_transforms.h"
 
 namespace lattice_bubble {
 

@@ -1,4 +1,4 @@
-#include "output/report.h"
+#include "default_run/report.h"
 
 #include <gtest/gtest.h>
 

@@ -6,8 +6,8 @@
 #include <iosfwd>
 #include <string_view>
 
-#include "common/grids.h"
 #include "common/program.h"
+#include "default_run/grids.h"
 
 namespace lattice_bubble {
 
@@ -49,8 +49,8 @@ private:
 
 // Stage 1, the Fourier route: fill G0, momentum → real space, frequency →
 // time, product, correction, time → bosonic frequency, real space →
-// momentum (routes/fourier_route.h, transforms/), then the console report
-// of chi_freq at q = (π, π).
+// momentum (fourier_steps.h and this folder's fixed transforms), then the
+// console report of chi_freq at q = (π, π).
 void run_transform_pipeline(FermionGrid& green_freq, TimeGrid& green_time, TimeGrid& chi_time, BosonGrid& chi_freq,
                             std::ostream& out);
 

@@ -5,7 +5,7 @@
 #include <iosfwd>
 #include <string>
 
-#include "common/grids.h"
+#include "default_run/grids.h"
 
 namespace lattice_bubble {
 

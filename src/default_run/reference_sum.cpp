@@ -1,4 +1,4 @@
-#include "routes/reference_sum.h"
+#include "default_run/reference_sum.h"
 
 #include "model/lattice_model.h"
 

@@ -23,6 +23,12 @@ inline constexpr std::string_view allocation_failure_message = "Allocation Failu
 // standard error, then exit with status 1 (exit_out_of_memory).
 [[noreturn]] void allocation_failure();
 
+// Sends every refused operator new of the process (grids, strings, streams)
+// down the same fatal path instead of throwing std::bad_alloc; the entry
+// installs it before a run. The library below never exits: without this,
+// its refused allocations throw.
+void install_allocation_failure_handler();
+
 int* allocate_int_vector(int n);
 void free_int_vector(int* v);
 double* allocate_double_vector(int n);

@@ -1,5 +1,4 @@
-#include "entry/default_run.h"
-#include "routes/fourier_route.h"
+#include "default_run/run.h"
 
 #include <gtest/gtest.h>
 
@@ -7,14 +6,13 @@
 #include <memory>
 #include <sstream>
 
-#include "routes/reference_sum.h"
-#include "output/report.h"
-#include "entry/default_run.h"
-#include "routes/reference_sum.h"
+#include "default_run/fourier_steps.h"
+#include "default_run/lattice_transforms.h"
+#include "default_run/reference_sum.h"
+#include "default_run/report.h"
+#include "default_run/time_transforms.h"
 #include "model/lattice_model.h"
 #include "support/golden.h"
-#include "transforms/lattice_transforms.h"
-#include "transforms/time_transforms.h"
 
 namespace lattice_bubble {
 namespace {

@@ -11,7 +11,7 @@
 // function of the model, nothing else.
 
 #include "common/complex.h"
-#include "common/grids.h"
+#include "default_run/grids.h"
 
 namespace lattice_bubble {
 

@@ -1,5 +1,5 @@
-#include "transforms/lattice_transforms.h"
-#include "transforms/time_transforms.h"
+#include "default_run/lattice_transforms.h"
+#include "default_run/time_transforms.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +11,8 @@
 #include <random>
 #include <string>
 
+#include "default_run/time_transforms.h"
 #include "support/capture.h"
-#include "transforms/time_transforms.h"
 
 namespace lattice_bubble {
 namespace {

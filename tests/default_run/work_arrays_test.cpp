@@ -1,4 +1,4 @@
-#include "alloc/work_arrays.h"
+#include "default_run/work_arrays.h"
 #include "common/program.h"
 
 #include <gtest/gtest.h>

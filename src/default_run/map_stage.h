@@ -6,7 +6,7 @@
 #include <iosfwd>
 #include <string_view>
 
-#include "common/grids.h"
+#include "default_run/grids.h"
 #include "platform/plot_pipe.h"
 
 namespace lattice_bubble {

@@ -1,4 +1,4 @@
-#include "transforms/time_transforms.h"
+#include "default_run/time_transforms.h"
 
 #include <gtest/gtest.h>
 

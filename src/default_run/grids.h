@@ -1,8 +1,8 @@
 #pragma once
-// Grid shapes shared by every subsystem. Each grid is one contiguous block of
-// Complex values indexed [x][y][third] with the third index varying fastest;
-// the shape is part of the type, so a fermionic grid cannot be handed to a
-// routine that expects a bosonic one.
+// The default run's grid shapes, fixed at the model's default sizes. Each
+// grid is one contiguous block of Complex values indexed [x][y][third] with
+// the third index varying fastest; the shape is part of the type, so a
+// fermionic grid cannot be handed to a routine that expects a bosonic one.
 
 #include <array>
 #include <cstddef>
@@ -10,12 +10,13 @@
 #include <type_traits>
 
 #include "common/complex.h"
+#include "model/lattice_model.h"
 
 namespace lattice_bubble {
 
 // The two sizes of the model; everything else follows from them.
-inline constexpr int lattice_size = 8;  // sites per lattice direction
-inline constexpr int time_count = 32;   // imaginary times τ_l = l·β/32, l = 0 … 31
+inline constexpr int lattice_size = default_lattice_size;   // sites per lattice direction
+inline constexpr int time_count = 2 * default_frequencies;  // imaginary times τ_l = l·β/32, l = 0 … 31
 
 inline constexpr int lattice_points = lattice_size * lattice_size;
 // The one-site FFT covers the doubled window 0 ≤ τ < 2β: its odd slots below
@@ -24,6 +25,7 @@ inline constexpr int lattice_points = lattice_size * lattice_size;
 inline constexpr int fft_points = 2 * time_count;
 inline constexpr int fermion_count = time_count / 2;
 inline constexpr int boson_count = time_count / 2 + 1;
+inline constexpr double site_count = static_cast<double>(lattice_points);  // divisor of the direct sum
 
 template <std::size_t Third>
 using Grid = std::array<std::array<std::array<Complex, Third>, lattice_size>, lattice_size>;
@@ -68,6 +70,8 @@ template <std::size_t Third>
     return FixedGridView<Third, true>(grid);
 }
 
+// The comments, the golden bits and the report's heading are of these sizes.
+static_assert(lattice_size == 8 && time_count == 32);
 // The FFT engine takes powers of two only.
 static_assert((lattice_size & (lattice_size - 1)) == 0 && (time_count & (time_count - 1)) == 0);
 

@@ -1,4 +1,4 @@
-#include "output/map_stage.h"
+#include "default_run/map_stage.h"
 
 #include <cerrno>
 #include <cstring>
@@ -6,10 +6,10 @@
 #include <istream>
 #include <ostream>
 
-#include "alloc/work_arrays.h"
+#include "default_run/work_arrays.h"
+#include "model/lattice_model.h"
 #include "platform/plot_pipe.h"
 #include "platform/process.h"
-#include "model/lattice_model.h"
 
 namespace lattice_bubble {
 

@@ -1,4 +1,4 @@
-#include "alloc/work_arrays.h"
+#include "default_run/work_arrays.h"
 
 #include <cstddef>
 #include <cstdio>
@@ -15,6 +15,8 @@ void allocation_failure() {
     std::fwrite(allocation_failure_message.data(), 1, allocation_failure_message.size(), stderr);
     std::exit(exit_out_of_memory);
 }
+
+void install_allocation_failure_handler() { std::set_new_handler(allocation_failure); }
 
 namespace {
 

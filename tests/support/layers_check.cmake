@@ -1,0 +1,22 @@
+# The layers depend one way: no unit of the core includes the default run's
+# layer or the entry, and the default run includes no entry.
+# Usage: cmake -DSOURCE=<src> -P layers_check.cmake
+set(offenders "")
+foreach(folder IN ITEMS common model transforms routes fft output platform default_run)
+  if(folder STREQUAL "default_run")
+    set(above "entry|python")
+  else()
+    set(above "default_run|entry|python")
+  endif()
+  file(GLOB_RECURSE units "${SOURCE}/${folder}/*.h" "${SOURCE}/${folder}/*.cpp")
+  foreach(unit IN LISTS units)
+    file(STRINGS "${unit}" includes REGEX "^#include \"(${above})/")
+    if(includes)
+      list(APPEND offenders "${unit}: ${includes}")
+    endif()
+  endforeach()
+endforeach()
+if(offenders)
+  list(JOIN offenders "\n" text)
+  message(FATAL_ERROR "includes from a layer above:\n${text}")
+endif()
