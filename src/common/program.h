@@ -6,7 +6,11 @@
 
 namespace lattice_bubble {
 
-inline constexpr std::string_view program_name = "lattice_bubble";
+// Every line the program says on standard error begins with its name:
+// "lattice_bubble: <what it says>".
+inline constexpr char message_prefix_text[] = "lattice_bubble: ";
+inline constexpr std::string_view message_prefix = message_prefix_text;
+inline constexpr std::string_view program_name = message_prefix.substr(0, message_prefix.size() - 2);
 
 inline constexpr int exit_complete = 0;
 inline constexpr int exit_out_of_memory = 1;  // "Allocation Failure!": a refused allocation, at once

@@ -6,6 +6,7 @@
 #include <istream>
 #include <ostream>
 
+#include "common/program.h"
 #include "default_run/work_arrays.h"
 #include "model/lattice_model.h"
 #include "platform/plot_pipe.h"
@@ -37,16 +38,16 @@ MapStageOutcome run_map_stage(const BosonGrid& chi_freq, std::ofstream& map_file
     outcome.map_saved = map_file.is_open() && map_file.good();
     const auto reason = [](int error) { return error != 0 ? std::strerror(error) : "unknown reason"; };
     if (!map_file.is_open()) {
-        err << "lattice_bubble: error: cannot create " << map_file_name << ": " << reason(open_error)
+        err << message_prefix << "error: cannot create " << map_file_name << ": " << reason(open_error)
             << "; the map is lost" << std::endl;
     } else if (!outcome.map_saved) {
-        err << "lattice_bubble: error: cannot write " << map_file_name << ": " << reason(write_error)
+        err << message_prefix << "error: cannot write " << map_file_name << ": " << reason(write_error)
             << "; the map is incomplete" << std::endl;
     }
 
     const PlotProgram program = find_plot_program(plot_program);
     if (!program.found) {
-        err << "lattice_bubble: no plotting program found (neither " << plot_program << " nor "
+        err << message_prefix << "no plotting program found (neither " << plot_program << " nor "
             << posix_plot_program << " is on the search path); "
             << (outcome.map_saved ? "the map is in " : "the map was not saved in ") << map_file_name
             << std::endl;
@@ -77,7 +78,7 @@ void draw_and_wait(std::FILE* pipe, const PlotProgram& program, std::string_view
     const PlotExit plot_exit = close_plot_pipe(pipe);
     // A missing program has been reported already; its interpreter's "not found" status adds nothing.
     if (plot_exit.failed && program.found) {
-        err << "lattice_bubble: warning: the plotting program " << program.command << " "
+        err << message_prefix << "warning: the plotting program " << program.command << " "
             << plot_exit.description << std::endl;
     }
 }

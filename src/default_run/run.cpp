@@ -33,16 +33,17 @@ int OutputWatch::status(int status, std::string_view lost) {
         return status;
     }
     if (closed_) {
-        std::cerr << stdout_closed_start;
+        std::cerr << message_prefix << stdout_closed_start;
     } else {
-        std::cerr << stdout_failure_start << " (" << (error_ != 0 ? std::strerror(error_) : "unknown reason") << ")";
+        std::cerr << message_prefix << stdout_failure_start << " ("
+                  << (error_ != 0 ? std::strerror(error_) : "unknown reason") << ")";
     }
     std::cerr << "; " << lost << " are lost" << std::endl;
     return status == exit_complete ? exit_output_lost : status;
 }
 
-void run_transform_pipeline(FermionGrid& green_freq, TimeGrid& green_time, TimeGrid& chi_time, BosonGrid& chi_freq,
-                            std::ostream& out) {
+void run_transform_pipeline(FermionGrid& green_freq, TimeGrid& green_time, TimeGrid& chi_time,
+                            BosonGrid& chi_freq, std::ostream& out) {
     fill_free_green(green_freq);
     transform_space_fermion(green_freq, towards_real_space_and_time);
     transform_time_fermion(green_time, green_freq, towards_real_space_and_time);
@@ -77,7 +78,7 @@ int run() {
     // Stage 2: the map file, the plot, the key press.
     const MapStageOutcome map = run_map_stage(grids->chi_freq, map_file, std::cin, std::cerr);
     if (!map.pipe_opened) {
-        std::cerr << no_pipe_message << " ("
+        std::cerr << message_prefix << no_pipe_message << " ("
                   << (map.pipe_error != 0 ? std::strerror(map.pipe_error) : "unknown reason")
                   << "); the reference report was not computed" << std::endl;
         return output.status(exit_no_pipe, "the reports");

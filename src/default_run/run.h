@@ -23,11 +23,11 @@ struct RunGrids {
 
 // The line that says standard output was lost: "<start> (<reason>); <what> are lost",
 // or, when it was closed at the start, "<closed start>; <what> are lost".
-inline constexpr std::string_view stdout_failure_start = "lattice_bubble: error: standard output could not be written";
-inline constexpr std::string_view stdout_closed_start = "lattice_bubble: error: standard output is closed";
+inline constexpr std::string_view stdout_failure_start = "error: standard output could not be written";
+inline constexpr std::string_view stdout_closed_start = "error: standard output is closed";
 
 // The start of the no-pipe line; the reason and the loss follow.
-inline constexpr std::string_view no_pipe_message = "lattice_bubble: error: cannot start the plotting program";
+inline constexpr std::string_view no_pipe_message = "error: cannot start the plotting program";
 
 // What became of standard output: closed when the run started, or the
 // reason of its first failed write. note() is called right after each stage

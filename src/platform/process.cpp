@@ -35,7 +35,7 @@ void set_stream_buffers() {
 
 }  // namespace
 
-void write_message(std::string_view text) { std::cerr << program_name << ": " << text << std::endl; }
+void write_message(std::string_view text) { std::cerr << message_prefix << text << std::endl; }
 
 void write_standard_output(std::string_view text) {
     errno = 0;

@@ -40,9 +40,9 @@ void ProgressLine::advance(long long done) {
     if (now - last_drawn_ >= redraw_interval) {
         last_drawn_ = now;
         char line[512];
-        const int length = std::snprintf(line, sizeof line, "\r%s: %s%s%s %lld%% (%.1f s)",
-                                         program_name.data(), task_.c_str(), task_.empty() ? "" : ": ",
-                                         stage_.c_str(), std::min<long long>(100, now_done * 100 / total_),
+        const int length = std::snprintf(line, sizeof line, "\r%s%s%s%s %lld%% (%.1f s)", message_prefix_text,
+                                         task_.c_str(), task_.empty() ? "" : ": ", stage_.c_str(),
+                                         std::min<long long>(100, now_done * 100 / total_),
                                          std::chrono::duration<double>(now - start_).count());
         if (length > 0) {
             const auto written = std::min(static_cast<std::size_t>(length), sizeof line - 1);

@@ -1,8 +1,9 @@
 #include "request/number_reading.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdlib>
+
+#include "common/number_text.h"
 
 namespace lattice_bubble {
 
@@ -38,8 +39,7 @@ long long saturated_integer(double value) {
 }
 
 std::string bound_text(double value) {
-    char digits[32];
-    std::string text(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+    std::string text = shortest(value);
     if (const auto e = text.find('e'); e != std::string::npos) {
         const bool negative = text[e + 1] == '-';
         text =

@@ -6,8 +6,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -234,11 +234,14 @@ struct FaultCase {
 
 // The line of a lost standard output: its reason, or that it was closed.
 std::string lost_output(const std::string& reason) {
-    return std::string(stdout_failure_start) + " \\(" + reason + "\\); the reports are lost\n";
+    return std::string(message_prefix) + std::string(stdout_failure_start) + " \\(" + reason +
+           "\\); the reports are lost\n";
 }
-const std::string closed_output = std::string(stdout_closed_start) + "; the reports are lost\n";
+const std::string closed_output =
+    std::string(message_prefix) + std::string(stdout_closed_start) + "; the reports are lost\n";
 const std::string no_plotter_prefix =
-    "lattice_bubble: no plotting program found \\(neither pgnuplot.exe nor gnuplot is on the search path\\); ";
+    "lattice_bubble: no plotting program found \\(neither pgnuplot.exe nor gnuplot is on the search "
+    "path\\); ";
 
 // The built stand-in: records its input and lists the descriptors it was given.
 const std::string listing_plotter = "stand-in";
@@ -259,10 +262,10 @@ std::vector<FaultCase> fault_cases() {
          0, run_lines, "", Map::as_normal},
         // The plotting program writes to its standard output, which is the run's.
         {"StandardOutputClosed", "#!/bin/sh\ncat > received.txt\necho drawn\n",
-         [](PlotRun& plot) { plot.run.output = Stream::closed; }, exit_output_lost, -1, closed_output, Map::as_normal,
-         received_the_plot_command},
-        {"StandardInputClosed", recording_plotter, [](PlotRun& plot) { plot.run.input = Stream::closed; }, 0, run_lines, "",
-         Map::as_normal},
+         [](PlotRun& plot) { plot.run.output = Stream::closed; }, exit_output_lost, -1, closed_output,
+         Map::as_normal, received_the_plot_command},
+        {"StandardInputClosed", recording_plotter, [](PlotRun& plot) { plot.run.input = Stream::closed; }, 0,
+         run_lines, "", Map::as_normal},
         {"StandardOutputFull", recording_plotter,
          [](PlotRun& plot) {
              plot.run.output = Stream::file;
@@ -270,28 +273,29 @@ std::vector<FaultCase> fault_cases() {
          },
          exit_output_lost, -1, lost_output("No space left on device"), Map::as_normal},
         {"ReaderOfStandardOutputGone", recording_plotter,
-         [](PlotRun& plot) { plot.run.output = Stream::gone_reader; }, exit_output_lost, -1, lost_output("Broken pipe"),
-         Map::as_normal, received_the_plot_command},
+         [](PlotRun& plot) { plot.run.output = Stream::gone_reader; }, exit_output_lost, -1,
+         lost_output("Broken pipe"), Map::as_normal, received_the_plot_command},
         {"PlottingProgramStartsWithOnlyThePipeTheStandardStreamsAndDefaultSignals", listing_plotter,
-         [](PlotRun&) {}, 0, run_lines, "",
-         Map::as_normal,
+         [](PlotRun&) {}, 0, run_lines, "", Map::as_normal,
          [](const PlotRun& plot) {
              // "<fd> <target>" for every descriptor it was started with.
              const std::string listing = testing::read_file(plot.dir.path() / "fds.txt");
              std::vector<std::string> held;
              for (const auto& line : split_lines(listing)) {
-                 held.push_back(line.substr(0, line.find(' ')) + (line.find(" pipe:") != std::string::npos ? " pipe" : ""));
+                 held.push_back(line.substr(0, line.find(' ')) +
+                                (line.find(" pipe:") != std::string::npos ? " pipe" : ""));
              }
              std::sort(held.begin(), held.end());
              EXPECT_EQ(held, (std::vector<std::string>{"0 pipe", "1", "2"})) << listing;
              EXPECT_EQ(testing::read_file(plot.dir.path() / "sigpipe.txt"), "default\n");
          }},
-        {"SmallStack", recording_plotter, [](PlotRun& plot) { plot.run.stack_limit_kib = 64; }, 0, run_lines, "",
-         Map::as_normal},
+        {"SmallStack", recording_plotter, [](PlotRun& plot) { plot.run.stack_limit_kib = 64; }, 0, run_lines,
+         "", Map::as_normal},
         {"PlottingProgramFails", "#!/bin/sh\ncat > received.txt\nexit 3\n", [](PlotRun&) {}, 0, run_lines,
          "lattice_bubble: warning: the plotting program pgnuplot.exe exited with status 3\n", Map::as_normal,
          received_the_plot_command},
-        {"PlottingProgramKilled", "#!/bin/sh\ncat > received.txt\nkill -9 $$\n", [](PlotRun&) {}, 0, run_lines,
+        {"PlottingProgramKilled", "#!/bin/sh\ncat > received.txt\nkill -9 $$\n", [](PlotRun&) {}, 0,
+         run_lines,
          "(Killed\n)?lattice_bubble: warning: the plotting program pgnuplot.exe (was ended by signal 9 "
          "\\(Killed\\)|exited with status 137)\n",
          Map::as_normal, received_the_plot_command},
@@ -300,17 +304,20 @@ std::vector<FaultCase> fault_cases() {
          "report was not computed\n",
          Map::as_normal},
         {"MapFileCannotBeCreated", recording_plotter,
-         [](PlotRun& plot) { std::filesystem::create_directory(plot.dir.path() / std::string(map_file_name)); },
-         exit_output_lost, run_lines, "lattice_bubble: error: cannot create chiw.dat: Is a directory; the map is lost\n",
-         Map::absent, received_the_plot_command},
+         [](PlotRun& plot) {
+             std::filesystem::create_directory(plot.dir.path() / std::string(map_file_name));
+         },
+         exit_output_lost, run_lines,
+         "lattice_bubble: error: cannot create chiw.dat: Is a directory; the map is lost\n", Map::absent,
+         received_the_plot_command},
         {"MapFileCannotBeCreatedAndNoPlottingProgram", recording_plotter,
          [](PlotRun& plot) {
              std::filesystem::create_directory(plot.dir.path() / std::string(map_file_name));
              plot.run.env["PATH"] = plot.dir.path().string();
          },
          exit_output_lost, run_lines,
-         "lattice_bubble: error: cannot create chiw.dat: Is a directory; the map is lost\n" + no_plotter_prefix +
-             "the map was not saved in chiw.dat\n.*not found\n",
+         "lattice_bubble: error: cannot create chiw.dat: Is a directory; the map is lost\n" +
+             no_plotter_prefix + "the map was not saved in chiw.dat\n.*not found\n",
          Map::absent},
         {"DiskFull", recording_plotter,
          [](PlotRun& plot) {
@@ -330,7 +337,9 @@ std::vector<FaultCase> fault_cases() {
              plot.run.env["GNUTERM"] = "dumb";
          },
          0, -1, "(|" + no_plotter_prefix + "the map is in chiw.dat\n.*not found\n)", Map::as_normal,
-         [](const PlotRun& plot) { EXPECT_FALSE(std::filesystem::exists(plot.dir.path() / "received.txt")); }},
+         [](const PlotRun& plot) {
+             EXPECT_FALSE(std::filesystem::exists(plot.dir.path() / "received.txt"));
+         }},
     };
 }
 
@@ -362,7 +371,9 @@ TEST_P(ProgramFaults, EndSoundlyAndLoseNothingElse) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryFault, ProgramFaults, ::testing::ValuesIn(fault_cases()),
-                         [](const ::testing::TestParamInfo<FaultCase>& param_info) { return param_info.param.name; });
+                         [](const ::testing::TestParamInfo<FaultCase>& param_info) {
+                             return param_info.param.name;
+                         });
 
 // ------------------------------------------------------------ command line
 
@@ -393,17 +404,19 @@ TEST_P(ProgramArguments, AnswerWithoutComputingWritingOrStarting) {
     EXPECT_FALSE(std::filesystem::exists(plot.dir.path() / "received.txt"));
 }
 
-const std::string usage = "Usage: lattice_bubble \\[--help \\| --version\\]\n(.|\n)*Exit status(.|\n)*README(.|\n)*";
-const std::string refused_argument = "lattice_bubble: unexpected argument 'foo'; nothing was computed "
-                            "\\(see lattice_bubble --help\\)\n";
+const std::string usage =
+    "Usage: lattice_bubble \\[--help \\| --version\\]\n(.|\n)*Exit status(.|\n)*README(.|\n)*";
+const std::string refused_argument =
+    "lattice_bubble: unexpected argument 'foo'; nothing was computed "
+    "\\(see lattice_bubble --help\\)\n";
 
 INSTANTIATE_TEST_SUITE_P(
     EveryKind, ProgramArguments,
-    ::testing::Values(ArgumentCase{{"--help"}, 0, usage, ""}, ArgumentCase{{"-h"}, 0, usage, ""},
-                      ArgumentCase{{"--version"}, 0, "lattice_bubble [0-9]+\\.[0-9]+\\.[0-9]+\n", ""},
-                      ArgumentCase{{"foo"}, 2, "", refused_argument},
-                      ArgumentCase{{"--help", "--version"}, 0, usage, ""},
-                      ArgumentCase{{"--lattice", "12", "--version"}, 0, "lattice_bubble [0-9]+\\.[0-9]+\\.[0-9]+\n", ""}));
+    ::testing::Values(
+        ArgumentCase{{"--help"}, 0, usage, ""}, ArgumentCase{{"-h"}, 0, usage, ""},
+        ArgumentCase{{"--version"}, 0, "lattice_bubble [0-9]+\\.[0-9]+\\.[0-9]+\n", ""},
+        ArgumentCase{{"foo"}, 2, "", refused_argument}, ArgumentCase{{"--help", "--version"}, 0, usage, ""},
+        ArgumentCase{{"--lattice", "12", "--version"}, 0, "lattice_bubble [0-9]+\\.[0-9]+\\.[0-9]+\n", ""}));
 
 // ------------------------------------------------------------------ studies
 
@@ -471,8 +484,9 @@ TEST(Study, PlotGetsEveryRouteInlineAfterTheTable) {
     const auto plot_line = std::find_if(received.begin(), received.end(),
                                         [](const std::string& line) { return line.starts_with("plot "); });
     ASSERT_NE(plot_line, received.end());
-    EXPECT_EQ(*plot_line,
-              "plot '-' using 1:2 with linespoints title 'fourier', '-' using 1:2 with linespoints title 'direct'");
+    EXPECT_EQ(
+        *plot_line,
+        "plot '-' using 1:2 with linespoints title 'fourier', '-' using 1:2 with linespoints title 'direct'");
     EXPECT_EQ(std::count(received.begin(), received.end(), "e"), 2);
     EXPECT_EQ(received.end() - plot_line, 1 + 2 * (boson_count + 1));
     EXPECT_FALSE(std::filesystem::exists(plot.dir.path() / std::string(map_file_name)));
@@ -488,7 +502,8 @@ TEST(Study, PlotGetsEveryRouteInlineAfterTheTable) {
 // the path's index and ω, Γ, X and M marked: a row per q and frequency.
 TEST(Study, PlotMapsTheRealAxisAlongThePath) {
     PlotRun plot(recording_plotter);
-    plot.run.args = {"--plot", "--real-axis", "0,2,3", "--broadening", "0.1", "--coupling", "1", "--q", "path"};
+    plot.run.args = {"--plot",     "--real-axis", "0,2,3", "--broadening", "0.1",
+                     "--coupling", "1",           "--q",   "path"};
     const auto result = run_program(plot.run);
     ASSERT_EQ(result.exit_status, 0) << result.err;
     const auto received = split_lines(testing::read_file(plot.dir.path() / "received.txt"));
@@ -511,9 +526,10 @@ TEST(Study, StopsAtTheFirstFailedWriteOfItsTable) {
         const auto result = run_program(plot.run);
         EXPECT_EQ(result.signal, 0);
         EXPECT_EQ(result.exit_status, exit_output_lost);
-        EXPECT_TRUE(std::regex_match(result.err, std::regex("lattice_bubble: error: standard output could not be "
-                                                            "written \\((No space left on device|Broken pipe)\\); "
-                                                            "the table is lost\n")))
+        EXPECT_TRUE(
+            std::regex_match(result.err, std::regex("lattice_bubble: error: standard output could not be "
+                                                    "written \\((No space left on device|Broken pipe)\\); "
+                                                    "the table is lost\n")))
             << result.err;
     }
 }

@@ -1,12 +1,15 @@
-# The layers depend one way: no unit of the core includes the default run's
-# layer or the entry, and the default run includes no entry.
+# The layers depend one way: no unit of the core includes the study request,
+# the default run's layer or a front end; the request includes neither the
+# default run nor a front end, and the default run no front end.
 # Usage: cmake -DSOURCE=<src> -P layers_check.cmake
 set(offenders "")
-foreach(folder IN ITEMS common model transforms routes fft output platform default_run)
+foreach(folder IN ITEMS common model transforms routes fft output platform request default_run)
   if(folder STREQUAL "default_run")
-    set(above "entry|python")
-  else()
+    set(above "entry|python|request")
+  elseif(folder STREQUAL "request")
     set(above "default_run|entry|python")
+  else()
+    set(above "default_run|entry|python|request")
   endif()
   file(GLOB_RECURSE units "${SOURCE}/${folder}/*.h" "${SOURCE}/${folder}/*.cpp")
   foreach(unit IN LISTS units)
