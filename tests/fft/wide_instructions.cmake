@@ -8,6 +8,7 @@
 #   cmake -DOBJDUMP=<objdump> -DNM=<nm> -DOBJECT_LIST=<file, one object per line> -P wide_instructions.cmake
 file(STRINGS "${OBJECT_LIST}" objects)
 set(wide_units 0)
+list(FILTER objects EXCLUDE REGEX "\\.gch$")  # the precompiled headers are no object
 foreach(object IN LISTS objects)
   if(object MATCHES "kernels_avx(512)?\\.cpp")
     math(EXPR wide_units "${wide_units} + 1")
