@@ -26,6 +26,20 @@ std::vector<std::string_view> split(std::string_view text) {
     }
 }
 
+// A value that is not of its option's form, and why.
+struct Unreadable {
+    std::string_view problem;
+};
+
+// One number of the value, or Unreadable.
+double number(std::string_view text, bool integer) {
+    const NumberReading reading = read_number(text, integer);
+    if (!reading.value) {
+        throw Unreadable{reading.problem};
+    }
+    return *reading.value;
+}
+
 // The values of the options, read into a request: numbers by the project's
 // reader, pairs and lists split at their commas. The first value that is not
 // of its option's form is the refusal; the request's check does the rest.
@@ -38,78 +52,62 @@ public:
 
     void read(const Field& f, const std::string& text) {
         given[std::string(f.name)] = text;
-        const std::string problem = f.kind == FieldKind::text ? read_text(f, text) : read_numbers(f, text);
-        if (!problem.empty() && refusal.empty()) {
-            refusal = "invalid value '" + text + "' for --" + std::string(f.name) + ": " + problem +
-                      " (accepted: " + accepted_text(f) + "); nothing was computed";
+        try {
+            (f.kind == FieldKind::text ? read_text(f, text) : read_numbers(f, text));
+        } catch (const Unreadable& unreadable) {
+            if (refusal.empty()) {
+                refusal = "invalid value '" + text + "' for --" + std::string(f.name) + ": " +
+                          std::string(unreadable.problem) + " (accepted: " + accepted_text(f) +
+                          "); nothing was computed";
+            }
         }
     }
 
 private:
-    std::string read_numbers(const Field& f, std::string_view text) {
+    void read_numbers(const Field& f, std::string_view text) {
         const std::vector<std::string_view> parts = split(text);
         if (parts.size() > (f.pair ? 2U : 1U)) {
-            return f.pair ? "more than two values" : "not a decimal number";
+            throw Unreadable{f.pair ? "more than two values" : "not a decimal number"};
         }
-        double values[2];
-        for (std::size_t i = 0; i < parts.size(); ++i) {
-            const NumberReading reading = read_number(parts[i], f.kind == FieldKind::integer);
-            if (!reading.value) {
-                return std::string(reading.problem);
-            }
-            values[i] = *reading.value;
-        }
-        values[1] = values[parts.size() - 1];
-        StudyRequest& r = request;
-        const std::string_view name = f.name;
-        const auto integer = [&](int i) { return saturated_integer(values[i]); };
-        if (name == "lattice") {
-            r.lattice = {integer(0), integer(1)};
-        } else if (name == "hopping") {
-            r.hopping = {values[0], values[1]};
-        } else if (name == "frequencies") {
-            r.frequencies = integer(0);
-        } else if (name == "threads") {
-            r.threads = integer(0);
+        const bool integer = f.kind == FieldKind::integer;
+        const double x = number(parts.front(), integer);
+        const double y = number(parts.back(), integer);
+        if (f.name == "lattice") {
+            request.lattice = {saturated_integer(x), saturated_integer(y)};
+        } else if (f.name == "hopping") {
+            request.hopping = {x, y};
+        } else if (f.name == "frequencies" || f.name == "threads") {
+            (f.name == "threads" ? request.threads : request.frequencies) = saturated_integer(x);
         } else {
-            r.*f.real = values[0];
+            request.*f.real = x;
         }
-        return {};
     }
 
-    std::string read_text(const Field& f, std::string_view text) {
+    void read_text(const Field& f, std::string_view text) {
         const std::vector<std::string_view> parts = split(text);
         if (f.name == "routes") {
             request.routes.assign(parts.begin(), parts.end());
-            return {};
-        }
-        NumberReading readings[3];
-        const std::size_t wanted = f.name == "q" ? 2 : 3;
-        if (f.name == "q") {
+        } else if (f.name == "q") {
             q_given.emplace_back(text);
+            using Kind = WaveVectorEntry::Kind;
             if (text == "all" || text == "path") {
-                request.q.push_back(
-                    {text == "all" ? WaveVectorEntry::Kind::all : WaveVectorEntry::Kind::path});
-                return {};
+                request.q.push_back({text == "all" ? Kind::all : Kind::path});
+                return;
             }
-        }
-        if (parts.size() != wanted) {
-            return wanted == 2 ? "not a pair IX,IY" : "not three values OMIN,OMAX,COUNT";
-        }
-        for (std::size_t i = 0; i < wanted; ++i) {
-            readings[i] = read_number(parts[i], f.name == "q" || i == 2);
-            if (!readings[i].value) {
-                return std::string(readings[i].problem);
+            if (parts.size() != 2) {
+                throw Unreadable{"not a pair IX,IY"};
             }
-        }
-        if (f.name == "q") {
-            request.q.push_back({WaveVectorEntry::Kind::point, saturated_integer(*readings[0].value),
-                                 saturated_integer(*readings[1].value)});
+            const double ix = number(parts[0], true);
+            request.q.push_back(
+                {Kind::point, saturated_integer(ix), saturated_integer(number(parts[1], true))});
         } else {
-            request.real_axis = {*readings[0].value, *readings[1].value,
-                                 saturated_integer(*readings[2].value)};
+            if (parts.size() != 3) {
+                throw Unreadable{"not three values OMIN,OMAX,COUNT"};
+            }
+            const double low = number(parts[0], false);
+            const double high = number(parts[1], false);
+            request.real_axis = {low, high, saturated_integer(number(parts[2], true))};
         }
-        return {};
     }
 };
 
