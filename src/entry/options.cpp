@@ -129,37 +129,39 @@ Command read_command_line(int argc, const char* const* argv, const Environment& 
         CLI::Option* option = app.add_option(option_name(f.name));
         option->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
         if (f.kind == FieldKind::flag) {
-            option->expected(0)->disable_flag_override();
+            option->expected(0);
         }
         options.emplace_back(&f, option);
     }
-    // CLI11 reads "--name=" as "--name" and takes the next argument for its
-    // value; here it is the empty value, as written. CLI11 wants the
-    // arguments last first.
+    // Where CLI11's reading differs from the program's, the arguments are
+    // mended before it reads them, last first as it wants them: "--name="
+    // (CLI11 would take the next argument for its value) is the empty value,
+    // and a flag with a value (CLI11 takes "--plot=true") is refused.
+    std::string refusal;
     std::vector<std::string> arguments;
     for (int i = argc - 1; i > 0; --i) {
         const std::string_view argument = argv[i];
-        const bool empty_value = argument.starts_with("--") && argument.size() > 3 && argument.back() == '=';
+        const std::size_t equals = argument.starts_with("--") ? argument.find('=') : argument.npos;
+        const Field* named = equals != argument.npos ? find_field(argument.substr(2, equals - 2)) : nullptr;
+        const Field* before =
+            std::string_view(argv[i - 1]).starts_with("--") ? find_field(argv[i - 1] + 2) : nullptr;
+        if (named != nullptr && named->kind == FieldKind::flag &&
+            (before == nullptr || before->kind == FieldKind::flag)) {
+            refusal = "option --" + std::string(named->name) + " takes no value ('" + std::string(argument) +
+                      "'); nothing was computed";
+        }
+        const bool empty_value = equals != argument.npos && equals + 1 == argument.size();
         if (empty_value) {
             arguments.emplace_back();
         }
-        arguments.emplace_back(empty_value ? argument.substr(0, argument.size() - 1) : argument);
+        arguments.emplace_back(empty_value ? argument.substr(0, equals) : argument);
     }
-    std::string refusal;
     try {
         app.parse(arguments);
-    } catch (const CLI::ArgumentMismatch&) {  // a flag with a value, or the last option without one
-        const auto flag_with_value = std::find_if(argv + 1, argv + argc, [](std::string_view argument) {
-            const Field* f =
-                argument.starts_with("--") ? find_field(argument.substr(2, argument.find('=') - 2)) : nullptr;
-            return f != nullptr && f->kind == FieldKind::flag && argument.find('=') != argument.npos;
-        });
-        const std::string argument = flag_with_value != argv + argc ? *flag_with_value : argv[argc - 1];
-        const std::string name = argument.substr(2, argument.find('=') - 2);
-        refusal = flag_with_value != argv + argc
-                      ? "option --" + name + " takes no value ('" + argument + "'); nothing was computed"
-                      : "option --" + name + " needs a value (" + accepted_text(field(name)) +
-                            "); nothing was computed";
+    } catch (const CLI::ArgumentMismatch&) {  // the last option has no value
+        const std::string name(std::string_view(argv[argc - 1]).substr(2));
+        refusal =
+            "option --" + name + " needs a value (" + accepted_text(field(name)) + "); nothing was computed";
     } catch (const CLI::ParseError& error) {
         refusal = std::string(error.what()) + "; nothing was computed";
     }
