@@ -34,13 +34,13 @@ DlrRoute::DlrRoute(const StudyModel& model, const Workers& workers)
 DlrRoute::DlrRoute(const StudyModel& model, const Workers& workers, const std::vector<double>& energy)
     : bosons_(model.bosons()),
       band_width_(lattice_bubble::band_width(energy)),
-      basis_(model.beta * band_width_, model.tolerance),
-      chi_time_(model.lattice_x, model.lattice_y, basis_.rank(), SeriesGrid::unwritten) {
+      basis_(shared_dlr_basis(model.beta * band_width_, model.tolerance)),
+      chi_time_(model.lattice_x, model.lattice_y, basis_->rank(), SeriesGrid::unwritten) {
     const double inverse_temperature = model.beta;
     const int lx = model.lattice_x;
     const int ly = model.lattice_y;
-    const int rank = basis_.rank();
-    const std::span<const UnitTime> times = basis_.times();
+    const int rank = basis_->rank();
+    const std::span<const UnitTime> times = basis_->times();
 
     // 1 + e^{−β·|e(k)|} at every k.
     std::vector<double> denominator(energy.size());
@@ -83,7 +83,7 @@ DlrRoute::DlrRoute(const StudyModel& model, const Workers& workers, const std::v
     }
     to_momentum(chi_time_, rank, workers);
 
-    const std::span<const double> w = basis_.frequencies();
+    const std::span<const double> w = basis_->frequencies();
     kernel_.resize(static_cast<std::size_t>(bosons_) * static_cast<std::size_t>(rank));
     for (int m = 0; m < bosons_; ++m) {
         const double nu = boson_frequency(m, inverse_temperature).im;
@@ -96,14 +96,14 @@ DlrRoute::DlrRoute(const StudyModel& model, const Workers& workers, const std::v
 }
 
 void DlrRoute::evaluate(WaveVector q, std::span<Complex> chi, std::span<double> scratch) const {
-    const auto rank = static_cast<std::size_t>(basis_.rank());
+    const auto rank = static_cast<std::size_t>(basis_->rank());
     const std::span<double> values = scratch.first(rank);
     const std::span<double> c = scratch.subspan(rank, rank);
     const auto series = chi_time_.series(q.first, q.second);
     for (std::size_t k = 0; k < rank; ++k) {
         values[k] = series[k].re;
     }
-    basis_.coefficients(values, c);
+    basis_->coefficients(values, c);
     for (std::size_t m = 0; m < static_cast<std::size_t>(bosons_); ++m) {
         Complex sum{0.0, 0.0};
         for (std::size_t l = 0; l < rank; ++l) {

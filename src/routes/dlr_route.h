@@ -18,6 +18,7 @@
 // values, and the Green's functions of a few nodes at a time; each value is
 // computed by one thread in the order written here.
 
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -39,7 +40,7 @@ public:
     // Bytes it holds at its peak on `threads` threads, for the memory check.
     [[nodiscard]] static double bytes(const StudyModel& model, int threads);
 
-    [[nodiscard]] const DlrBasis& basis() const { return basis_; }
+    [[nodiscard]] const DlrBasis& basis() const { return *basis_; }
     [[nodiscard]] double band_width() const { return band_width_; }
 
     // χ(q, iν_m), m = 0 … N, into chi (N + 1 values); scratch holds 2r doubles.
@@ -50,7 +51,7 @@ private:
 
     int bosons_;
     double band_width_;
-    DlrBasis basis_;
+    std::shared_ptr<const DlrBasis> basis_;  // shared with the routes of the process at the same Λ and ε
     SeriesGrid chi_time_;          // χ(q, τ_k) in slot k
     std::vector<Complex> kernel_;  // K̂(ν_m, w_l) at m·r + l
 };

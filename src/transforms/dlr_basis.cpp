@@ -3,6 +3,7 @@
 #include <Eigen/Dense>
 #include <algorithm>
 #include <cmath>
+#include <mutex>
 #include <numbers>
 
 namespace lattice_bubble {
@@ -136,6 +137,26 @@ int DlrBasis::rank_bound(double lambda, double epsilon) {
     const double estimate =
         0.75 * (1.0 + std::log10(1.0 / epsilon)) * (2.0 + std::log2(std::max(lambda, 1.0)));
     return static_cast<int>(std::min(2.0 * panels * points_per_panel, std::ceil(estimate)));
+}
+
+std::shared_ptr<const DlrBasis> shared_dlr_basis(double lambda, double epsilon) {
+    constexpr std::size_t kept = 4;  // a handful of temperatures and tolerances
+    static std::mutex lock;
+    static std::vector<std::shared_ptr<const DlrBasis>> recent;  // the most recently asked for last
+    const double taken = std::max(lambda, 1.0);
+    const std::lock_guard<std::mutex> guard(lock);
+    auto found = std::find_if(recent.begin(), recent.end(), [&](const auto& basis) {
+        return basis->lambda() == taken && basis->epsilon() == epsilon;
+    });
+    std::shared_ptr<const DlrBasis> basis =
+        found != recent.end() ? *found : std::make_shared<const DlrBasis>(lambda, epsilon);
+    if (found != recent.end()) {
+        recent.erase(found);
+    } else if (recent.size() == kept) {
+        recent.erase(recent.begin());
+    }
+    recent.push_back(basis);
+    return basis;
 }
 
 }  // namespace lattice_bubble

@@ -87,4 +87,10 @@ private:
 // in Complex arithmetic, and at w = 0 its limit, β/2 at ν = 0 and 0 elsewhere.
 [[nodiscard]] Complex dlr_kernel_at_frequency(double w, double inverse_temperature, double nu);
 
+// The basis for Λ and ε, built once in a process and shared: the last few
+// asked for are kept, so that a process that asks again at the same β, band
+// and ε (the module's next call) builds nothing. A basis never changes once
+// built, and any thread may use it.
+[[nodiscard]] std::shared_ptr<const DlrBasis> shared_dlr_basis(double lambda, double epsilon);
+
 }  // namespace lattice_bubble

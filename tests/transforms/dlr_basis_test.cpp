@@ -97,5 +97,21 @@ TEST(DlrBasis, RankGrowsLikeTheLogarithmOfLambda) {
     }
 }
 
+// A basis asked for again in the process is the one built before; another Λ
+// or ε is another, and one pushed out by newer ones is built anew, with the
+// same bits.
+TEST(DlrBasis, SharedOncePerLambdaAndTolerance) {
+    const std::shared_ptr<const DlrBasis> first = shared_dlr_basis(123.0, 1e-8);
+    EXPECT_EQ(shared_dlr_basis(123.0, 1e-8), first);
+    EXPECT_EQ(shared_dlr_basis(0.5, 1e-8), shared_dlr_basis(1.0, 1e-8));  // Λ below 1 is 1
+    EXPECT_NE(shared_dlr_basis(123.0, 1e-6), first);
+    for (const double lambda : {2.0, 3.0, 4.0, 5.0}) {
+        EXPECT_EQ(shared_dlr_basis(lambda, 1e-8)->lambda(), lambda);
+    }
+    const std::shared_ptr<const DlrBasis> again = shared_dlr_basis(123.0, 1e-8);
+    EXPECT_NE(again, first);
+    EXPECT_TRUE(std::ranges::equal(again->frequencies(), first->frequencies()));
+}
+
 }  // namespace
 }  // namespace lattice_bubble
