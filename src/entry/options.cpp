@@ -47,18 +47,17 @@ class Reader {
 public:
     StudyRequest request;
     std::string refusal;
-    std::map<std::string, std::string, std::less<>> given;  // each option's last value, as written
-    std::vector<std::string> q_given;                       // every --q, as written
+    GivenTexts given;  // each option's last value and every --q, as written
 
     void read(const Field& f, const std::string& text) {
-        given[std::string(f.name)] = text;
+        given.fields[std::string(f.name)] = text;
         try {
             (f.kind == FieldKind::text ? read_text(f, text) : read_numbers(f, text));
         } catch (const Unreadable& unreadable) {
             if (refusal.empty()) {
-                refusal = "invalid value '" + text + "' for --" + std::string(f.name) + ": " +
-                          std::string(unreadable.problem) + " (accepted: " + accepted_text(f) +
-                          "); nothing was computed";
+                const Problem problem{std::string(f.name), text, -1, std::string(unreadable.problem),
+                                      accepted_text(f)};
+                refusal = refusal_text(problem, option_name, "'" + text + "' for --" + problem.field);
             }
         }
     }
@@ -88,7 +87,7 @@ private:
         if (f.name == "routes") {
             request.routes.assign(parts.begin(), parts.end());
         } else if (f.name == "q") {
-            q_given.emplace_back(text);
+            given.q.emplace_back(text);
             using Kind = WaveVectorEntry::Kind;
             if (text == "all" || text == "path") {
                 request.q.push_back({text == "all" ? Kind::all : Kind::path});
@@ -122,40 +121,45 @@ Command read_command_line(int argc, const char* const* argv, const Environment& 
     app.allow_extras();
     CLI::Option* help = app.add_flag("-h,--help");
     CLI::Option* version = app.add_flag("--version");
-    std::vector<std::string> words;
-    app.add_option("words", words)->expected(0, -1);
-    std::vector<std::pair<const Field*, CLI::Option*>> options;
+    std::map<const CLI::Option*, const Field*> fields_of;
     for (const Field& f : fields()) {
         CLI::Option* option = app.add_option(option_name(f.name));
-        option->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-        if (f.kind == FieldKind::flag) {
-            option->expected(0);
-        }
-        options.emplace_back(&f, option);
+        option->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+            ->expected(f.kind == FieldKind::flag ? 0 : 1);
+        fields_of[option] = &f;
     }
     // Where CLI11's reading differs from the program's, the arguments are
-    // mended before it reads them, last first as it wants them: "--name="
-    // (CLI11 would take the next argument for its value) is the empty value,
-    // and a flag with a value (CLI11 takes "--plot=true") is refused.
+    // mended before it reads them (last first, as it wants them): "--name="
+    // is the empty value (CLI11 would take the next argument), and a flag with
+    // a value is refused (CLI11 takes "--plot=true"). Neither after "--", nor
+    // in the value of the option before.
     std::string refusal;
     std::vector<std::string> arguments;
-    for (int i = argc - 1; i > 0; --i) {
+    bool ended = false;
+    bool value = false;
+    for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
         const std::size_t equals = argument.starts_with("--") ? argument.find('=') : argument.npos;
-        const Field* named = equals != argument.npos ? find_field(argument.substr(2, equals - 2)) : nullptr;
-        const Field* before =
-            std::string_view(argv[i - 1]).starts_with("--") ? find_field(argv[i - 1] + 2) : nullptr;
-        if (named != nullptr && named->kind == FieldKind::flag &&
-            (before == nullptr || before->kind == FieldKind::flag)) {
-            refusal = "option --" + std::string(named->name) + " takes no value ('" + std::string(argument) +
-                      "'); nothing was computed";
-        }
-        const bool empty_value = equals != argument.npos && equals + 1 == argument.size();
-        if (empty_value) {
+        const std::string_view name = argument.starts_with("--") ? argument.substr(2, equals - 2) : "";
+        const Field* named = find_field(name);
+        const bool flag =
+            name == "help" || name == "version" || (named != nullptr && named->kind == FieldKind::flag);
+        if (ended || value || equals == argument.npos) {
+            ended = ended || (!value && argument == "--");
+            value = !ended && !value && equals == argument.npos && named != nullptr && !flag;
+            arguments.emplace_back(argument);
+        } else if (flag) {
+            refusal = refusal.empty() ? "option --" + std::string(name) + " takes no value ('" +
+                                            std::string(argument) + "'); nothing was computed"
+                                      : refusal;
+        } else if (equals + 1 == argument.size()) {
+            arguments.emplace_back(argument.substr(0, equals));
             arguments.emplace_back();
+        } else {
+            arguments.emplace_back(argument);
         }
-        arguments.emplace_back(empty_value ? argument.substr(0, equals) : argument);
     }
+    std::reverse(arguments.begin(), arguments.end());
     try {
         app.parse(arguments);
     } catch (const CLI::ArgumentMismatch&) {  // the last option has no value
@@ -165,28 +169,34 @@ Command read_command_line(int argc, const char* const* argv, const Environment& 
     } catch (const CLI::ParseError& error) {
         refusal = std::string(error.what()) + "; nothing was computed";
     }
+    // The first of --help and --version is answered, whatever else the line holds.
     for (const CLI::Option* option : app.parse_order()) {
         if (option == help || option == version) {
             return Command{option == help ? CommandKind::help : CommandKind::version, {}, {}, {}};
         }
     }
+    // What CLI11 did not take, in the order given: an unknown option, or a
+    // bare word (every word after "--").
     const std::string see = "; nothing was computed (see " + std::string(program_name) + " --help)";
-    std::vector<std::string> unknown = app.remaining();
-    std::erase(unknown, "--");  // where CLI11 keeps the end of the options
-    if (refusal.empty() && !unknown.empty()) {
-        refusal = "unknown option '" + unknown.front().substr(0, unknown.front().find('=')) + "'" + see;
+    bool after_end = false;
+    for (const std::string& word : app.remaining()) {
+        if (refusal.empty() && !after_end && word.size() > 1 && word[0] == '-' && word != "--") {
+            refusal = "unknown option '" + word.substr(0, word.find('=')) + "'" + see;
+        } else if (refusal.empty() && word != "--") {
+            refusal = "unexpected argument '" + word + "'" + see;
+        }
+        after_end = after_end || word == "--";
     }
-    if (refusal.empty() && !words.empty()) {
-        refusal = "unexpected argument '" + words.front() + "'" + see;
-    }
+    // The values, in the order given.
     Reader reader;
-    for (const auto& [f, option] : options) {
-        for (const std::string& value : option->results()) {
-            if (f->kind == FieldKind::flag) {
-                reader.request.plot = true;
-            } else {
-                reader.read(*f, value);
-            }
+    std::map<const CLI::Option*, std::size_t> taken;
+    for (const CLI::Option* option : app.parse_order()) {
+        const Field& f = *fields_of.at(option);
+        const std::string& text = option->results().at(taken[option]++);
+        if (f.kind == FieldKind::flag) {
+            reader.request.plot = true;
+        } else {
+            reader.read(f, text);
         }
     }
     if (refusal.empty()) {
@@ -198,14 +208,8 @@ Command read_command_line(int argc, const char* const* argv, const Environment& 
     CheckedRequest checked = check_request(reader.request, environment);
     if (!checked.study) {
         const Problem& problem = checked.problems.front();
-        const auto given = reader.given.find(problem.field);
-        const std::string text = problem.item >= 0 ? reader.q_given[static_cast<std::size_t>(problem.item)]
-                                 : given != reader.given.end() ? given->second
-                                                               : problem.given.value_or("");
-        return Command{CommandKind::refused,
-                       {},
-                       refusal_text(problem, option_name, "'" + text + "' for --" + problem.field),
-                       {}};
+        const std::string phrase = "'" + reader.given.of(problem) + "' for --" + problem.field;
+        return Command{CommandKind::refused, {}, refusal_text(problem, option_name, phrase), {}};
     }
     return Command{CommandKind::study, std::move(*checked.study), {}, std::move(checked.warnings)};
 }

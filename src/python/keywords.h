@@ -6,6 +6,7 @@
 
 #include <pybind11/pybind11.h>
 
+#include <cfloat>
 #include <cmath>
 #include <cstdlib>
 #include <map>
@@ -47,23 +48,31 @@ struct Refused {
 inline std::string repr_of(py::handle value) { return py::repr(value).cast<std::string>(); }
 
 // An int (numpy's too, not bool) or a real, or a TypeError naming the keyword.
-// An int beyond every range reads as ±2^62, a real beyond the doubles as ±inf.
+// An int beyond every range reads as ±2^62, a real beyond the doubles as the
+// largest double of its sign: out of every range.
 inline double number_of(py::handle value, const std::string& keyword, bool integer, bool pair = false) {
+    const auto refuse = [&] {
+        return py::type_error(keyword + " must be " + (integer ? "an int" : "a number") +
+                              (pair ? " or a pair of them" : "") + ", not " +
+                              py::str(value.get_type().attr("__name__")).cast<std::string>());
+    };
     if (py::isinstance<py::bool_>(value) || py::isinstance<py::str>(value) ||
         (integer ? PyIndex_Check(value.ptr()) : PyNumber_Check(value.ptr())) == 0) {
-        throw py::type_error(keyword + " must be " + (integer ? "an int" : "a number") +
-                             (pair ? " or a pair of them" : "") + ", not " +
-                             py::str(value.get_type().attr("__name__")).cast<std::string>());
+        throw refuse();
     }
     int overflow = 0;
     const double number = integer ? static_cast<double>(PyLong_AsLongLongAndOverflow(
                                         py::int_(py::reinterpret_borrow<py::object>(value)).ptr(), &overflow))
                                   : PyFloat_AsDouble(value.ptr());
     if (PyErr_Occurred() != nullptr) {
+        if (PyErr_ExceptionMatches(PyExc_OverflowError) == 0) {
+            PyErr_Clear();
+            throw refuse();
+        }
         PyErr_Clear();
-        return value.attr("__gt__")(0).cast<bool>() ? HUGE_VAL : -HUGE_VAL;
+        return value.attr("__gt__")(0).cast<bool>() ? DBL_MAX : -DBL_MAX;
     }
-    return overflow != 0 ? overflow * 4611686018427387904.0 : number;
+    return overflow != 0 ? overflow * DBL_MAX : number;
 }
 
 // The keyword of a field: its name, but route for routes and omega for real-axis.
@@ -74,40 +83,48 @@ inline std::string keyword_of(std::string_view field) {
 // The keywords of one call, read into a request.
 struct Keywords {
     StudyRequest request;
-    std::map<std::string, std::string, std::less<>> given;  // each keyword's repr, for the refusals
-    std::vector<std::string> q_given;                       // each pair's
+    GivenTexts given;     // each keyword's repr and each wave vector's, for the refusals
+    bool every = false;   // q=None: the values on the grid of every q
+    bool points = false;  // q a list of (ix, iy): a row for each, in its order
 
     // A real scalar into its field's slot, an int into `slot`, unless None.
     void real(const char* keyword, py::handle value) {
         if (!value.is_none()) {
-            given[keyword] = repr_of(value);
+            given.fields[keyword] = repr_of(value);
             request.*field(keyword).real = number_of(value, keyword, false);
         }
     }
     void integer(const char* keyword, std::optional<long long>& slot, py::handle value) {
         if (!value.is_none()) {
-            given[keyword] = repr_of(value);
-            slot = static_cast<long long>(number_of(value, keyword, true));
+            given.fields[keyword] = repr_of(value);
+            slot = saturated_integer(number_of(value, keyword, true));
         }
     }
     // One number for both, or a pair.
     template <typename T>
     void pair(const char* keyword, std::optional<std::array<T, 2>>& slot, const py::object& value) {
         constexpr bool integer = std::is_integral_v<T>;
-        given[keyword] = repr_of(value);
+        if (value.is_none()) {
+            return;
+        }
+        given.fields[keyword] = repr_of(value);
         const bool two = py::isinstance<py::sequence>(value) && !py::isinstance<py::str>(value);
         if (two && py::len(value) != 2) {
             throw Refused{"invalid value for " + std::string(keyword) + "=" + repr_of(value) +
                           ": not a number or a pair of numbers"};
         }
-        slot = {static_cast<T>(number_of(two ? value[py::int_(0)] : value, keyword, integer, true)),
-                static_cast<T>(number_of(two ? value[py::int_(1)] : value, keyword, integer, true))};
+        const auto read = [&](py::handle one) {
+            const double number = number_of(one, keyword, integer, true);
+            return static_cast<T>(integer ? static_cast<double>(saturated_integer(number)) : number);
+        };
+        slot = {read(two ? value[py::int_(0)] : value), read(two ? value[py::int_(1)] : value)};
     }
-    void model(const IntOrPair& lattice, const Real& inverse_temperature, const Real& mu, const RealOrPair& nearest,
-               const Real& hopping2, const Real& hopping3, const Real& offset) {
+    void model(const IntOrPair& lattice, const Real& inverse_temperature, const Real& mu,
+               const RealOrPair& nearest, const Real& hopping2, const Real& hopping3, const Real& offset) {
         pair("lattice", request.lattice, lattice);
         pair("hopping", request.hopping, nearest);
-        real("beta", inverse_temperature), real("mu", mu), real("hopping2", hopping2), real("hopping3", hopping3);
+        real("beta", inverse_temperature), real("mu", mu), real("hopping2", hopping2),
+            real("hopping3", hopping3);
         real("offset", offset);
     }
     // None for every wave vector, "path", or a sequence of (ix, iy).
@@ -120,13 +137,16 @@ struct Keywords {
                               ": neither \"all\" nor \"path\" (accepted: " + accepted_text(field("q")) +
                               "); nothing was computed"};
             }
+            given.q.push_back(repr_of(q));
             request.q.push_back({text == "all" ? Kind::all : Kind::path});
+            every = q.is_none();
             return;
         }
         if (!py::isinstance<py::sequence>(q)) {
             throw py::type_error("q must be None, \"path\" or a sequence of (ix, iy), not " +
                                  py::str(q.get_type().attr("__name__")).cast<std::string>());
         }
+        points = true;
         for (const py::handle pair : q) {
             if (!py::isinstance<py::sequence>(pair) || py::isinstance<py::str>(pair) || py::len(pair) != 2 ||
                 py::isinstance<py::bool_>(pair[py::int_(0)]) ||
@@ -134,9 +154,9 @@ struct Keywords {
                 PyIndex_Check(pair[py::int_(1)].ptr()) == 0) {
                 throw py::type_error("q must hold pairs (ix, iy) of ints, not " + repr_of(pair));
             }
-            q_given.push_back(repr_of(pair));
-            request.q.push_back({Kind::point, static_cast<long long>(number_of(pair[py::int_(0)], "q", true)),
-                                 static_cast<long long>(number_of(pair[py::int_(1)], "q", true))});
+            given.q.push_back(repr_of(pair));
+            request.q.push_back({Kind::point, saturated_integer(number_of(pair[py::int_(0)], "q", true)),
+                                 saturated_integer(number_of(pair[py::int_(1)], "q", true))});
         }
     }
 
@@ -153,12 +173,8 @@ struct Keywords {
             return std::move(*checked.study);
         }
         const Problem& problem = checked.problems.front();
-        const std::string keyword = keyword_of(problem.field);
-        const auto found = given.find(keyword);
-        const std::string value = problem.item >= 0      ? q_given[static_cast<std::size_t>(problem.item)]
-                                  : found != given.end() ? found->second
-                                                         : problem.given.value_or("");
-        throw Refused{refusal_text(problem, keyword_of, "for " + keyword + "=" + value), problem.memory};
+        const std::string phrase = "for " + keyword_of(problem.field) + "=" + given.of(problem);
+        throw Refused{refusal_text(problem, keyword_of, phrase), problem.memory};
     }
 };
 

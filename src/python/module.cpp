@@ -21,6 +21,7 @@
 #include "python/keywords.h"
 
 namespace py = pybind11;
+using namespace pybind11::literals;
 
 namespace lattice_bubble {
 namespace {
@@ -94,9 +95,16 @@ void run_interruptibly(int threads, Work work) {
 py::object compute(const Keywords& keywords) {
     const Study study = keywords.check();
     const StudyModel& model = study.model;
-    const bool every = study.all_q;
-    const std::vector<WaveVector> wave_vectors = study.wave_vectors();
+    const bool every = keywords.every;
+    const std::vector<WaveVector> wave_vectors =
+        keywords.points && keywords.request.q.empty() ? std::vector<WaveVector>{} : study.wave_vectors();
     const auto count = static_cast<std::size_t>(model.values());
+    if (wave_vectors.empty()) {  // q=[]: no row
+        const py::array_t<std::complex<double>> none(
+            std::vector<py::ssize_t>{0, static_cast<py::ssize_t>(count)});
+        return model.coupling ? py::object(py::dict("chi0"_a = none, "spin"_a = none, "charge"_a = none))
+                              : py::object(none);
+    }
     Values chi0;
     Values spin;
     Values charge;
@@ -135,16 +143,15 @@ py::object compute(const Keywords& keywords) {
     const std::vector<py::ssize_t> shape =
         every ? std::vector<py::ssize_t>{model.lattice_x, model.lattice_y, n}
               : std::vector<py::ssize_t>{static_cast<py::ssize_t>(wave_vectors.size()), n};
-    // The rows of a list given: its entries in the table's order of first appearance.
-    py::array_t<py::ssize_t> rows(static_cast<py::ssize_t>(keywords.q_given.size()));
-    for (std::size_t i = 0; i < keywords.q_given.size(); ++i) {
-        const WaveVectorEntry& entry = keywords.request.q[i];
-        rows.mutable_at(i) = std::find(wave_vectors.begin(), wave_vectors.end(),
-                                       WaveVector(static_cast<int>(entry.ix), static_cast<int>(entry.iy))) -
-                             wave_vectors.begin();
+    // The rows of a list given: each entry's in the table's order of first appearance.
+    const std::vector<WaveVectorEntry>& given =
+        keywords.points ? keywords.request.q : std::vector<WaveVectorEntry>{};
+    py::array_t<py::ssize_t> rows(static_cast<py::ssize_t>(given.size()));
+    for (std::size_t i = 0; i < given.size(); ++i) {
+        const WaveVector q(static_cast<int>(given[i].ix), static_cast<int>(given[i].iy));
+        rows.mutable_at(i) = std::find(wave_vectors.begin(), wave_vectors.end(), q) - wave_vectors.begin();
     }
-    const bool as_given =
-        !keywords.q_given.empty() && static_cast<std::size_t>(rows.size()) != wave_vectors.size();
+    const bool as_given = keywords.points && given.size() != wave_vectors.size();
     const auto rows_of = [&](Values values) -> py::object {
         py::object array = to_numpy(std::move(values), shape);
         return as_given ? py::object(array[rows]) : array;
@@ -167,9 +174,9 @@ py::object bubble(const std::string& route, const IntOrPair& lattice, const Real
                   const Int& threads) {
     Keywords keywords;
     StudyRequest& r = keywords.request;
-    keywords.given["route"] = repr_of(py::str(route));
+    keywords.given.fields["routes"] = repr_of(py::str(route));
     if (route.find(',') != std::string::npos) {
-        throw Refused{"invalid value for route=" + keywords.given["route"] +
+        throw Refused{"invalid value for route=" + keywords.given.fields["routes"] +
                       ": one route a call (the program's --routes takes a list)"};
     }
     r.routes = {route};
@@ -191,7 +198,7 @@ py::object real_axis(const Omega& omega, const Real& broadening, const IntOrPair
     }
     Keywords keywords;
     StudyRequest& r = keywords.request;
-    keywords.given["omega"] = repr_of(omega);
+    keywords.given.fields["real-axis"] = repr_of(omega);
     r.real_axis = RealAxisRequest{number_of(omega[py::int_(0)], "omega", false),
                                   number_of(omega[py::int_(1)], "omega", false),
                                   static_cast<long long>(number_of(omega[py::int_(2)], "omega", true))};
@@ -206,10 +213,12 @@ py::object real_axis(const Omega& omega, const Real& broadening, const IntOrPair
 
 py::array_t<double> matsubara(const Real& beta, const Int& n, const std::string& statistics) {
     Keywords keywords;
+    keywords.request.model_only = true;
     keywords.real("beta", beta);
     const double inverse_temperature = keywords.check().model.beta;
     if (statistics != "boson" && statistics != "fermion") {
-        throw Refused{"invalid value for statistics='" + statistics + "': neither 'boson' nor 'fermion'"};
+        throw Refused{"invalid value for statistics=" + repr_of(py::str(statistics)) +
+                      ": neither 'boson' nor 'fermion'"};
     }
     constexpr long long largest = 1 << 20;
     const auto count = static_cast<long long>(number_of(n, "n", true));
@@ -228,6 +237,7 @@ py::array_t<double> matsubara(const Real& beta, const Int& n, const std::string&
 py::array_t<double> band(const IntOrPair& lattice, const Real& mu, const RealOrPair& hopping,
                          const Real& hopping2, const Real& hopping3, const Real& offset) {
     Keywords keywords;
+    keywords.request.model_only = true;
     keywords.model(lattice, py::none(), mu, hopping, hopping2, hopping3, offset);
     const StudyModel model = keywords.check().model;
     const std::vector<double> energy = band_on_grid(model);

@@ -1,6 +1,7 @@
 #include "request/number_reading.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 #include "common/number_text.h"
@@ -26,6 +27,9 @@ NumberReading read_number(std::string_view text, bool integer) {
     const double value = std::strtod(copy.c_str(), &end);
     if (end != copy.c_str() + copy.size()) {
         return {std::nullopt, "not a decimal number"};
+    }
+    if (std::isinf(value)) {  // beyond the doubles: beyond every range
+        return {std::nullopt, "out of range"};
     }
     if (integer && !digits) {
         return {std::nullopt, "not an integer"};

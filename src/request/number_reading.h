@@ -10,8 +10,8 @@ namespace lattice_bubble {
 
 // A number read from a whole text, or why it is not one: an integer is
 // decimal digits with an optional sign; a real is what strtod reads, but no
-// hexadecimal, infinity or NaN, which strtod would also take. A real beyond
-// the doubles reads as ±infinity, which no range holds.
+// hexadecimal, infinity or NaN, which strtod would also take; a real beyond
+// the doubles is out of every range.
 struct NumberReading {
     std::optional<double> value;
     std::string_view problem;

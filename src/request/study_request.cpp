@@ -96,6 +96,15 @@ std::vector<Field> make_fields() {
     };
 }
 
+// Text given by the user, safe inside a text with {field} names.
+std::string escaped(std::string_view text) {
+    std::string out;
+    for (const char c : text) {
+        out.append(c == '{' ? "{{" : std::string(1, c));
+    }
+    return out;
+}
+
 std::string describe_bytes(double bytes) {
     std::ostringstream text;
     constexpr double mib = 1024.0 * 1024.0;
@@ -126,6 +135,9 @@ public:
         number("tolerance", request_.tolerance);
         model.coupling = request_.coupling;
         model.tolerance = request_.tolerance.value_or(model.tolerance);
+        if (request_.model_only) {
+            return finish();
+        }
         routes(study);
         threads(study);
         relations(study);
@@ -138,14 +150,20 @@ public:
         if (problems().empty()) {
             memory(study);
         }
-        if (!problems().empty()) {
-            result_.study.reset();
-        }
-        return std::move(result_);
+        return finish();
     }
 
 private:
     std::vector<Problem>& problems() { return result_.problems; }
+
+    // A study only where nothing is wrong; its warnings only with it.
+    CheckedRequest finish() {
+        if (!problems().empty()) {
+            result_.study.reset();
+            result_.warnings.clear();
+        }
+        return std::move(result_);
+    }
 
     void problem(std::string field, std::optional<std::string> given, std::string reason,
                  std::string accepted, int item = -1) {
@@ -158,7 +176,7 @@ private:
 
     // A number of the field within its range; false, with the problem, if not.
     bool in_range(const Field& f, double v, const std::string& given) {
-        if (std::isnan(v)) {
+        if (!std::isfinite(v)) {
             problem(std::string(f.name), given, "infinity and NaN are not accepted", accepted_text(f));
         } else if (v < f.lowest || v > f.highest) {
             problem(std::string(f.name), given, "out of range", accepted_text(f));
@@ -239,7 +257,8 @@ private:
         }
         for (const std::string& name : request_.routes) {
             if (find_route(name) == nullptr) {
-                problem("routes", given, name.empty() ? "an empty route" : "unknown route '" + name + "'",
+                problem("routes", given,
+                        name.empty() ? "an empty route" : "unknown route '" + escaped(name) + "'",
                         accepted_text(field("routes")));
                 return;
             }
@@ -420,6 +439,14 @@ std::string accepted_text(const Field& f) {
     return std::string(f.kind == FieldKind::real ? "a decimal number" : "an integer") + " from " +
            bound_text(f.lowest) + " to " + bound_text(f.highest) +
            (f.pair ? ", or two such separated by a comma" : "");
+}
+
+std::string GivenTexts::of(const Problem& problem) const {
+    if (problem.item >= 0 && static_cast<std::size_t>(problem.item) < q.size()) {
+        return q[static_cast<std::size_t>(problem.item)];
+    }
+    const auto given = fields.find(problem.field);
+    return given != fields.end() ? given->second : problem.given.value_or("");
 }
 
 std::string refusal_text(const Problem& problem, const std::function<std::string(std::string_view)>& name_of,

@@ -10,6 +10,7 @@
 
 #include <array>
 #include <functional>
+#include <map>
 #include <optional>
 #include <span>
 #include <string>
@@ -48,6 +49,7 @@ struct StudyRequest {
     bool plot = false;
     std::optional<long long> threads;  // none: from the environment
     bool arrays_returned = false;      // the caller keeps every value (the module), not a table
+    bool model_only = false;           // the model alone (the band, the frequencies): no routes, no memory
 };
 
 // What a problem is about, and what it says.
@@ -75,7 +77,7 @@ struct CheckedRequest {
 
 [[nodiscard]] CheckedRequest check_request(const StudyRequest& request, const Environment& environment);
 
-// `text` with every {field} as `name_of(field)`.
+// `text` with every {field} as `name_of(field)`; "{{" is a brace of the text.
 template <typename NameOf>
 [[nodiscard]] std::string with_field_names(std::string_view text, NameOf name_of) {
     std::string out;
@@ -86,11 +88,26 @@ template <typename NameOf>
             out.append(text.substr(at));
             break;
         }
+        if (text.substr(open, 2) == "{{") {
+            out.append(text.substr(at, open + 1 - at));
+            at = open + 2;
+            continue;
+        }
         out.append(text.substr(at, open - at)).append(name_of(text.substr(open + 1, close - open - 1)));
         at = close + 1;
     }
     return out;
 }
+
+// The values as a front end was given them, in its own syntax, for its
+// refusals: each field's last value, and each wave vector entry.
+struct GivenTexts {
+    std::map<std::string, std::string, std::less<>> fields;
+    std::vector<std::string> q;
+
+    // The value of the problem: its entry, its field's, else as the check read it.
+    [[nodiscard]] std::string of(const Problem& problem) const;
+};
 
 // The one line a front end says of a problem, with every {field} named by
 // `name_of`: "invalid value <value_phrase>: <reason> (accepted: …); nothing

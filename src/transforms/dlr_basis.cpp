@@ -144,19 +144,35 @@ std::shared_ptr<const DlrBasis> shared_dlr_basis(double lambda, double epsilon) 
     static std::mutex lock;
     static std::vector<std::shared_ptr<const DlrBasis>> recent;  // the most recently asked for last
     const double taken = std::max(lambda, 1.0);
+    // The basis if it is kept, made the most recent; else null.
+    const auto kept_basis = [&]() -> std::shared_ptr<const DlrBasis> {
+        const auto found = std::find_if(recent.begin(), recent.end(), [&](const auto& basis) {
+            return basis->lambda() == taken && basis->epsilon() == epsilon;
+        });
+        if (found == recent.end()) {
+            return nullptr;
+        }
+        std::rotate(found, found + 1, recent.end());
+        return recent.back();
+    };
+    {
+        const std::lock_guard<std::mutex> guard(lock);
+        if (std::shared_ptr<const DlrBasis> basis = kept_basis()) {
+            return basis;
+        }
+    }
+    // Built without the lock, so that a call for another basis need not wait;
+    // two calls for the same one may both build it, and the first is kept.
+    auto built = std::make_shared<const DlrBasis>(lambda, epsilon);
     const std::lock_guard<std::mutex> guard(lock);
-    auto found = std::find_if(recent.begin(), recent.end(), [&](const auto& basis) {
-        return basis->lambda() == taken && basis->epsilon() == epsilon;
-    });
-    std::shared_ptr<const DlrBasis> basis =
-        found != recent.end() ? *found : std::make_shared<const DlrBasis>(lambda, epsilon);
-    if (found != recent.end()) {
-        recent.erase(found);
-    } else if (recent.size() == kept) {
+    if (std::shared_ptr<const DlrBasis> basis = kept_basis()) {
+        return basis;
+    }
+    if (recent.size() == kept) {
         recent.erase(recent.begin());
     }
-    recent.push_back(basis);
-    return basis;
+    recent.push_back(built);
+    return built;
 }
 
 }  // namespace lattice_bubble

@@ -71,6 +71,15 @@ def test_bad_values_and_types_raise_with_the_programs_reasons():
         lb.bubble(lattice="8")
     with pytest.raises(MemoryError, match=r"^the study needs .* of memory, but only .* is available"):
         lb.bubble(lattice=4096, frequencies=65536)
+    with pytest.raises(ValueError, match=r"^invalid value for q='path': the 1 x 1 lattice has no path"):
+        lb.bubble(lattice=1, q="path")
+    with pytest.raises(ValueError, match=r"^invalid value for beta=inf: infinity and NaN are not accepted"):
+        lb.bubble(beta=float("inf"))
+    with pytest.raises(TypeError, match=r"^beta must be a number, not complex"):
+        lb.bubble(beta=1j)
+    # The band and the frequencies need no study: no memory check of one.
+    assert lb.band(lattice=4096).shape == (4096, 4096)
+    assert lb.bubble(q=[]).shape == (0, 17) and lb.bubble(q="all", lattice=3).shape == (9, 17)
 
 
 def test_ctrl_c_stops_a_long_call_and_the_interpreter_goes_on():
