@@ -13,6 +13,7 @@
 // GFLOPS is the conventional 5·N·log2(N) per transform divided by its time.
 // The run ends with a summary table (Markdown) of both engines' times and
 // their ratio per size and sign; the README's table is pasted from it.
+// --lanes=avx (or scalar, sse2, avx512) times a narrower table of kernels.
 
 #include <benchmark/benchmark.h>
 
@@ -22,6 +23,7 @@
 #include <new>
 #include <random>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -104,7 +106,8 @@ void engine_2d(benchmark::State& state, int side, int sign) {
     const AlignedDoubles block(count);
     std::vector<double*> rows(static_cast<std::size_t>(side));
     for (int i = 0; i < side; ++i) {
-        rows[static_cast<std::size_t>(i)] = block.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(n2);
+        rows[static_cast<std::size_t>(i)] =
+            block.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(n2);
     }
     const FftWorkSizes sizes = fft_work_sizes_2d(side, n2);
     std::vector<int> index_work(static_cast<std::size_t>(sizes.index_work_ints), 0);
@@ -210,7 +213,8 @@ public:
             const std::size_t slash = name.find('/');
             const std::string engine = name.substr(0, slash);
             const std::string key = name.substr(slash + 1);
-            const double ns = run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit) * 1e9;
+            const double ns =
+                run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit) * 1e9;
             Row& row = row_for(engine.substr(engine.find('_') + 1) + "/" + key);
             (engine.starts_with("fftw") ? row.fftw_ns : row.engine_ns) = ns;
         }
@@ -220,9 +224,8 @@ public:
         ConsoleReporter::Finalize();
         // 1-D before 2-D, by size, sign +1 before −1, whatever order the runs
         // came in (--benchmark_enable_random_interleaving shuffles them).
-        std::stable_sort(rows_.begin(), rows_.end(), [](const auto& x, const auto& y) {
-            return order_of(x.first) < order_of(y.first);
-        });
+        std::stable_sort(rows_.begin(), rows_.end(),
+                         [](const auto& x, const auto& y) { return order_of(x.first) < order_of(y.first); });
         std::FILE* out = stdout;
         std::fprintf(out, "\nSummary (real time per transform; ratio = this engine / FFTW):\n\n");
         std::fprintf(out, "| transform | size | sign | this engine (ns) | FFTW (ns) | ratio |\n");
@@ -235,7 +238,8 @@ public:
                          key.substr(first + 1, second - first - 1).c_str(),
                          key.substr(key.find(':') + 1).c_str(), nanoseconds(row.engine_ns).c_str());
             if (row.fftw_ns > 0.0) {
-                std::fprintf(out, " %s | %.2f |\n", nanoseconds(row.fftw_ns).c_str(), row.engine_ns / row.fftw_ns);
+                std::fprintf(out, " %s | %.2f |\n", nanoseconds(row.fftw_ns).c_str(),
+                             row.engine_ns / row.fftw_ns);
             } else {
                 std::fprintf(out, " – | – |\n");
             }
@@ -314,8 +318,17 @@ void register_all() {
 #endif
         }
     }
-    for (const auto& [rows, columns] : {std::pair{12, 12}, {24, 24}, {48, 48}, {96, 96}, {100, 100}, {240, 240},
-                                       {384, 384}, {768, 768}, {64, 48}, {256, 96}, {97, 97}}) {
+    for (const auto& [rows, columns] : {std::pair{12, 12},
+                                        {24, 24},
+                                        {48, 48},
+                                        {96, 96},
+                                        {100, 100},
+                                        {240, 240},
+                                        {384, 384},
+                                        {768, 768},
+                                        {64, 48},
+                                        {256, 96},
+                                        {97, 97}}) {
         for (const int sign : {1, -1}) {
             const std::string size =
                 std::to_string(rows) + "x" + std::to_string(columns) + "/sign:" + sign_name(sign);
@@ -335,7 +348,19 @@ int main(int argc, char** argv) {
 #else
     std::printf("FFTW 3 was not found at build time: only this engine is timed.\n");
 #endif
-    const FftKernels kernels = choose_fft_kernels();
+    // --lanes=scalar|sse2|avx|avx512: the widest lanes the engine may take, to
+    // time a narrower table (the AVX2 machines' AVX table on an AVX-512 one).
+    FftKernels kernels = choose_fft_kernels();
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        for (const FftLanes lanes : {FftLanes::scalar, FftLanes::sse2, FftLanes::avx, FftLanes::avx512}) {
+            if (argument == std::string("--lanes=") + lanes_name(lanes)) {
+                kernels = choose_fft_kernels_for_testing(lanes, true);
+                std::copy(argv + i + 1, argv + argc, argv + i);
+                --argc;
+            }
+        }
+    }
     std::printf("This engine runs the table of %s lanes, fused kernels %s (docs/fft_engine.md).\n",
                 lanes_name(kernels.lanes), kernels.fused ? "on" : "off");
     register_all();
