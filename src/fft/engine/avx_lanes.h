@@ -68,5 +68,85 @@ void first_stage_twiddled_pairs<AvxLanes>(int begin, int end, double* a, const d
     }
 }
 
+// The twiddles of first-stage block b (b ≥ 2) in lane 0 and of block b′ in
+// lane 1, each derived on doubles as block_twiddles derives them.
+LATTICE_BUBBLE_FFT_INLINE BlockTwiddles<AvxLanes> lane_twiddles(int b, int b_prime, const double* twiddle) {
+    const auto of = [twiddle](int block) LATTICE_BUBBLE_FFT_LAMBDA {
+        const int s = block % 2 == 0 ? 1 : -1;
+        return with_cube(Twiddle<double>{twiddle[2 * block], twiddle[2 * block + 1]},
+                         Twiddle<double>{s * twiddle[block], twiddle[block + s]}, 2.0);
+    };
+    const BlockTwiddles<double> x = of(b);
+    const BlockTwiddles<double> y = of(b_prime);
+    const auto pair = [](Twiddle<double> u, Twiddle<double> v) LATTICE_BUBBLE_FFT_LAMBDA {
+        return Twiddle<AvxLanes>{{_mm256_set_pd(v.re, v.re, u.re, u.re)}, {_mm256_set_pd(v.im, v.im, u.im, u.im)}};
+    };
+    return {pair(x.t1, y.t1), pair(x.t2, y.t2), pair(x.t3, y.t3)};
+}
+
+// The pass along rows of N = n2/2 points, 32 ≤ N ≤ gathering_row_doubles/2,
+// from columns in natural order. The first stage's block b takes the values
+// rev(4b + i) = rev₂(i)·N/4 + rev(b), i = 0 … 3, of the row as it stands, and
+// for b < N/8 block b + N/8 takes their neighbours rev(b) + 1: so one load per
+// input feeds both blocks' butterflies, lane 0 and lane 1, and the row's
+// permutation costs nothing. Since the blocks' outputs land where other blocks
+// still read, the first stage writes a copy of the band of rows on the stack;
+// the later stages run there, and the tail writes back into the rows. Every
+// butterfly is the one the row's stage would apply after the permutation, with
+// its twiddles formed once for the band.
+template <class Dir, class Cx>
+void pass_along_rows_gathering(int n1, int n2, double** rows, const double* twiddle) {
+    static_assert(Cx::values == 2);
+    alignas(64) double copy[gathering_row_doubles > band_doubles ? gathering_row_doubles : band_doubles];
+    const int points = n2 / 2;
+    const int quarter = n2 / 4;  // doubles between the inputs of a first-stage block
+    const int eighth_blocks = points / 8;
+    int band = band_doubles / n2;
+    band = band < 1 ? 1 : (band > n1 ? n1 : band);
+    double* copies[band_doubles / 64];
+    for (int i = 0; i < band; ++i) {
+        copies[i] = copy + i * n2;
+    }
+    const AvxLanes h = AvxLanes::splat(twiddle[2]);
+    for (int first = 0; first < n1; first += band) {
+        const int count = n1 - first < band ? n1 - first : band;
+        double* const* band_rows = rows + first;
+        // b runs over 0 … N/8 − 1 and rb = rev(b) over log2(N/4) bits, kept by
+        // carrying from the top bit down.
+        for (int b = 0, rb = 0; b < eighth_blocks; ++b) {
+            const int b_prime = b + eighth_blocks;
+            const BlockTwiddles<AvxLanes> tw = lane_twiddles(b < 2 ? 2 : b, b_prime, twiddle);
+            for (int i = 0; i < count; ++i) {
+                const double* x = band_rows[i] + 2 * rb;
+                const Opening<AvxLanes> e = open_butterfly(AvxLanes::load(x), AvxLanes::load(x + 2 * quarter),
+                                                           AvxLanes::load(x + quarter), AvxLanes::load(x + 3 * quarter));
+                Quad<AvxLanes> y = Dir::twiddled(e, tw);
+                if (b < 2) {
+                    // Lane 0 is block 0 (untwiddled) or block 1 (eighth turn).
+                    const Quad<AvxLanes> z = b == 0 ? Dir::plain(e) : Dir::eighth(e, h);
+                    y.y0.v = _mm256_blend_pd(y.y0.v, z.y0.v, 0b0011);
+                    y.y1.v = _mm256_blend_pd(y.y1.v, z.y1.v, 0b0011);
+                    y.y2.v = _mm256_blend_pd(y.y2.v, z.y2.v, 0b0011);
+                    y.y3.v = _mm256_blend_pd(y.y3.v, z.y3.v, 0b0011);
+                }
+                double* out = copies[i] + 8 * b;
+                put_quad(y, [&](int k, AvxLanes v) LATTICE_BUBBLE_FFT_LAMBDA { store_strided(out + 2 * k, points, v); });
+            }
+            int bit = eighth_blocks;
+            while ((rb & bit) != 0) {
+                rb ^= bit;
+                bit >>= 1;
+            }
+            rb |= bit;
+        }
+        int l = 8;
+        while ((l << 4) < n2) {
+            radix4_stage<Dir, Cx>(0, n2, l, copies, count, twiddle);
+            l <<= 2;
+        }
+        last_two_stages<Dir, PlainLast<Dir>, Cx>(n2, l, copies, count, twiddle, band_rows);
+    }
+}
+
 }  // namespace
 }  // namespace lattice_bubble::fft_engine

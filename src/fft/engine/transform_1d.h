@@ -210,20 +210,26 @@ void last_stage(int n, int l, double* a) {
 }
 
 // The last twiddled stage, of span l with n = 16l or 8l, and the last stage
-// in one pass (the tail), over each of the `count` arrays at `arrays`.
+// in one pass (the tail), over each of the `count` arrays at `arrays`; the
+// results go to `targets` (the same arrays when null).
 template <class Dir, class Last, class Cx, int Fixed = 0>
-void last_two_stages(int n, int l, double* const* arrays, int count, const double* twiddle) {
+void last_two_stages(int n, int l, double* const* arrays, int count, const double* twiddle,
+                     double* const* targets = nullptr) {
     if constexpr (Fixed > 0) {
         count = Fixed;
+    }
+    if (targets == nullptr) {
+        targets = arrays;
     }
     const auto run = [&]<int Points>() LATTICE_BUBBLE_FFT_LAMBDA {
         const TailTwiddles<Cx> t = tail_twiddles<Cx, Points>(twiddle);
         for (int i = 0; i < count; ++i) {
-            double* a = arrays[i];
+            const double* a = arrays[i];
+            double* b = targets[i];
             for (int j = 0; j < l; j += doubles_of<Cx>) {
                 tail<Dir, Last, Points>(
                     [=](int k) LATTICE_BUBBLE_FFT_LAMBDA { return Cx::load(a + (j + k * l)); }, t,
-                    [=](int k, Cx v) LATTICE_BUBBLE_FFT_LAMBDA { store(a + (j + k * l), v); });
+                    [=](int k, Cx v) LATTICE_BUBBLE_FFT_LAMBDA { store(b + (j + k * l), v); });
             }
         }
     };

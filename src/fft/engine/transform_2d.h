@@ -26,6 +26,19 @@ void pass_along_columns_reversing(int n1, int n2, double** rows, const double* t
 template <class Dir, class Cx, int Points>
 void pass_along_rows_transposed(int n1, double** rows, const double* twiddle);
 
+// A kernel of the AVX lanes (avx_lanes.h): the pass along rows of 64 to
+// gathering_row_doubles doubles from columns in natural order, the first stage
+// reading each row's permutation itself.
+template <class Dir, class Cx>
+void pass_along_rows_gathering(int n1, int n2, double** rows, const double* twiddle);
+
+inline constexpr int gathering_row_doubles = 4096;
+
+template <class Cx, bool Fused>
+constexpr bool rows_by_gathering(int n2) {
+    return Fused && Cx::values == 2 && n2 >= 64 && n2 <= gathering_row_doubles;
+}
+
 // A pass along the columns: element p of a line is row p, and a line is a
 // group of Cx::values neighbouring columns.
 template <class Cx>
@@ -167,6 +180,12 @@ void pass_along_rows(int n1, int n2, double** rows, const double* twiddle) {
             return;
         }
     }
+    if constexpr (Fused && Cx::values == 2) {
+        if (rows_by_gathering<Cx, Fused>(n2)) {
+            pass_along_rows_gathering<Dir, Cx>(n1, n2, rows, twiddle);
+            return;
+        }
+    }
     in_widest_lanes<Cx>(n1, [&]<class Lanes>() LATTICE_BUBBLE_FFT_LAMBDA {
         int band = band_doubles / n2;
         band = band < Lanes::values ? Lanes::values : (band > n1 ? n1 : band);
@@ -218,7 +237,7 @@ void pass_along_columns(int n1, int n2, double** rows, const double* twiddle) {
 template <class Dir, class Cx, bool Fused>
 void transform_2d(int n1, int n2, double** rows, int* scratch, const double* twiddle) {
     if (n2 > 4) {
-        const bool tiles = Fused && four_wide<Cx> && n2 >= 64;
+        const bool tiles = (Fused && four_wide<Cx> && n2 >= 64) || rows_by_gathering<Cx, Fused>(n2);
         bit_reverse_columns<typename Cx::Single>(n1, n2, scratch, rows,
                                                  !reverses_on_load<Fused>(n2 / 2) && !tiles);
     }
