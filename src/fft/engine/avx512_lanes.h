@@ -71,6 +71,7 @@ struct Avx512Lanes {
     friend Avx512Lanes dup_re(Avx512Lanes a) { return {_mm512_unpacklo_pd(a.v, a.v)}; }
     friend Avx512Lanes dup_im(Avx512Lanes a) { return {_mm512_unpackhi_pd(a.v, a.v)}; }
     friend Avx512Lanes im_re(Avx512Lanes a, Avx512Lanes b) { return {_mm512_shuffle_pd(a.v, b.v, 0x55)}; }
+    friend Avx512Lanes sub_add(Avx512Lanes a, Avx512Lanes b) { return a + neg_re(b); }
 };
 
 // W[first + rev(y)·stride] in lane y, rev(y) being 0, 2, 1, 3.

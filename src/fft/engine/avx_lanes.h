@@ -25,8 +25,12 @@ struct AvxLanes {
     static AvxLanes load_rows(const double* const* rows, int offset) {
         return {_mm256_loadu2_m128d(rows[1] + offset, rows[0] + offset)};
     }
-    static AvxLanes load_strided(const double* p, long stride) { return {_mm256_loadu2_m128d(p + stride, p)}; }
-    friend void store_strided(double* p, long stride, AvxLanes a) { _mm256_storeu2_m128d(p + stride, p, a.v); }
+    static AvxLanes load_strided(const double* p, long stride) {
+        return {_mm256_loadu2_m128d(p + stride, p)};
+    }
+    friend void store_strided(double* p, long stride, AvxLanes a) {
+        _mm256_storeu2_m128d(p + stride, p, a.v);
+    }
     friend void store(double* p, AvxLanes a) { _mm256_storeu_pd(p, a.v); }
     friend void store_rows(double* const* rows, int offset, AvxLanes a) {
         _mm256_storeu2_m128d(rows[1] + offset, rows[0] + offset, a.v);
@@ -40,6 +44,8 @@ struct AvxLanes {
     friend AvxLanes dup_re(AvxLanes a) { return {_mm256_unpacklo_pd(a.v, a.v)}; }
     friend AvxLanes dup_im(AvxLanes a) { return {_mm256_unpackhi_pd(a.v, a.v)}; }
     friend AvxLanes im_re(AvxLanes a, AvxLanes b) { return {_mm256_shuffle_pd(a.v, b.v, 0b0101)}; }
+    // One instruction for the two of a + neg_re(b): x + (−y) is x − y.
+    friend AvxLanes sub_add(AvxLanes a, AvxLanes b) { return {_mm256_addsub_pd(a.v, b.v)}; }
 };
 
 // The twiddled blocks of the first stage (span 2 doubles, one butterfly per
@@ -79,72 +85,85 @@ LATTICE_BUBBLE_FFT_INLINE BlockTwiddles<AvxLanes> lane_twiddles(int b, int b_pri
     const BlockTwiddles<double> x = of(b);
     const BlockTwiddles<double> y = of(b_prime);
     const auto pair = [](Twiddle<double> u, Twiddle<double> v) LATTICE_BUBBLE_FFT_LAMBDA {
-        return Twiddle<AvxLanes>{{_mm256_set_pd(v.re, v.re, u.re, u.re)}, {_mm256_set_pd(v.im, v.im, u.im, u.im)}};
+        return Twiddle<AvxLanes>{{_mm256_set_pd(v.re, v.re, u.re, u.re)},
+                                 {_mm256_set_pd(v.im, v.im, u.im, u.im)}};
     };
     return {pair(x.t1, y.t1), pair(x.t2, y.t2), pair(x.t3, y.t3)};
 }
 
-// The pass along rows of N = n2/2 points, 32 ≤ N ≤ gathering_row_doubles/2,
-// from columns in natural order. The first stage's block b takes the values
-// rev(4b + i) = rev₂(i)·N/4 + rev(b), i = 0 … 3, of the row as it stands, and
-// for b < N/8 block b + N/8 takes their neighbours rev(b) + 1: so one load per
-// input feeds both blocks' butterflies, lane 0 and lane 1, and the row's
-// permutation costs nothing. Since the blocks' outputs land where other blocks
-// still read, the first stage writes a copy of the band of rows on the stack;
-// the later stages run there, and the tail writes back into the rows. Every
-// butterfly is the one the row's stage would apply after the permutation, with
-// its twiddles formed once for the band.
+// The transform of N = n/2 points, 32 ≤ N ≤ gathering_doubles/2, in each of
+// the `count` arrays at `arrays` (n·count ≤ gathering_doubles), from values in
+// natural order (conjugated on the way with Conjugate): the first stage's
+// block b takes the values rev(4b + i) = rev₂(i)·N/4 + rev(b), i = 0 … 3, and
+// for b < N/8 block b + N/8 takes their neighbours rev(b) + 1, so one load per
+// input feeds both blocks' butterflies, lane 0 and lane 1, and the permutation
+// costs nothing. Since the blocks' outputs land where other blocks still read,
+// the first stage writes a copy on the stack; the later twiddled stages of Dir
+// run there, and the tail (its last stage Last) writes back. Every butterfly
+// is the one its stage applies after the permutation, with its twiddles
+// formed once for all the arrays.
+template <class Dir, class Last, bool Conjugate, class Cx>
+void transform_gathering(int n, double* const* arrays, int count, const double* twiddle) {
+    static_assert(Cx::values == 2);
+    alignas(64) double copy[gathering_doubles];
+    double* copies[band_doubles / 64];
+    for (int i = 0; i < count; ++i) {
+        copies[i] = copy + i * n;
+    }
+    const int points = n / 2;
+    const int quarter = n / 4;  // doubles between the inputs of a first-stage block
+    const int eighth_blocks = points / 8;
+    const AvxLanes h = AvxLanes::splat(twiddle[2]);
+    const auto input = [](const double* p) LATTICE_BUBBLE_FFT_LAMBDA {
+        const AvxLanes x = AvxLanes::load(p);
+        return Conjugate ? neg_im(x) : x;
+    };
+    // b runs over 0 … N/8 − 1 and rb = rev(b) over log2(N/4) bits, kept by
+    // carrying from the top bit down.
+    for (int b = 0, rb = 0; b < eighth_blocks; ++b) {
+        const BlockTwiddles<AvxLanes> tw = lane_twiddles(b < 2 ? 2 : b, b + eighth_blocks, twiddle);
+        for (int i = 0; i < count; ++i) {
+            const double* x = arrays[i] + 2 * rb;
+            const Opening<AvxLanes> e =
+                open_butterfly(input(x), input(x + 2 * quarter), input(x + quarter), input(x + 3 * quarter));
+            Quad<AvxLanes> y = Dir::twiddled(e, tw);
+            if (b < 2) {
+                // Lane 0 is block 0 (untwiddled) or block 1 (eighth turn).
+                const Quad<AvxLanes> z = b == 0 ? Dir::plain(e) : Dir::eighth(e, h);
+                y.y0.v = _mm256_blend_pd(y.y0.v, z.y0.v, 0b0011);
+                y.y1.v = _mm256_blend_pd(y.y1.v, z.y1.v, 0b0011);
+                y.y2.v = _mm256_blend_pd(y.y2.v, z.y2.v, 0b0011);
+                y.y3.v = _mm256_blend_pd(y.y3.v, z.y3.v, 0b0011);
+            }
+            double* out = copies[i] + 8 * b;
+            put_quad(y, [&](int k, AvxLanes v)
+                            LATTICE_BUBBLE_FFT_LAMBDA { store_strided(out + 2 * k, points, v); });
+        }
+        int bit = eighth_blocks;
+        while ((rb & bit) != 0) {
+            rb ^= bit;
+            bit >>= 1;
+        }
+        rb |= bit;
+    }
+    int l = 8;
+    while ((l << 4) < n) {
+        radix4_stage<Dir, Cx>(0, n, l, copies, count, twiddle);
+        l <<= 2;
+    }
+    last_two_stages<Dir, Last, Cx>(n, l, copies, count, twiddle, arrays);
+}
+
+// The pass along the rows of 32 to gathering_doubles/2 values, from columns in
+// natural order: bands of rows of about 16 KiB, each through the whole
+// transform above.
 template <class Dir, class Cx>
 void pass_along_rows_gathering(int n1, int n2, double** rows, const double* twiddle) {
-    static_assert(Cx::values == 2);
-    alignas(64) double copy[gathering_row_doubles > band_doubles ? gathering_row_doubles : band_doubles];
-    const int points = n2 / 2;
-    const int quarter = n2 / 4;  // doubles between the inputs of a first-stage block
-    const int eighth_blocks = points / 8;
     int band = band_doubles / n2;
     band = band < 1 ? 1 : (band > n1 ? n1 : band);
-    double* copies[band_doubles / 64];
-    for (int i = 0; i < band; ++i) {
-        copies[i] = copy + i * n2;
-    }
-    const AvxLanes h = AvxLanes::splat(twiddle[2]);
     for (int first = 0; first < n1; first += band) {
         const int count = n1 - first < band ? n1 - first : band;
-        double* const* band_rows = rows + first;
-        // b runs over 0 … N/8 − 1 and rb = rev(b) over log2(N/4) bits, kept by
-        // carrying from the top bit down.
-        for (int b = 0, rb = 0; b < eighth_blocks; ++b) {
-            const int b_prime = b + eighth_blocks;
-            const BlockTwiddles<AvxLanes> tw = lane_twiddles(b < 2 ? 2 : b, b_prime, twiddle);
-            for (int i = 0; i < count; ++i) {
-                const double* x = band_rows[i] + 2 * rb;
-                const Opening<AvxLanes> e = open_butterfly(AvxLanes::load(x), AvxLanes::load(x + 2 * quarter),
-                                                           AvxLanes::load(x + quarter), AvxLanes::load(x + 3 * quarter));
-                Quad<AvxLanes> y = Dir::twiddled(e, tw);
-                if (b < 2) {
-                    // Lane 0 is block 0 (untwiddled) or block 1 (eighth turn).
-                    const Quad<AvxLanes> z = b == 0 ? Dir::plain(e) : Dir::eighth(e, h);
-                    y.y0.v = _mm256_blend_pd(y.y0.v, z.y0.v, 0b0011);
-                    y.y1.v = _mm256_blend_pd(y.y1.v, z.y1.v, 0b0011);
-                    y.y2.v = _mm256_blend_pd(y.y2.v, z.y2.v, 0b0011);
-                    y.y3.v = _mm256_blend_pd(y.y3.v, z.y3.v, 0b0011);
-                }
-                double* out = copies[i] + 8 * b;
-                put_quad(y, [&](int k, AvxLanes v) LATTICE_BUBBLE_FFT_LAMBDA { store_strided(out + 2 * k, points, v); });
-            }
-            int bit = eighth_blocks;
-            while ((rb & bit) != 0) {
-                rb ^= bit;
-                bit >>= 1;
-            }
-            rb |= bit;
-        }
-        int l = 8;
-        while ((l << 4) < n2) {
-            radix4_stage<Dir, Cx>(0, n2, l, copies, count, twiddle);
-            l <<= 2;
-        }
-        last_two_stages<Dir, PlainLast<Dir>, Cx>(n2, l, copies, count, twiddle, band_rows);
+        transform_gathering<Dir, PlainLast<Dir>, false, Cx>(n2, rows + first, count, twiddle);
     }
 }
 

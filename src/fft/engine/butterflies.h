@@ -105,7 +105,7 @@ LATTICE_BUBBLE_FFT_INLINE void put_quad(const Quad<Cx>& q, const Put& put) {
 // q·y and conj(q)·y
 template <class Cx>
 LATTICE_BUBBLE_FFT_INLINE Cx mul(const Twiddle<Cx>& q, Cx y) {
-    return q.re * y + neg_re(q.im * swap(y));
+    return sub_add(q.re * y, q.im * swap(y));
 }
 template <class Cx>
 LATTICE_BUBBLE_FFT_INLINE Cx mul_conj(const Twiddle<Cx>& q, Cx y) {

@@ -19,7 +19,8 @@
 // which take value `offset` of rows[0 … values − 1], one row per value;
 // load_strided and store_strided, value v at p + v·stride (in doubles); and
 // +, −, ·, swap (im, re), neg_re, neg_im, dup_re (re, re), dup_im (im, im)
-// and im_re(a, b) = (a.im, b.re), value by value.
+// im_re(a, b) = (a.im, b.re) and sub_add(a, b) = (a.re − b.re, a.im + b.im),
+// value by value.
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -69,6 +70,7 @@ struct ScalarLanes {
     friend ScalarLanes dup_re(ScalarLanes a) { return {a.re, a.re}; }
     friend ScalarLanes dup_im(ScalarLanes a) { return {a.im, a.im}; }
     friend ScalarLanes im_re(ScalarLanes a, ScalarLanes b) { return {a.im, b.re}; }
+    friend ScalarLanes sub_add(ScalarLanes a, ScalarLanes b) { return a + neg_re(b); }
 };
 
 #if defined(__SSE2__)
@@ -95,6 +97,7 @@ struct Sse2Lanes {
     friend Sse2Lanes dup_re(Sse2Lanes a) { return {_mm_unpacklo_pd(a.v, a.v)}; }
     friend Sse2Lanes dup_im(Sse2Lanes a) { return {_mm_unpackhi_pd(a.v, a.v)}; }
     friend Sse2Lanes im_re(Sse2Lanes a, Sse2Lanes b) { return {_mm_shuffle_pd(a.v, b.v, 1)}; }
+    friend Sse2Lanes sub_add(Sse2Lanes a, Sse2Lanes b) { return a + neg_re(b); }
 };
 using PortableLanes = Sse2Lanes;
 #else

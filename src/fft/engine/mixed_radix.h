@@ -139,7 +139,8 @@ void mixed_pass(const MixedPass& pass, const double* cc, double* ch) {
                 store_strided(out(i, k, 0), 2 * ido, x[0]);
                 for (int m = 1; m < P; ++m) {
                     const double* w = weight(m, i);
-                    store_strided(out(i, k, m), 2 * ido, twiddled<Dir>(Twiddle<T>{T::splat(w[0]), T::splat(w[1])}, x[m]));
+                    store_strided(out(i, k, m), 2 * ido,
+                                  twiddled<Dir>(Twiddle<T>{T::splat(w[0]), T::splat(w[1])}, x[m]));
                 }
             });
         }
@@ -169,8 +170,12 @@ void mixed_pass_batched(const MixedPass& pass, int width, const double* cc, doub
     const int l1 = pass.l1;
     const double* const twiddle = pass.twiddle;
     const double* const trig = pass.trig;
-    const auto in = [&](int i, int j, int k) { return cc + 2 * static_cast<long>(i + ido * (j + P * k)) * width; };
-    const auto out = [&](int i, int k, int m) { return ch + 2 * static_cast<long>(i + ido * (k + l1 * m)) * width; };
+    const auto in = [&](int i, int j, int k) {
+        return cc + 2 * static_cast<long>(i + ido * (j + P * k)) * width;
+    };
+    const auto out = [&](int i, int k, int m) {
+        return ch + 2 * static_cast<long>(i + ido * (k + l1 * m)) * width;
+    };
     for (int k = 0; k < l1; ++k) {
         for (int i = 0; i < ido; ++i) {
             over_lanes<Cx>(0, width, [&]<class T>(int w) LATTICE_BUBBLE_FFT_LAMBDA {
@@ -182,7 +187,8 @@ void mixed_pass_batched(const MixedPass& pass, int width, const double* cc, doub
                 store(out(i, k, 0) + 2 * w, x[0]);
                 for (int m = 1; m < P; ++m) {
                     const double* t = twiddle + 2 * ((m - 1) * ido + i);
-                    store(out(i, k, m) + 2 * w, twiddled<Dir>(Twiddle<T>{T::splat(t[0]), T::splat(t[1])}, x[m]));
+                    store(out(i, k, m) + 2 * w,
+                          twiddled<Dir>(Twiddle<T>{T::splat(t[0]), T::splat(t[1])}, x[m]));
                 }
             });
         }
@@ -206,13 +212,27 @@ double* mixed_transform(const MixedPlan& plan, double* a, double* scratch, int w
             }
         };
         switch (pass.radix) {
-            case 2: run.template operator()<2>(); break;
-            case 3: run.template operator()<3>(); break;
-            case 4: run.template operator()<4>(); break;
-            case 5: run.template operator()<5>(); break;
-            case 7: run.template operator()<7>(); break;
-            case 11: run.template operator()<11>(); break;
-            default: run.template operator()<13>(); break;
+            case 2:
+                run.template operator()<2>();
+                break;
+            case 3:
+                run.template operator()<3>();
+                break;
+            case 4:
+                run.template operator()<4>();
+                break;
+            case 5:
+                run.template operator()<5>();
+                break;
+            case 7:
+                run.template operator()<7>();
+                break;
+            case 11:
+                run.template operator()<11>();
+                break;
+            default:
+                run.template operator()<13>();
+                break;
         }
         // By hand: std::swap would be a function the wider units define for every unit.
         double* const written = to;

@@ -29,6 +29,18 @@ void first_stage_twiddled_pairs(int begin, int end, double* a, const double* twi
 template <class Dir, bool Conjugate, class Cx, int Fixed>
 void reverse_and_first_stage(int n, double* const* arrays, int count, const double* twiddle);
 
+// The AVX lanes' transform of 32 to gathering_doubles/2 values whose first
+// stage reads the bit-reversed order itself (avx_lanes.h).
+inline constexpr int gathering_doubles = 4096;
+
+template <class Cx, bool Fused>
+constexpr bool by_gathering(int n) {
+    return Fused && Cx::values == 2 && n >= 64 && n <= gathering_doubles;
+}
+
+template <class Dir, class Last, bool Conjugate, class Cx>
+void transform_gathering(int n, double* const* arrays, int count, const double* twiddle);
+
 template <class Cx>
 LATTICE_BUBBLE_FFT_INLINE Opening<Cx> butterfly_load(const double* a, int j, int l) {
     return open_butterfly(Cx::load(a + j), Cx::load(a + j + l), Cx::load(a + j + 2 * l),
@@ -83,18 +95,18 @@ void radix4_stage(int begin, int end, int l, double* const* arrays, int count, c
     }
 }
 
-// The stages of spans l and 4l together over [begin, end), multiples of 32l:
-// each group of 16l doubles is one block of the wider stage and four of the
-// narrower, so its sixteen inputs at j, j + l, …, j + 15l go through a
-// butterfly of each narrow block and then four of the wide block in registers,
-// loaded and stored once. The first two groups hold the untwiddled and
-// eighth-turn blocks and run stage by stage.
-template <class Cx>
-void radix4_stage_pair(int begin, int end, int l, double* a, const double* twiddle) {
+// The stages of spans l and 4l together over [begin, end), multiples of 32l,
+// in each of the `count` arrays at `arrays`: each group of 16l doubles is one
+// block of the wider stage and four of the narrower, so its sixteen inputs at
+// j, j + l, …, j + 15l go through a butterfly of each narrow block and then
+// four of the wide block in registers, loaded and stored once. The first two
+// groups hold the untwiddled and eighth-turn blocks and run stage by stage.
+template <class Dir, class Cx>
+void radix4_stage_pair(int begin, int end, int l, double* const* arrays, int count, const double* twiddle) {
     const int group = 16 * l;
     if (begin == 0) {
-        radix4_stage<Positive, Cx, 1>(0, 2 * group, l, &a, 1, twiddle);
-        radix4_stage<Positive, Cx, 1>(0, 2 * group, 4 * l, &a, 1, twiddle);
+        radix4_stage<Dir, Cx>(0, 2 * group, l, arrays, count, twiddle);
+        radix4_stage<Dir, Cx>(0, 2 * group, 4 * l, arrays, count, twiddle);
         begin = 2 * group;
     }
     for (int start = begin, wide = begin / group; start < end; start += group, ++wide) {
@@ -102,19 +114,23 @@ void radix4_stage_pair(int begin, int end, int l, double* a, const double* twidd
         const BlockTwiddles<Cx> inner[4] = {
             block_twiddles<Cx>(4 * wide, twiddle), block_twiddles<Cx>(4 * wide + 1, twiddle),
             block_twiddles<Cx>(4 * wide + 2, twiddle), block_twiddles<Cx>(4 * wide + 3, twiddle)};
-        for (int j = start; j < start + l; j += doubles_of<Cx>) {
-            Quad<Cx> y[4];
-            for (int q = 0; q < 4; ++q) {
-                y[q] = Positive::twiddled(butterfly_load<Cx>(a, j + 4 * q * l, l), inner[q]);
+        for (int i = 0; i < count; ++i) {
+            double* a = arrays[i];
+            for (int j = start; j < start + l; j += doubles_of<Cx>) {
+                Quad<Cx> y[4];
+                for (int q = 0; q < 4; ++q) {
+                    y[q] = Dir::twiddled(butterfly_load<Cx>(a, j + 4 * q * l, l), inner[q]);
+                }
+                const auto outer_butterfly = [&](int r, Cx x0, Cx x1, Cx x2,
+                                                 Cx x3) LATTICE_BUBBLE_FFT_LAMBDA {
+                    butterfly_store(a, j + r * l, 4 * l,
+                                    Dir::twiddled(open_butterfly(x0, x1, x2, x3), outer));
+                };
+                outer_butterfly(0, y[0].y0, y[1].y0, y[2].y0, y[3].y0);
+                outer_butterfly(1, y[0].y1, y[1].y1, y[2].y1, y[3].y1);
+                outer_butterfly(2, y[0].y2, y[1].y2, y[2].y2, y[3].y2);
+                outer_butterfly(3, y[0].y3, y[1].y3, y[2].y3, y[3].y3);
             }
-            const auto outer_butterfly = [&](int r, Cx x0, Cx x1, Cx x2, Cx x3) LATTICE_BUBBLE_FFT_LAMBDA {
-                butterfly_store(a, j + r * l, 4 * l,
-                                Positive::twiddled(open_butterfly(x0, x1, x2, x3), outer));
-            };
-            outer_butterfly(0, y[0].y0, y[1].y0, y[2].y0, y[3].y0);
-            outer_butterfly(1, y[0].y1, y[1].y1, y[2].y1, y[3].y1);
-            outer_butterfly(2, y[0].y2, y[1].y2, y[2].y2, y[3].y2);
-            outer_butterfly(3, y[0].y3, y[1].y3, y[2].y3, y[3].y3);
         }
     }
 }
@@ -157,7 +173,7 @@ int stages_by_chunk(int n, int begin, int end, int size, int l, int stop, double
         while ((next << 2) < n && next < stop && (next << 3) <= size) {
             if constexpr (Fused && four_wide<Cx>) {
                 if (next >= 8 && (next << 4) < n && (next << 2) < stop && (next << 5) <= size) {
-                    radix4_stage_pair<Cx>(chunk, chunk + size, next, a, twiddle);
+                    radix4_stage_pair<Positive, Cx>(chunk, chunk + size, next, &a, 1, twiddle);
                     next <<= 4;
                     continue;
                 }
@@ -280,6 +296,13 @@ LATTICE_BUBBLE_FFT_NOINLINE void general_transform_1d(int n, double* a, int* scr
                 twiddled_stages<Cx, Fused>(n, a, twiddle, 8, last);
             }
             last_two_stages<Positive, LastOf1d<Dir>, Cx, 1>(n, last, &a, 1, twiddle);
+            return;
+        }
+    }
+    if constexpr (Fused && Cx::values == 2) {
+        if (by_gathering<Cx, Fused>(n)) {
+            reversal_list<Dir>(n, scratch);
+            transform_gathering<Positive, LastOf1d<Dir>, Dir::negative, Cx>(n, &a, 1, twiddle);
             return;
         }
     }

@@ -26,17 +26,14 @@ void pass_along_columns_reversing(int n1, int n2, double** rows, const double* t
 template <class Dir, class Cx, int Points>
 void pass_along_rows_transposed(int n1, double** rows, const double* twiddle);
 
-// A kernel of the AVX lanes (avx_lanes.h): the pass along rows of 64 to
-// gathering_row_doubles doubles from columns in natural order, the first stage
-// reading each row's permutation itself.
+// A kernel of the AVX lanes (avx_lanes.h): the pass along the rows from
+// columns in natural order, each row's permutation read by its first stage.
 template <class Dir, class Cx>
 void pass_along_rows_gathering(int n1, int n2, double** rows, const double* twiddle);
 
-inline constexpr int gathering_row_doubles = 4096;
-
 template <class Cx, bool Fused>
 constexpr bool rows_by_gathering(int n2) {
-    return Fused && Cx::values == 2 && n2 >= 64 && n2 <= gathering_row_doubles;
+    return by_gathering<Cx, Fused>(n2);
 }
 
 // A pass along the columns: element p of a line is row p, and a line is a
