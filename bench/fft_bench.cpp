@@ -11,9 +11,12 @@
 // arithmetic nothing, and both engines get the same treatment.
 //
 // GFLOPS is the conventional 5·N·log2(N) per transform divided by its time.
-// The run ends with a summary table (Markdown) of both engines' times and
-// their ratio per size and sign; the README's table is pasted from it.
-// --lanes=avx (or scalar, sse2, avx512) times a narrower table of kernels.
+// Every table of kernels the processor runs from AVX up (AVX, and AVX-512F
+// where it has it) is timed, each case by every table and by FFTW one after
+// the other, so that one run compares the narrower processors' kernels too.
+// The run ends with a summary table (Markdown): each table's time and its
+// ratio to FFTW per size and sign; the README's figures are pasted from it.
+// --lanes=avx (or scalar, sse2, avx512) times that one table alone.
 
 #include <benchmark/benchmark.h>
 
@@ -82,7 +85,8 @@ private:
     double* data_;
 };
 
-void engine_1d(benchmark::State& state, int points, int sign) {
+void engine_1d(benchmark::State& state, FftLanes lanes, int points, int sign) {
+    choose_fft_kernels_for_testing(lanes, true);
     const int n = 2 * points;
     const AlignedDoubles data(static_cast<std::size_t>(n));
     const FftWorkSizes sizes = fft_work_sizes_1d(n);
@@ -100,30 +104,32 @@ void engine_1d(benchmark::State& state, int points, int sign) {
 
 // The rows lie one after the other in one aligned block, as the program's
 // matrices do.
-void engine_2d(benchmark::State& state, int side, int sign) {
-    const int n2 = 2 * side;
-    const auto count = static_cast<std::size_t>(side) * static_cast<std::size_t>(n2);
+void engine_2d(benchmark::State& state, FftLanes lanes, int n1, int columns, int sign) {
+    choose_fft_kernels_for_testing(lanes, true);
+    const int n2 = 2 * columns;
+    const auto count = static_cast<std::size_t>(n1) * static_cast<std::size_t>(n2);
     const AlignedDoubles block(count);
-    std::vector<double*> rows(static_cast<std::size_t>(side));
-    for (int i = 0; i < side; ++i) {
+    std::vector<double*> rows(static_cast<std::size_t>(n1));
+    for (int i = 0; i < n1; ++i) {
         rows[static_cast<std::size_t>(i)] =
             block.data() + static_cast<std::size_t>(i) * static_cast<std::size_t>(n2);
     }
-    const FftWorkSizes sizes = fft_work_sizes_2d(side, n2);
+    const FftWorkSizes sizes = fft_work_sizes_2d(n1, n2);
     std::vector<int> index_work(static_cast<std::size_t>(sizes.index_work_ints), 0);
     std::vector<double> twiddle(static_cast<std::size_t>(sizes.twiddle_doubles));
     fill_random(block.data(), count);
-    complex_fft_2d(side, n2, sign, rows.data(), index_work.data(), twiddle.data());
+    complex_fft_2d(n1, n2, sign, rows.data(), index_work.data(), twiddle.data());
     for (auto _ : state) {
-        complex_fft_2d(side, n2, sign, rows.data(), index_work.data(), twiddle.data());
+        complex_fft_2d(n1, n2, sign, rows.data(), index_work.data(), twiddle.data());
         benchmark::DoNotOptimize(block.data());
         benchmark::ClobberMemory();
     }
-    set_rate(state, static_cast<double>(side) * side);
+    set_rate(state, static_cast<double>(n1) * columns);
 }
 
 // Sizes that are not powers of two, through general_fft and general_fft_2d.
-void general_1d(benchmark::State& state, int points, int sign) {
+void general_1d(benchmark::State& state, FftLanes lanes, int points, int sign) {
+    choose_fft_kernels_for_testing(lanes, true);
     const AlignedDoubles data(2 * static_cast<std::size_t>(points));
     const GeneralFftWorkSizes sizes = general_fft_work_sizes(points);
     std::vector<int> index_work(sizes.ints, 0);
@@ -138,7 +144,8 @@ void general_1d(benchmark::State& state, int points, int sign) {
     set_rate(state, points);
 }
 
-void general_2d(benchmark::State& state, int rows, int columns, int sign) {
+void general_2d(benchmark::State& state, FftLanes lanes, int rows, int columns, int sign) {
+    choose_fft_kernels_for_testing(lanes, true);
     const auto count = static_cast<std::size_t>(rows) * static_cast<std::size_t>(columns);
     const AlignedDoubles block(2 * count);
     std::vector<double*> row_pointers(static_cast<std::size_t>(rows));
@@ -208,15 +215,16 @@ public:
             if (run.error_occurred || (!single && !median)) {
                 continue;
             }
-            // "engine_1d/1024/sign:-1": the engine, then the case.
+            // "avx512_1d/1024/sign:-1": the engine (a table's lanes, or fftw), then the case.
             const std::string name = run.run_name.str();
             const std::size_t slash = name.find('/');
             const std::string engine = name.substr(0, slash);
-            const std::string key = name.substr(slash + 1);
+            const std::size_t underscore = engine.rfind('_');
+            const std::string key = engine.substr(underscore + 1) + "/" + name.substr(slash + 1);
             const double ns =
                 run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit) * 1e9;
-            Row& row = row_for(engine.substr(engine.find('_') + 1) + "/" + key);
-            (engine.starts_with("fftw") ? row.fftw_ns : row.engine_ns) = ns;
+            const std::size_t column = column_for(engine.substr(0, underscore));
+            row_for(key)[column] = ns;
         }
     }
 
@@ -226,23 +234,47 @@ public:
         // came in (--benchmark_enable_random_interleaving shuffles them).
         std::stable_sort(rows_.begin(), rows_.end(),
                          [](const auto& x, const auto& y) { return order_of(x.first) < order_of(y.first); });
+        const auto fftw = std::find(columns_.begin(), columns_.end(), "fftw");
+        const std::size_t fftw_column = static_cast<std::size_t>(fftw - columns_.begin());
         std::FILE* out = stdout;
-        std::fprintf(out, "\nSummary (real time per transform; ratio = this engine / FFTW):\n\n");
-        std::fprintf(out, "| transform | size | sign | this engine (ns) | FFTW (ns) | ratio |\n");
-        std::fprintf(out, "|---|---|---|---|---|---|\n");
-        for (const auto& [key, row] : rows_) {
+        std::fprintf(out, "\nSummary (real time per transform; ratio = this engine's table / FFTW):\n\n");
+        std::fprintf(out, "| transform | size | sign |");
+        for (const std::string& column : columns_) {
+            std::fprintf(out, " %s (ns) |", column == "fftw" ? "FFTW" : column.c_str());
+        }
+        for (const std::string& column : columns_) {
+            if (column != "fftw" && fftw != columns_.end()) {
+                std::fprintf(out, " ratio %s |", column.c_str());
+            }
+        }
+        std::fprintf(out, "\n|---|---|---|");
+        for (std::size_t c = 0; c < columns_.size() + (fftw != columns_.end() ? columns_.size() - 1 : 0);
+             ++c) {
+            std::fprintf(out, "---|");
+        }
+        std::fprintf(out, "\n");
+        for (auto& [key, times] : rows_) {
+            times.resize(columns_.size(), 0.0);
             // key: "1d/1024/sign:-1"
             const std::size_t first = key.find('/');
             const std::size_t second = key.find('/', first + 1);
-            std::fprintf(out, "| %s | %s | %s | %s |", key.substr(0, first).c_str(),
+            std::fprintf(out, "| %s | %s | %s |", key.substr(0, first).c_str(),
                          key.substr(first + 1, second - first - 1).c_str(),
-                         key.substr(key.find(':') + 1).c_str(), nanoseconds(row.engine_ns).c_str());
-            if (row.fftw_ns > 0.0) {
-                std::fprintf(out, " %s | %.2f |\n", nanoseconds(row.fftw_ns).c_str(),
-                             row.engine_ns / row.fftw_ns);
-            } else {
-                std::fprintf(out, " – | – |\n");
+                         key.substr(key.find(':') + 1).c_str());
+            for (const double ns : times) {
+                std::fprintf(out, " %s |", ns > 0.0 ? nanoseconds(ns).c_str() : "–");
             }
+            for (std::size_t c = 0; c < columns_.size() && fftw != columns_.end(); ++c) {
+                if (c == fftw_column) {
+                    continue;
+                }
+                if (times[c] > 0.0 && times[fftw_column] > 0.0) {
+                    std::fprintf(out, " %.2f |", times[c] / times[fftw_column]);
+                } else {
+                    std::fprintf(out, " – |");
+                }
+            }
+            std::fprintf(out, "\n");
         }
         std::fflush(out);
     }
@@ -270,52 +302,74 @@ private:
         return text;
     }
 
-    struct Row {
-        double engine_ns = 0.0;
-        double fftw_ns = 0.0;
-    };
-
-    Row& row_for(const std::string& key) {
-        for (auto& [k, row] : rows_) {
+    // A case's times, one per column in the order the columns first came.
+    std::vector<double>& row_for(const std::string& key) {
+        for (auto& [k, times] : rows_) {
             if (k == key) {
-                return row;
+                times.resize(columns_.size() + 1, 0.0);
+                return times;
             }
         }
-        return rows_.emplace_back(key, Row{}).second;
+        return rows_.emplace_back(key, std::vector<double>(columns_.size() + 1, 0.0)).second;
     }
 
-    std::vector<std::pair<std::string, Row>> rows_;
+    std::size_t column_for(const std::string& engine) {
+        const auto found = std::find(columns_.begin(), columns_.end(), engine);
+        if (found != columns_.end()) {
+            return static_cast<std::size_t>(found - columns_.begin());
+        }
+        columns_.push_back(engine);
+        for (auto& [k, times] : rows_) {
+            times.resize(columns_.size(), 0.0);
+        }
+        return columns_.size() - 1;
+    }
+
+    std::vector<std::string> columns_;
+    std::vector<std::pair<std::string, std::vector<double>>> rows_;
 };
 
-void register_all() {
+// Each case by every table, then by FFTW.
+void register_all(const std::vector<FftLanes>& tables) {
+    const auto each = [&](const std::string& dimension, const std::string& size, auto engine, auto fftw,
+                          auto... arguments) {
+        for (const FftLanes lanes : tables) {
+            benchmark::RegisterBenchmark(
+                (std::string(lanes_name(lanes)) + "_" + dimension + "/" + size).c_str(), engine, lanes,
+                arguments...);
+        }
+#if defined(LATTICE_BUBBLE_HAVE_FFTW3)
+        benchmark::RegisterBenchmark(("fftw_" + dimension + "/" + size).c_str(), fftw, arguments...);
+#else
+        static_cast<void>(fftw);
+#endif
+    };
+#if defined(LATTICE_BUBBLE_HAVE_FFTW3)
+    const auto fftw_one = fftw_1d;
+    const auto fftw_two = fftw_2d;
+#else
+    const auto fftw_one = nullptr;
+    const auto fftw_two = nullptr;
+#endif
     for (int log2n = 2; log2n <= 20; ++log2n) {
         const int points = 1 << log2n;
         for (const int sign : {1, -1}) {
-            const std::string size = std::to_string(points) + "/sign:" + sign_name(sign);
-            benchmark::RegisterBenchmark(("engine_1d/" + size).c_str(), engine_1d, points, sign);
-#if defined(LATTICE_BUBBLE_HAVE_FFTW3)
-            benchmark::RegisterBenchmark(("fftw_1d/" + size).c_str(), fftw_1d, points, sign);
-#endif
+            each("1d", std::to_string(points) + "/sign:" + sign_name(sign), engine_1d, fftw_one, points,
+                 sign);
         }
     }
     for (int side = 8; side <= 1024; side *= 2) {
         for (const int sign : {1, -1}) {
             const std::string size =
                 std::to_string(side) + "x" + std::to_string(side) + "/sign:" + sign_name(sign);
-            benchmark::RegisterBenchmark(("engine_2d/" + size).c_str(), engine_2d, side, sign);
-#if defined(LATTICE_BUBBLE_HAVE_FFTW3)
-            benchmark::RegisterBenchmark(("fftw_2d/" + size).c_str(), fftw_2d, side, side, sign);
-#endif
+            each("2d", size, engine_2d, fftw_two, side, side, sign);
         }
     }
     // Smooth sizes of other factors, and primes.
     for (const int points : {12, 24, 48, 96, 100, 384, 1000, 1536, 3000, 6144, 3 << 15, 97, 1009, 4093}) {
         for (const int sign : {1, -1}) {
-            const std::string size = std::to_string(points) + "/sign:" + sign_name(sign);
-            benchmark::RegisterBenchmark(("engine_1d/" + size).c_str(), general_1d, points, sign);
-#if defined(LATTICE_BUBBLE_HAVE_FFTW3)
-            benchmark::RegisterBenchmark(("fftw_1d/" + size).c_str(), fftw_1d, points, sign);
-#endif
+            each("1d", std::to_string(points) + "/sign:" + sign_name(sign), general_1d, fftw_one, points,
+                 sign);
         }
     }
     for (const auto& [rows, columns] : {std::pair{12, 12},
@@ -332,10 +386,7 @@ void register_all() {
         for (const int sign : {1, -1}) {
             const std::string size =
                 std::to_string(rows) + "x" + std::to_string(columns) + "/sign:" + sign_name(sign);
-            benchmark::RegisterBenchmark(("engine_2d/" + size).c_str(), general_2d, rows, columns, sign);
-#if defined(LATTICE_BUBBLE_HAVE_FFTW3)
-            benchmark::RegisterBenchmark(("fftw_2d/" + size).c_str(), fftw_2d, rows, columns, sign);
-#endif
+            each("2d", size, general_2d, fftw_two, rows, columns, sign);
         }
     }
 }
@@ -348,22 +399,33 @@ int main(int argc, char** argv) {
 #else
     std::printf("FFTW 3 was not found at build time: only this engine is timed.\n");
 #endif
-    // --lanes=scalar|sse2|avx|avx512: the widest lanes the engine may take, to
-    // time a narrower table (the AVX2 machines' AVX table on an AVX-512 one).
-    FftKernels kernels = choose_fft_kernels();
+    // The tables from AVX up that this processor runs, or the one --lanes=
+    // names (scalar, sse2, avx or avx512).
+    std::vector<FftLanes> tables;
+    for (const FftLanes lanes : {FftLanes::avx, FftLanes::avx512}) {
+        if (choose_fft_kernels_for_testing(lanes, true).lanes == lanes) {
+            tables.push_back(lanes);
+        }
+    }
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
         for (const FftLanes lanes : {FftLanes::scalar, FftLanes::sse2, FftLanes::avx, FftLanes::avx512}) {
             if (argument == std::string("--lanes=") + lanes_name(lanes)) {
-                kernels = choose_fft_kernels_for_testing(lanes, true);
+                tables = {choose_fft_kernels_for_testing(lanes, true).lanes};
                 std::copy(argv + i + 1, argv + argc, argv + i);
                 --argc;
             }
         }
     }
-    std::printf("This engine runs the table of %s lanes, fused kernels %s (docs/fft_engine.md).\n",
-                lanes_name(kernels.lanes), kernels.fused ? "on" : "off");
-    register_all();
+    if (tables.empty()) {
+        tables = {choose_fft_kernels().lanes};
+    }
+    std::printf("This engine runs the tables of");
+    for (const FftLanes lanes : tables) {
+        std::printf(" %s", lanes_name(lanes));
+    }
+    std::printf(" lanes, fused kernels on (docs/fft_engine.md).\n");
+    register_all(tables);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 1;

@@ -48,13 +48,17 @@ public:
                        [&](int b, int x, int y, auto series) { put(b, x, y, series[b]); });
     }
 
-    // The slices made by value(x, y, slot) instead, with no grid to read.
+    // The slices made by value(x, y, slot) instead, with no grid to read:
+    // slice by slice, each written front to back.
     template <typename Value>
     void make(int first, int count, Value value) {
-        for (int x = 0; x < lattice_x_; ++x) {
-            for (int y = 0; y < lattice_y_; ++y) {
-                for (int b = 0; b < count; ++b) {
-                    put(b, x, y, value(x, y, first + b));
+        for (int b = 0; b < count; ++b) {
+            for (int x = 0; x < lattice_x_; ++x) {
+                double* row = rows_[static_cast<std::size_t>(b * lattice_x_ + x)];
+                for (int y = 0; y < lattice_y_; ++y) {
+                    const Complex v = value(x, y, first + b);
+                    row[2 * y] = v.re;
+                    row[2 * y + 1] = v.im;
                 }
             }
         }
