@@ -55,8 +55,8 @@ void direct_sum(benchmark::State& state, FftLanes lanes, bool real, int threads)
         benchmark::DoNotOptimize(chi.data());
         benchmark::ClobberMemory();
     }
-    const double terms = static_cast<double>(model.sites()) * model.values() *
-                         static_cast<double>(bench_wave_vectors.size());
+    const double terms =
+        static_cast<double>(model.sites()) * model.values() * static_cast<double>(bench_wave_vectors.size());
     state.counters["terms_per_second"] =
         benchmark::Counter(terms * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
     choose_fft_kernels();
@@ -68,7 +68,8 @@ void register_all() {
         for (const int threads : processors > 1 ? std::vector<int>{1, processors} : std::vector<int>{1}) {
             for (const FftLanes lanes : {FftLanes::sse2, FftLanes::avx, FftLanes::avx512}) {
                 const std::string name = std::string(real ? "real_axis" : "matsubara") +
-                                         "/lanes:" + lanes_name(lanes) + "/threads:" + std::to_string(threads);
+                                         "/lanes:" + lanes_name(lanes) +
+                                         "/threads:" + std::to_string(threads);
                 benchmark::RegisterBenchmark(name.c_str(), direct_sum, lanes, real, threads)
                     ->Unit(benchmark::kMillisecond)
                     ->UseRealTime();
