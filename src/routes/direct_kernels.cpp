@@ -1,5 +1,6 @@
-// The portable loops of the direct route (two doubles per SSE2 register on
-// x86-64), and the choice of the widest loops the processor runs.
+// The portable loops of the direct route (one double at a time, and two per
+// SSE2 register on x86-64), and the choice of the widest loops the processor
+// runs.
 
 #include "routes/direct_kernels.h"
 
@@ -10,6 +11,8 @@ extern const DirectKernels avx512_direct_kernels;
 
 namespace {
 
+const DirectKernels scalar = {direct_kernel_detail::Loops<1>::matsubara,
+                              direct_kernel_detail::Loops<1>::real_axis};
 const DirectKernels portable = {direct_kernel_detail::Loops<2>::matsubara,
                                 direct_kernel_detail::Loops<2>::real_axis};
 
@@ -28,8 +31,7 @@ const DirectKernels& direct_kernels() {
         return avx_direct_kernels;
     }
 #endif
-    (void)lanes;
-    return portable;
+    return lanes == FftLanes::scalar ? scalar : portable;
 }
 
 }  // namespace lattice_bubble

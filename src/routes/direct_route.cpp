@@ -29,16 +29,21 @@ DirectSum::DirectSum(const StudyModel& model)
 }
 
 double DirectSum::bytes(const StudyModel& model, int threads) {
-    return 2.0 * model.sites() * sizeof(double) + (1.0 + 4.0 * threads) * model.values() * sizeof(double);
+    return 2.0 * model.sites() * sizeof(double) +
+           ((1.0 + 4.0 * threads) * model.values() + 2.0 * real_axis_block * threads) * sizeof(double);
 }
 
 void DirectSum::sum_over_k(int qx, int qy, int begin, int end, bool static_only, std::span<Complex> chi,
                            std::vector<double>& sums, const Workers& workers) const {
-    // Per value j: re, im and their compensations, each a row of `count`.
+    // Per value j: re, im and their compensations, each a row of `count`;
+    // after them the real axis's block of terms, d then Δf.
     const auto count = static_cast<std::size_t>(end - begin);
-    sums.assign(4 * count, 0.0);
+    constexpr auto block = static_cast<std::size_t>(real_axis_block);
+    sums.assign(4 * count + 2 * block, 0.0);
     const FrequencySums all{sums.data(), sums.data() + count, sums.data() + 2 * count,
                             sums.data() + 3 * count};
+    double* const block_d = sums.data() + 4 * count;
+    double* const block_delta_f = block_d + block;
     // ν_0 has a term of its own; the other values go through the kernels.
     const bool has_static = static_only || (!real_axis_ && begin == 0);
     const std::size_t first = has_static ? 1 : 0;
@@ -46,6 +51,15 @@ void DirectSum::sum_over_k(int qx, int qy, int begin, int end, bool static_only,
     const FrequencySums rest{all.re + first, all.im + first, all.re_low + first, all.im_low + first};
     const double* frequency = frequency_.data() + begin;
     const DirectKernels& kernels = direct_kernels();
+    // On the real axis the terms are gathered in blocks of consecutive k,
+    // counted over the whole lattice (not per row), so that the blocks and
+    // the bits do not depend on the shape of the lattice's rows.
+    int in_block = 0;
+    const auto add_block = [&] {
+        kernels.real_axis(TermBlock{block_d, block_delta_f, in_block}, frequency + first, broadening_,
+                          dynamic, rest);
+        in_block = 0;
+    };
     for (int x = 0; x < lattice_x_; ++x) {
         workers.poll();
         const int xq = (x + qx) % lattice_x_;  // k + q wraps into the zone
@@ -75,11 +89,18 @@ void DirectSum::sum_over_k(int qx, int qy, int begin, int end, bool static_only,
             // Δf/(iν − d) = −Δf·(d + iν)/(d² + ν²), or Δf/(ω + iη − d).
             const double delta_f = d > 0.0 ? -(weight * one_minus) : weight * one_minus;
             if (real_axis_) {
-                kernels.real_axis(d, delta_f, frequency + first, broadening_, dynamic, rest);
+                block_d[in_block] = d;
+                block_delta_f[in_block] = delta_f;
+                if (++in_block == real_axis_block) {
+                    add_block();
+                }
             } else {
                 kernels.matsubara(d, delta_f, frequency + first, dynamic, rest);
             }
         }
+    }
+    if (in_block > 0) {
+        add_block();
     }
     const double sites = static_cast<double>(lattice_x_) * lattice_y_;
     for (std::size_t j = 0; j < count; ++j) {
@@ -114,7 +135,7 @@ void DirectSum::split(std::span<const std::pair<int, int>> wave_vectors, int val
     // Each thread's sums are sized here, so that no worker allocates.
     std::vector<std::vector<double>> sums(static_cast<std::size_t>(workers.threads));
     for (auto& own : sums) {
-        own.reserve(4 * static_cast<std::size_t>(values));
+        own.reserve(4 * static_cast<std::size_t>(values) + 2 * static_cast<std::size_t>(real_axis_block));
     }
     parallel_ranges(q_count * ranges, sums, [&](std::vector<double>& own, long long begin, long long end) {
         for (long long item = begin; item < end; ++item) {

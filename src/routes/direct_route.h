@@ -16,8 +16,10 @@
 // On the real axis, z = ω + iη, the term is Δf·(x − iη)/(x² + η²), x = ω − d,
 // with the same difference of occupations. The sum over k runs x major,
 // y minor, compensated (Neumaier), so that its error does not grow with the
-// lattice; each frequency has its own sums, added over lanes of frequencies
-// (routes/direct_kernels.h) with the same bits on every processor.
+// lattice: term by term on the Matsubara axis, by blocks of consecutive k on
+// the real axis, each block's plain sum added compensated. Each frequency has
+// its own sums, added over lanes of frequencies (routes/direct_kernels.h)
+// with the same bits on every processor and any number of threads.
 
 #include <span>
 #include <utility>

@@ -325,8 +325,9 @@ INSTANTIATE_TEST_SUITE_P(
                   {"--routes", "dlr,direct", "--lattice", "12,16", "--beta", "50", "--q", "all"},
                   {"2", "3"}},
         SplitCase{"RealAxisOneWaveVector",
-                  {"--real-axis", "-2,2,29", "--broadening", "0.1", "--coupling", "1", "--q", "1,2"},
-                  {"4"}}),
+                  {"--real-axis", "-2,2,29", "--broadening", "0.1", "--coupling", "1", "--q", "1,2",
+                   "--lattice", "12,11"},
+                  {"2", "4"}}),
     [](const ::testing::TestParamInfo<SplitCase>& param_info) { return param_info.param.name; });
 
 // Past an instability, U·χ0(q, 0) ≥ 1 (spin) or ≤ −1 (charge), at some of

@@ -14,8 +14,11 @@
 #include <cstdint>
 #include <numbers>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "fft/kernel_choice.h"
+#include "routes/direct_kernels.h"
 #include "support/exact_bubble.h"
 
 namespace lattice_bubble {
@@ -100,7 +103,13 @@ INSTANTIATE_TEST_SUITE_P(
                              RealAxis{-6.0, 6.0, 61, 0.1}),
                    false, 1e-12L},
         DirectCase{"RealAxisNarrowBroadening", real_axis(StudyModel{}, RealAxis{-17.0, 17.0, 35, 1e-3}), true,
-                   1e-12L}),
+                   1e-12L},
+        // 144 blocks of plain sums, each added compensated (measured: 1.5e-14 at η = 0.02, as with
+        // every term compensated).
+        DirectCase{"RealAxisManyBlocks96",
+                   real_axis(testing::mesh(96, 96, 20.0, Band{-1.0, 0.0, -0.8}, 1, 0.3),
+                             RealAxis{-1.0, 9.0, 45, 0.02}),
+                   false, 1e-12L}),
     [](const ::testing::TestParamInfo<DirectCase>& param_info) { return param_info.param.name; });
 
 // χ0(q, −ω + iη) = conj χ0(q, ω + iη): the pairs (k, k + q) and (−k − q, −k)
@@ -156,19 +165,25 @@ TEST(DirectRealAxis, RealPartIsTheHilbertTransformOfTheImaginaryPart) {
     }
 }
 
-// Every table of kernels, each lane width, gives the portable loops' bits on
-// both axes, with counts that leave a remainder in every width.
-TEST(DirectKernels, EveryLaneWidthGivesTheSameBits) {
-    StudyModel matsubara = testing::mesh(6, 10, 2.0, Band{-1.0, 0.0, 0.2}, 12, -0.3);
+// Every table of kernels, each lane width, gives the scalar loops' bits on
+// both axes, on one thread and split over two (a single q's frequencies in
+// two ranges, the second starting off any lane boundary). The lattice has two
+// real-axis blocks and a short one; 47 frequencies take every width's tiles,
+// single vectors and single doubles.
+TEST(DirectKernels, EveryLaneWidthAndThreadCountGivesTheSameBits) {
+    StudyModel matsubara = testing::mesh(4, real_axis_block / 2 + 1, 2.0, Band{-1.0, 0.0, 0.2}, 12, -0.3);
     StudyModel real = matsubara;
-    real.real_axis = RealAxis{-4.0, 4.0, 23, 0.05};
+    real.real_axis = RealAxis{-4.0, 4.0, 47, 0.05};
     const FftKernels chosen = fft_kernels_in_use();
+    const std::vector<std::pair<int, int>> one_q{{3, 7}};
     for (const StudyModel& model : {matsubara, real}) {
         std::vector<std::vector<Complex>> by_lanes;
         for (const FftLanes lanes : {FftLanes::scalar, FftLanes::sse2, FftLanes::avx, FftLanes::avx512}) {
             choose_fft_kernels_for_testing(lanes, true);
             by_lanes.emplace_back(static_cast<std::size_t>(model.values()));
             DirectSum(model).evaluate(3, 7, by_lanes.back());
+            by_lanes.emplace_back(static_cast<std::size_t>(model.values()));
+            DirectSum(model).evaluate(one_q, by_lanes.back(), Workers{2});
         }
         for (std::size_t l = 1; l < by_lanes.size(); ++l) {
             for (std::size_t j = 0; j < by_lanes[0].size(); ++j) {
