@@ -80,20 +80,23 @@ TEST(DlrBasis, ReproducesASumOfPolesAtAnyTimeAndFrequency) {
 }
 
 // Each factor 100 of Λ adds about as many terms as the one before (measured
-// at ε = 1e-10: 33, 81, 126 and 175 at 1e2, 1e4, 1e6 and 1e8), where a rank
-// that grew like a power of Λ would multiply.
+// at ε = 1e-10: 33, 81, 126 and 175 at 1e2, 1e4, 1e6 and 1e8; at 1e-14: 41,
+// 107, 173, 241), where a rank that grew like a power of Λ would multiply, and
+// one that counted the QR's rounding as rank would jump at ε = 1e-14.
 TEST(DlrBasis, RankGrowsLikeTheLogarithmOfLambda) {
-    std::vector<int> ranks;
-    for (const double lambda : {1e2, 1e4, 1e6}) {
-        ranks.push_back(DlrBasis(lambda, 1e-10).rank());
-        EXPECT_LE(ranks.back(), DlrBasis::rank_bound(lambda, 1e-10));  // what the memory check counts
-    }
-    for (std::size_t i = 1; i + 1 < ranks.size(); ++i) {
-        const int step = ranks[i] - ranks[i - 1];
-        const int next = ranks[i + 1] - ranks[i];
-        EXPECT_GT(step, 20);
-        EXPECT_LT(std::abs(next - step), step / 4)
-            << "ranks " << ranks[i - 1] << ", " << ranks[i] << ", " << ranks[i + 1];
+    for (const double epsilon : {1e-10, 1e-14}) {
+        std::vector<int> ranks;
+        for (const double lambda : {1e2, 1e4, 1e6, 1e8}) {
+            ranks.push_back(DlrBasis(lambda, epsilon).rank());
+            EXPECT_LE(ranks.back(), DlrBasis::rank_bound(lambda, epsilon));  // what the memory check counts
+        }
+        for (std::size_t i = 1; i + 1 < ranks.size(); ++i) {
+            const int step = ranks[i] - ranks[i - 1];
+            const int next = ranks[i + 1] - ranks[i];
+            EXPECT_GT(step, 20);
+            EXPECT_LT(std::abs(next - step), step / 4) << "epsilon " << epsilon << ", ranks " << ranks[i - 1]
+                                                       << ", " << ranks[i] << ", " << ranks[i + 1];
+        }
     }
 }
 
