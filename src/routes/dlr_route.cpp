@@ -1,6 +1,7 @@
 #include "routes/dlr_route.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "common/parallel.h"
@@ -9,9 +10,32 @@
 namespace lattice_bubble {
 namespace {
 
-// Nodes whose Green's functions are carried to real space at once: enough
-// slots for every thread's lattice transforms.
-int nodes_at_once(int rank, int threads) { return std::clamp(4 * threads, 1, std::max(rank, 1)); }
+// Nodes a thread carries to real space at once: their two slots each, eight
+// in all, fill two cache lines of a point's series, as the transforms' blocks do.
+constexpr int nodes_per_block = 4;
+constexpr int slots_per_block = 2 * nodes_per_block;
+
+int node_blocks(int rank) { return (rank + nodes_per_block - 1) / nodes_per_block; }
+int node_threads(int rank, int threads) { return std::clamp(node_blocks(rank), 1, std::max(threads, 1)); }
+
+// One thread's work on a block of nodes: G(k, τ) at τ_k in slot j of the
+// slices and at β − τ_k in slot count + j, carried to real space into
+// `green`, with (τ, β − τ) of each slot.
+struct NodeBlock {
+    NodeBlock(int lattice_x, int lattice_y)
+        : slices(lattice_x, lattice_y, slots_per_block),
+          green(lattice_x, lattice_y, slots_per_block, SeriesGrid::unwritten) {}
+    LatticeSlices slices;
+    SeriesGrid green;
+    std::array<double, slots_per_block> tau{};
+    std::array<double, slots_per_block> rest{};
+};
+
+double node_block_bytes(int lattice_x, int lattice_y) {
+    const GeneralFftWorkSizes work = general_fft_work_sizes_2d(lattice_x, lattice_y);
+    return 2.0 * SeriesGrid::bytes(lattice_x, lattice_y, slots_per_block) +
+           static_cast<double>(work.doubles) * sizeof(double) + static_cast<double>(work.ints) * sizeof(int);
+}
 
 }  // namespace
 
@@ -20,10 +44,9 @@ double DlrRoute::lambda(const StudyModel& model) { return model.beta * band_widt
 double DlrRoute::bytes(const StudyModel& model, int threads) {
     const double lambda_value = lambda(model);
     const int rank = DlrBasis::rank_bound(lambda_value, model.tolerance);
-    const int nodes = nodes_at_once(rank, threads);
     const double grid = SeriesGrid::bytes(model.lattice_x, model.lattice_y, rank);
-    const double green = SeriesGrid::bytes(model.lattice_x, model.lattice_y, 2 * nodes);
-    return grid + green + lattice_slices_bytes(model.lattice_x, model.lattice_y, threads, green) +
+    return grid + node_threads(rank, threads) * node_block_bytes(model.lattice_x, model.lattice_y) +
+           lattice_slices_bytes(model.lattice_x, model.lattice_y, threads, grid) +
            model.sites() * 2.0 * sizeof(double) + DlrBasis::construction_bytes(lambda_value) +
            static_cast<double>(model.bosons()) * rank * sizeof(Complex);
 }
@@ -47,39 +70,49 @@ DlrRoute::DlrRoute(const StudyModel& model, const Workers& workers, const std::v
     std::transform(energy.begin(), energy.end(), denominator.begin(),
                    [&](double e) { return kernel_denominator(e, inverse_temperature); });
 
-    // χ(r, τ_k) into slot k, a few nodes at a time: G at τ_k in slots j and
-    // at β − τ_k in slots count + j of `green`.
-    const int at_once = nodes_at_once(rank, workers.threads);
-    SeriesGrid green(lx, ly, 2 * at_once, SeriesGrid::unwritten);
-    const Workers quiet{workers.threads, nullptr, workers.stop};
-    std::vector<char> rows(static_cast<std::size_t>(workers.threads));
-    workers.start_stage("imaginary-time nodes", rank);
-    for (int first = 0; first < rank; first += at_once) {
-        const int count = std::min(at_once, rank - first);
-        to_real_space_from(green, 2 * count, quiet, [&](int x, int y, int slot) {
-            const auto k =
-                static_cast<std::size_t>(x) * static_cast<std::size_t>(ly) + static_cast<std::size_t>(y);
-            const UnitTime t = times[static_cast<std::size_t>(first + slot % count)];
-            const bool partner = slot >= count;  // β − τ_k: the two parts of t swap
-            const double tau = inverse_temperature * (partner ? t.complement : t.t);
-            const double rest = inverse_temperature * (partner ? t.t : t.complement);
-            const double e = energy[k];
-            return Complex{-kernel_numerator(e, tau, rest) / denominator[k], 0.0};
-        });
-        parallel_ranges(lx, rows, [&](char, long long begin, long long end) {
-            for (long long x = begin; x < end; ++x) {
+    // χ(r, τ_k) into slot k, the nodes in blocks split over the threads in
+    // one pass: each block's G made, carried to real space and multiplied by
+    // the thread that took it, so that no thread waits on another between them.
+    {
+        std::vector<NodeBlock> blocks;
+        const int threads = node_threads(rank, workers.threads);
+        blocks.reserve(static_cast<std::size_t>(threads));
+        for (int t = 0; t < threads; ++t) {
+            blocks.emplace_back(lx, ly);
+        }
+        workers.start_stage("imaginary-time nodes", rank);
+        parallel_ranges(node_blocks(rank), blocks, [&](NodeBlock& own, long long begin, long long end) {
+            for (long long block = begin; block < end; ++block) {
                 workers.poll();
-                for (int y = 0; y < ly; ++y) {
-                    const auto from = green.series(static_cast<int>(x), y);
-                    const auto to = chi_time_.series(static_cast<int>(x), y);
-                    for (int j = 0; j < count; ++j) {
-                        to[static_cast<std::size_t>(first + j)] =
-                            from[static_cast<std::size_t>(j)] * from[static_cast<std::size_t>(count + j)];
+                const int first = static_cast<int>(block) * nodes_per_block;
+                const int count = std::min(nodes_per_block, rank - first);
+                for (int j = 0; j < count; ++j) {
+                    const UnitTime t = times[static_cast<std::size_t>(first + j)];
+                    const auto slot = static_cast<std::size_t>(j);
+                    const auto partner = static_cast<std::size_t>(count + j);  // β − τ_k: the two parts of t swap
+                    own.tau[slot] = own.rest[partner] = inverse_temperature * t.t;
+                    own.rest[slot] = own.tau[partner] = inverse_temperature * t.complement;
+                }
+                own.slices.make(0, 2 * count, [&](int x, int y, int slot) {
+                    const auto k =
+                        static_cast<std::size_t>(x) * static_cast<std::size_t>(ly) + static_cast<std::size_t>(y);
+                    const auto j = static_cast<std::size_t>(slot);
+                    return Complex{-kernel_numerator(energy[k], own.tau[j], own.rest[j]) / denominator[k], 0.0};
+                });
+                own.slices.transform_and_scatter(own.green, 0, 2 * count, +1, true);
+                for (int x = 0; x < lx; ++x) {
+                    for (int y = 0; y < ly; ++y) {
+                        const auto from = own.green.series(x, y);
+                        const auto to = chi_time_.series(x, y);
+                        for (int j = 0; j < count; ++j) {
+                            to[static_cast<std::size_t>(first + j)] =
+                                from[static_cast<std::size_t>(j)] * from[static_cast<std::size_t>(count + j)];
+                        }
                     }
                 }
+                workers.advance(count);
             }
         });
-        workers.advance(count);
     }
     to_momentum(chi_time_, rank, workers);
 

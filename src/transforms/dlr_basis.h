@@ -44,7 +44,12 @@ struct UnitTime {
 // the denominator 1 + e^{−β·|e|}, which a caller at many times of one energy
 // forms once. At β = 1 they are those of K(t, w).
 [[nodiscard]] inline double kernel_numerator(double e, double tau, double rest) {
-    return e >= 0.0 ? std::exp(-(e * tau)) : std::exp(e * rest);
+    // Below −746, e^x is under half the smallest subnormal and rounds to +0:
+    // taken as such, not through the library's slow path for underflow,
+    // which most of K's values at large Λ would take.
+    constexpr double underflow = -746.0;
+    const double x = e >= 0.0 ? -(e * tau) : e * rest;
+    return x < underflow ? 0.0 : std::exp(x);
 }
 [[nodiscard]] inline double kernel_denominator(double e, double inverse_temperature) {
     return 1.0 + boltzmann_factor(e, inverse_temperature);
