@@ -88,16 +88,18 @@ DlrRoute::DlrRoute(const StudyModel& model, const Workers& workers, const std::v
                 const int count = std::min(nodes_per_block, rank - first);
                 for (int j = 0; j < count; ++j) {
                     const UnitTime t = times[static_cast<std::size_t>(first + j)];
+                    // β − τ_k in slot count + j: the two parts of t swap.
                     const auto slot = static_cast<std::size_t>(j);
-                    const auto partner = static_cast<std::size_t>(count + j);  // β − τ_k: the two parts of t swap
+                    const auto partner = static_cast<std::size_t>(count + j);
                     own.tau[slot] = own.rest[partner] = inverse_temperature * t.t;
                     own.rest[slot] = own.tau[partner] = inverse_temperature * t.complement;
                 }
                 own.slices.make(0, 2 * count, [&](int x, int y, int slot) {
-                    const auto k =
-                        static_cast<std::size_t>(x) * static_cast<std::size_t>(ly) + static_cast<std::size_t>(y);
+                    const auto k = static_cast<std::size_t>(x) * static_cast<std::size_t>(ly) +
+                                   static_cast<std::size_t>(y);
                     const auto j = static_cast<std::size_t>(slot);
-                    return Complex{-kernel_numerator(energy[k], own.tau[j], own.rest[j]) / denominator[k], 0.0};
+                    return Complex{-kernel_numerator(energy[k], own.tau[j], own.rest[j]) / denominator[k],
+                                   0.0};
                 });
                 own.slices.transform_and_scatter(own.green, 0, 2 * count, +1, true);
                 for (int x = 0; x < lx; ++x) {
