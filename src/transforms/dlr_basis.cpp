@@ -5,6 +5,7 @@
 #include <cmath>
 #include <mutex>
 #include <numbers>
+#include <utility>
 
 namespace lattice_bubble {
 namespace {
@@ -73,13 +74,14 @@ std::vector<UnitTime> time_grid(double lambda) {
 // the directions so far (twice is enough for orthogonality), and the
 // candidate is taken only if it is still the largest. A column whose
 // part is ≤ ε can never be a pivot (projections only shrink it) and is
-// left alone.
-std::vector<Eigen::Index> leading_pivots(const Eigen::MatrixXd& matrix, double epsilon) {
-    const Eigen::Index rows = matrix.rows();
-    const Eigen::Index columns = matrix.cols();
+// left alone. `remaining` is the matrix, whose columns the QR overwrites
+// with their parts; column(j) forms column j again.
+template <typename Column>
+std::vector<Eigen::Index> leading_pivots(Eigen::MatrixXd remaining, Column column, double epsilon) {
+    const Eigen::Index rows = remaining.rows();
+    const Eigen::Index columns = remaining.cols();
     const Eigen::Index most = std::min(rows, columns);
     const double floor = epsilon * epsilon;
-    Eigen::MatrixXd remaining = matrix;
     Eigen::MatrixXd directions(rows, most);  // orthonormal, one per pivot
     std::vector<Eigen::Index> open(static_cast<std::size_t>(columns));
     std::vector<double> norm2(open.size());
@@ -107,7 +109,7 @@ std::vector<Eigen::Index> leading_pivots(const Eigen::MatrixXd& matrix, double e
         const auto p = static_cast<std::size_t>(pivot);
         if (formed_at[p] != l) {
             const auto taken = directions.leftCols(l);
-            Eigen::VectorXd part = matrix.col(pivot);
+            Eigen::VectorXd part = column(pivot);
             for (int pass = 0; pass < 2; ++pass) {
                 const Eigen::VectorXd overlap = taken.transpose() * part;
                 part -= taken * overlap;
@@ -161,20 +163,26 @@ DlrBasis::DlrBasis(double lambda, double epsilon)
     const std::vector<UnitTime> t = time_grid(lambda_);
     const auto rows = static_cast<Eigen::Index>(t.size());
     const auto columns = static_cast<Eigen::Index>(w.size());
+    // K(t_i, w_j) over the fine times.
+    const auto column = [&](Eigen::Index j) {
+        Eigen::VectorXd values(rows);
+        for (Eigen::Index i = 0; i < rows; ++i) {
+            values(i) = dlr_kernel(t[static_cast<std::size_t>(i)], w[static_cast<std::size_t>(j)]);
+        }
+        return values;
+    };
     Eigen::MatrixXd kernel(rows, columns);
     for (Eigen::Index j = 0; j < columns; ++j) {
-        for (Eigen::Index i = 0; i < rows; ++i) {
-            kernel(i, j) = dlr_kernel(t[static_cast<std::size_t>(i)], w[static_cast<std::size_t>(j)]);
-        }
+        kernel.col(j) = column(j);
     }
     // The frequencies: the pivots of K while the remaining column's norm exceeds ε.
-    const std::vector<Eigen::Index> pivots = leading_pivots(kernel, epsilon_);
+    const std::vector<Eigen::Index> pivots = leading_pivots(std::move(kernel), column, epsilon_);
     const auto rank = static_cast<Eigen::Index>(pivots.size());
     Eigen::MatrixXd chosen(rank, rows);
     for (Eigen::Index l = 0; l < rank; ++l) {
         const Eigen::Index j = pivots[static_cast<std::size_t>(l)];
         frequencies_.push_back(w[static_cast<std::size_t>(j)]);
-        chosen.row(l) = kernel.col(j).transpose();
+        chosen.row(l) = column(j).transpose();
     }
     // The times: the first r pivots of the chosen columns' transpose.
     Eigen::ColPivHouseholderQR<Eigen::MatrixXd> by_time(chosen);
