@@ -10,32 +10,47 @@
 namespace lattice_bubble {
 namespace {
 
-// Nodes a thread carries to real space at once: their two slots each, eight
-// in all, fill two cache lines of a point's series, as the transforms' blocks do.
-constexpr int nodes_per_block = 4;
-constexpr int slots_per_block = 2 * nodes_per_block;
+constexpr int most_nodes_per_block = 4;
 
-int node_blocks(int rank) { return (rank + nodes_per_block - 1) / nodes_per_block; }
-int node_threads(int rank, int threads) { return std::clamp(node_blocks(rank), 1, std::max(threads, 1)); }
+// How the nodes are split: blocks of `nodes` nodes, whose two slots each fill
+// at most eight, two cache lines of a point's series, as the transforms'
+// blocks do; fewer on a lattice so large that the threads' blocks would
+// pass a quarter of χ(q, τ_k)'s grid or 64 MiB, whichever is more; one node
+// at the least; no more threads than blocks.
+struct NodeSplit {
+    int nodes;
+    int blocks;
+    int threads;
+};
+
+double node_block_bytes(int lattice_x, int lattice_y, int nodes) {
+    const GeneralFftWorkSizes work = general_fft_work_sizes_2d(lattice_x, lattice_y);
+    return 2.0 * SeriesGrid::bytes(lattice_x, lattice_y, 2 * nodes) +
+           static_cast<double>(work.doubles) * sizeof(double) + static_cast<double>(work.ints) * sizeof(int);
+}
+
+NodeSplit node_split(int lattice_x, int lattice_y, int rank, int threads) {
+    const double budget = std::max(SeriesGrid::bytes(lattice_x, lattice_y, rank) / 4.0, 64.0 * 1024 * 1024);
+    int nodes = most_nodes_per_block;
+    while (nodes > 1 && std::max(threads, 1) * node_block_bytes(lattice_x, lattice_y, nodes) > budget) {
+        --nodes;
+    }
+    const int blocks = (rank + nodes - 1) / nodes;
+    return {nodes, blocks, std::clamp(blocks, 1, std::max(threads, 1))};
+}
 
 // One thread's work on a block of nodes: G(k, τ) at τ_k in slot j of the
 // slices and at β − τ_k in slot count + j, carried to real space into
 // `green`, with (τ, β − τ) of each slot.
 struct NodeBlock {
-    NodeBlock(int lattice_x, int lattice_y)
-        : slices(lattice_x, lattice_y, slots_per_block),
-          green(lattice_x, lattice_y, slots_per_block, SeriesGrid::unwritten) {}
+    NodeBlock(int lattice_x, int lattice_y, int nodes)
+        : slices(lattice_x, lattice_y, 2 * nodes),
+          green(lattice_x, lattice_y, 2 * nodes, SeriesGrid::unwritten) {}
     LatticeSlices slices;
     SeriesGrid green;
-    std::array<double, slots_per_block> tau{};
-    std::array<double, slots_per_block> rest{};
+    std::array<double, 2 * most_nodes_per_block> tau{};
+    std::array<double, 2 * most_nodes_per_block> rest{};
 };
-
-double node_block_bytes(int lattice_x, int lattice_y) {
-    const GeneralFftWorkSizes work = general_fft_work_sizes_2d(lattice_x, lattice_y);
-    return 2.0 * SeriesGrid::bytes(lattice_x, lattice_y, slots_per_block) +
-           static_cast<double>(work.doubles) * sizeof(double) + static_cast<double>(work.ints) * sizeof(int);
-}
 
 }  // namespace
 
@@ -45,7 +60,8 @@ double DlrRoute::bytes(const StudyModel& model, int threads) {
     const double lambda_value = lambda(model);
     const int rank = DlrBasis::rank_bound(lambda_value, model.tolerance);
     const double grid = SeriesGrid::bytes(model.lattice_x, model.lattice_y, rank);
-    return grid + node_threads(rank, threads) * node_block_bytes(model.lattice_x, model.lattice_y) +
+    const NodeSplit split = node_split(model.lattice_x, model.lattice_y, rank, threads);
+    return grid + split.threads * node_block_bytes(model.lattice_x, model.lattice_y, split.nodes) +
            lattice_slices_bytes(model.lattice_x, model.lattice_y, threads, grid) +
            model.sites() * 2.0 * sizeof(double) + DlrBasis::construction_bytes(lambda_value) +
            static_cast<double>(model.bosons()) * rank * sizeof(Complex);
@@ -74,18 +90,18 @@ DlrRoute::DlrRoute(const StudyModel& model, const Workers& workers, const std::v
     // one pass: each block's G made, carried to real space and multiplied by
     // the thread that took it, so that no thread waits on another between them.
     {
+        const NodeSplit split = node_split(lx, ly, rank, workers.threads);
         std::vector<NodeBlock> blocks;
-        const int threads = node_threads(rank, workers.threads);
-        blocks.reserve(static_cast<std::size_t>(threads));
-        for (int t = 0; t < threads; ++t) {
-            blocks.emplace_back(lx, ly);
+        blocks.reserve(static_cast<std::size_t>(split.threads));
+        for (int t = 0; t < split.threads; ++t) {
+            blocks.emplace_back(lx, ly, split.nodes);
         }
         workers.start_stage("imaginary-time nodes", rank);
-        parallel_ranges(node_blocks(rank), blocks, [&](NodeBlock& own, long long begin, long long end) {
+        parallel_ranges(split.blocks, blocks, [&](NodeBlock& own, long long begin, long long end) {
             for (long long block = begin; block < end; ++block) {
                 workers.poll();
-                const int first = static_cast<int>(block) * nodes_per_block;
-                const int count = std::min(nodes_per_block, rank - first);
+                const int first = static_cast<int>(block) * split.nodes;
+                const int count = std::min(split.nodes, rank - first);
                 for (int j = 0; j < count; ++j) {
                     const UnitTime t = times[static_cast<std::size_t>(first + j)];
                     // β − τ_k in slot count + j: the two parts of t swap.
