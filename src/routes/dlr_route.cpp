@@ -1,6 +1,7 @@
 #include "routes/dlr_route.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "common/parallel.h"
@@ -9,9 +10,47 @@
 namespace lattice_bubble {
 namespace {
 
-// Nodes whose Green's functions are carried to real space at once: enough
-// slots for every thread's lattice transforms.
-int nodes_at_once(int rank, int threads) { return std::clamp(4 * threads, 1, std::max(rank, 1)); }
+constexpr int most_nodes_per_block = 4;
+
+// How the nodes are split: blocks of `nodes` nodes, whose two slots each fill
+// at most eight, two cache lines of a point's series, as the transforms'
+// blocks do; fewer on a lattice so large that the threads' blocks would
+// pass a quarter of χ(q, τ_k)'s grid or 64 MiB, whichever is more; one node
+// at the least; no more threads than blocks.
+struct NodeSplit {
+    int nodes;
+    int blocks;
+    int threads;
+};
+
+double node_block_bytes(int lattice_x, int lattice_y, int nodes) {
+    const GeneralFftWorkSizes work = general_fft_work_sizes_2d(lattice_x, lattice_y);
+    return 2.0 * SeriesGrid::bytes(lattice_x, lattice_y, 2 * nodes) +
+           static_cast<double>(work.doubles) * sizeof(double) + static_cast<double>(work.ints) * sizeof(int);
+}
+
+NodeSplit node_split(int lattice_x, int lattice_y, int rank, int threads) {
+    const double budget = std::max(SeriesGrid::bytes(lattice_x, lattice_y, rank) / 4.0, 64.0 * 1024 * 1024);
+    int nodes = most_nodes_per_block;
+    while (nodes > 1 && std::max(threads, 1) * node_block_bytes(lattice_x, lattice_y, nodes) > budget) {
+        --nodes;
+    }
+    const int blocks = (rank + nodes - 1) / nodes;
+    return {nodes, blocks, std::clamp(blocks, 1, std::max(threads, 1))};
+}
+
+// One thread's work on a block of nodes: G(k, τ) at τ_k in slot j of the
+// slices and at β − τ_k in slot count + j, carried to real space into
+// `green`, with (τ, β − τ) of each slot.
+struct NodeBlock {
+    NodeBlock(int lattice_x, int lattice_y, int nodes)
+        : slices(lattice_x, lattice_y, 2 * nodes),
+          green(lattice_x, lattice_y, 2 * nodes, SeriesGrid::unwritten) {}
+    LatticeSlices slices;
+    SeriesGrid green;
+    std::array<double, 2 * most_nodes_per_block> tau{};
+    std::array<double, 2 * most_nodes_per_block> rest{};
+};
 
 }  // namespace
 
@@ -20,10 +59,10 @@ double DlrRoute::lambda(const StudyModel& model) { return model.beta * band_widt
 double DlrRoute::bytes(const StudyModel& model, int threads) {
     const double lambda_value = lambda(model);
     const int rank = DlrBasis::rank_bound(lambda_value, model.tolerance);
-    const int nodes = nodes_at_once(rank, threads);
     const double grid = SeriesGrid::bytes(model.lattice_x, model.lattice_y, rank);
-    const double green = SeriesGrid::bytes(model.lattice_x, model.lattice_y, 2 * nodes);
-    return grid + green + lattice_slices_bytes(model.lattice_x, model.lattice_y, threads, green) +
+    const NodeSplit split = node_split(model.lattice_x, model.lattice_y, rank, threads);
+    return grid + split.threads * node_block_bytes(model.lattice_x, model.lattice_y, split.nodes) +
+           lattice_slices_bytes(model.lattice_x, model.lattice_y, threads, grid) +
            model.sites() * 2.0 * sizeof(double) + DlrBasis::construction_bytes(lambda_value) +
            static_cast<double>(model.bosons()) * rank * sizeof(Complex);
 }
@@ -47,39 +86,51 @@ DlrRoute::DlrRoute(const StudyModel& model, const Workers& workers, const std::v
     std::transform(energy.begin(), energy.end(), denominator.begin(),
                    [&](double e) { return kernel_denominator(e, inverse_temperature); });
 
-    // χ(r, τ_k) into slot k, a few nodes at a time: G at τ_k in slots j and
-    // at β − τ_k in slots count + j of `green`.
-    const int at_once = nodes_at_once(rank, workers.threads);
-    SeriesGrid green(lx, ly, 2 * at_once, SeriesGrid::unwritten);
-    const Workers quiet{workers.threads, nullptr, workers.stop};
-    std::vector<char> rows(static_cast<std::size_t>(workers.threads));
-    workers.start_stage("imaginary-time nodes", rank);
-    for (int first = 0; first < rank; first += at_once) {
-        const int count = std::min(at_once, rank - first);
-        to_real_space_from(green, 2 * count, quiet, [&](int x, int y, int slot) {
-            const auto k =
-                static_cast<std::size_t>(x) * static_cast<std::size_t>(ly) + static_cast<std::size_t>(y);
-            const UnitTime t = times[static_cast<std::size_t>(first + slot % count)];
-            const bool partner = slot >= count;  // β − τ_k: the two parts of t swap
-            const double tau = inverse_temperature * (partner ? t.complement : t.t);
-            const double rest = inverse_temperature * (partner ? t.t : t.complement);
-            const double e = energy[k];
-            return Complex{-kernel_numerator(e, tau, rest) / denominator[k], 0.0};
-        });
-        parallel_ranges(lx, rows, [&](char, long long begin, long long end) {
-            for (long long x = begin; x < end; ++x) {
+    // χ(r, τ_k) into slot k, the nodes in blocks split over the threads in
+    // one pass: each block's G made, carried to real space and multiplied by
+    // the thread that took it, so that no thread waits on another between them.
+    {
+        const NodeSplit split = node_split(lx, ly, rank, workers.threads);
+        std::vector<NodeBlock> blocks;
+        blocks.reserve(static_cast<std::size_t>(split.threads));
+        for (int t = 0; t < split.threads; ++t) {
+            blocks.emplace_back(lx, ly, split.nodes);
+        }
+        workers.start_stage("imaginary-time nodes", rank);
+        parallel_ranges(split.blocks, blocks, [&](NodeBlock& own, long long begin, long long end) {
+            for (long long block = begin; block < end; ++block) {
                 workers.poll();
-                for (int y = 0; y < ly; ++y) {
-                    const auto from = green.series(static_cast<int>(x), y);
-                    const auto to = chi_time_.series(static_cast<int>(x), y);
-                    for (int j = 0; j < count; ++j) {
-                        to[static_cast<std::size_t>(first + j)] =
-                            from[static_cast<std::size_t>(j)] * from[static_cast<std::size_t>(count + j)];
+                const int first = static_cast<int>(block) * split.nodes;
+                const int count = std::min(split.nodes, rank - first);
+                for (int j = 0; j < count; ++j) {
+                    const UnitTime t = times[static_cast<std::size_t>(first + j)];
+                    // β − τ_k in slot count + j: the two parts of t swap.
+                    const auto slot = static_cast<std::size_t>(j);
+                    const auto partner = static_cast<std::size_t>(count + j);
+                    own.tau[slot] = own.rest[partner] = inverse_temperature * t.t;
+                    own.rest[slot] = own.tau[partner] = inverse_temperature * t.complement;
+                }
+                own.slices.make(0, 2 * count, [&](int x, int y, int slot) {
+                    const auto k = static_cast<std::size_t>(x) * static_cast<std::size_t>(ly) +
+                                   static_cast<std::size_t>(y);
+                    const auto j = static_cast<std::size_t>(slot);
+                    return Complex{-kernel_numerator(energy[k], own.tau[j], own.rest[j]) / denominator[k],
+                                   0.0};
+                });
+                own.slices.transform_and_scatter(own.green, 0, 2 * count, +1, true);
+                for (int x = 0; x < lx; ++x) {
+                    for (int y = 0; y < ly; ++y) {
+                        const auto from = own.green.series(x, y);
+                        const auto to = chi_time_.series(x, y);
+                        for (int j = 0; j < count; ++j) {
+                            to[static_cast<std::size_t>(first + j)] =
+                                from[static_cast<std::size_t>(j)] * from[static_cast<std::size_t>(count + j)];
+                        }
                     }
                 }
+                workers.advance(count);
             }
         });
-        workers.advance(count);
     }
     to_momentum(chi_time_, rank, workers);
 

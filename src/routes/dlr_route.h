@@ -15,8 +15,10 @@
 // χ(q, τ) = (1/(Lx·Ly))·Σ_k (1 − f(e(k+q)))·f(e(k))·e^{−(e(k+q) − e(k))·τ} is real, a
 // sum of K(t, β·d) with weights (1 − f′)·f·(1 + e^{−β·d}) ≤ 1: its imaginary part
 // is the transforms' rounding and is left out. The route holds χ(q, τ_k), L²·r
-// values, and the Green's functions of a few nodes at a time; each value is
-// computed by one thread in the order written here.
+// values, and per thread the Green's functions of four nodes at a time; each
+// value is computed by one thread in the order written here, the same bits
+// on any number of threads. G's exponentials below e^{−746} are +0 without
+// a call (transforms/dlr_basis.h), most of them at large β.
 
 #include <memory>
 #include <span>

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <mutex>
 #include <numbers>
+#include <utility>
 
 namespace lattice_bubble {
 namespace {
@@ -62,6 +63,83 @@ std::vector<UnitTime> time_grid(double lambda) {
     return grid;
 }
 
+// The columns a column-pivoted QR of `matrix` takes first, in its order,
+// while the largest norm of a column's part outside the span of those
+// already taken (|R_ll| of the full factorisation) exceeds ε. Modified
+// Gram–Schmidt stopped there costs O(rows·columns·r), not the cube of the
+// full QR. Its updated parts carry the rounding of every earlier projection,
+// about u·|column| each, as large as ε = 1e-14 for the longest columns; a
+// part that only rounding keeps above ε must not become a direction, so the
+// candidate pivot's part is formed again from its column, projected twice on
+// the directions so far (twice is enough for orthogonality), and the
+// candidate is taken only if it is still the largest. A column whose
+// part is ≤ ε can never be a pivot (projections only shrink it) and is
+// left alone. `remaining` is the matrix, whose columns the QR overwrites
+// with their parts; column(j) forms column j again.
+template <typename Column>
+std::vector<Eigen::Index> leading_pivots(Eigen::MatrixXd remaining, Column column, double epsilon) {
+    const Eigen::Index rows = remaining.rows();
+    const Eigen::Index columns = remaining.cols();
+    const Eigen::Index most = std::min(rows, columns);
+    const double floor = epsilon * epsilon;
+    Eigen::MatrixXd directions(rows, most);  // orthonormal, one per pivot
+    std::vector<Eigen::Index> open(static_cast<std::size_t>(columns));
+    std::vector<double> norm2(open.size());
+    std::vector<Eigen::Index> formed_at(open.size(), -1);  // the step whose directions a part was formed on
+    for (Eigen::Index j = 0; j < columns; ++j) {
+        open[static_cast<std::size_t>(j)] = j;
+        norm2[static_cast<std::size_t>(j)] = remaining.col(j).squaredNorm();
+    }
+    std::vector<Eigen::Index> pivots;
+    while (static_cast<Eigen::Index>(pivots.size()) < most) {
+        const auto l = static_cast<Eigen::Index>(pivots.size());
+        // The largest, the first of equals, as Eigen's pivoting takes it.
+        std::size_t best = open.size();
+        double largest = floor;
+        for (std::size_t i = 0; i < open.size(); ++i) {
+            if (norm2[static_cast<std::size_t>(open[i])] > largest) {
+                largest = norm2[static_cast<std::size_t>(open[i])];
+                best = i;
+            }
+        }
+        if (best == open.size()) {
+            break;
+        }
+        const Eigen::Index pivot = open[best];
+        const auto p = static_cast<std::size_t>(pivot);
+        if (formed_at[p] != l) {
+            const auto taken = directions.leftCols(l);
+            Eigen::VectorXd part = column(pivot);
+            for (int pass = 0; pass < 2; ++pass) {
+                const Eigen::VectorXd overlap = taken.transpose() * part;
+                part -= taken * overlap;
+            }
+            remaining.col(pivot) = part;
+            norm2[p] = part.squaredNorm();
+            formed_at[p] = l;
+            if (norm2[p] <= floor) {
+                open.erase(open.begin() + static_cast<std::ptrdiff_t>(best));
+            }
+            continue;
+        }
+        const Eigen::VectorXd q = remaining.col(pivot) / std::sqrt(norm2[p]);
+        directions.col(l) = q;
+        pivots.push_back(pivot);
+        open.erase(open.begin() + static_cast<std::ptrdiff_t>(best));
+        std::size_t kept = 0;
+        for (const Eigen::Index j : open) {
+            auto part = remaining.col(j);
+            part -= q.dot(part) * q;
+            norm2[static_cast<std::size_t>(j)] = part.squaredNorm();
+            if (norm2[static_cast<std::size_t>(j)] > floor) {
+                open[kept++] = j;
+            }
+        }
+        open.resize(kept);
+    }
+    return pivots;
+}
+
 }  // namespace
 
 double dlr_kernel(UnitTime t, double w) {
@@ -85,24 +163,26 @@ DlrBasis::DlrBasis(double lambda, double epsilon)
     const std::vector<UnitTime> t = time_grid(lambda_);
     const auto rows = static_cast<Eigen::Index>(t.size());
     const auto columns = static_cast<Eigen::Index>(w.size());
+    // K(t_i, w_j) over the fine times.
+    const auto column = [&](Eigen::Index j) {
+        Eigen::VectorXd values(rows);
+        for (Eigen::Index i = 0; i < rows; ++i) {
+            values(i) = dlr_kernel(t[static_cast<std::size_t>(i)], w[static_cast<std::size_t>(j)]);
+        }
+        return values;
+    };
     Eigen::MatrixXd kernel(rows, columns);
     for (Eigen::Index j = 0; j < columns; ++j) {
-        for (Eigen::Index i = 0; i < rows; ++i) {
-            kernel(i, j) = dlr_kernel(t[static_cast<std::size_t>(i)], w[static_cast<std::size_t>(j)]);
-        }
+        kernel.col(j) = column(j);
     }
     // The frequencies: the pivots of K while the remaining column's norm exceeds ε.
-    Eigen::ColPivHouseholderQR<Eigen::MatrixXd> by_frequency(kernel);
-    const Eigen::MatrixXd& r = by_frequency.matrixQR();
-    Eigen::Index rank = 0;
-    while (rank < std::min(rows, columns) && std::abs(r(rank, rank)) > epsilon_) {
-        ++rank;
-    }
+    const std::vector<Eigen::Index> pivots = leading_pivots(std::move(kernel), column, epsilon_);
+    const auto rank = static_cast<Eigen::Index>(pivots.size());
     Eigen::MatrixXd chosen(rank, rows);
     for (Eigen::Index l = 0; l < rank; ++l) {
-        const Eigen::Index j = by_frequency.colsPermutation().indices()(l);
+        const Eigen::Index j = pivots[static_cast<std::size_t>(l)];
         frequencies_.push_back(w[static_cast<std::size_t>(j)]);
-        chosen.row(l) = kernel.col(j).transpose();
+        chosen.row(l) = column(j).transpose();
     }
     // The times: the first r pivots of the chosen columns' transpose.
     Eigen::ColPivHouseholderQR<Eigen::MatrixXd> by_time(chosen);

@@ -11,10 +11,11 @@
 // The basis is built for Λ and ε: K is sampled on composite Chebyshev grids
 // (in w the panels [0, 1], [1, 2], [2, 4], … up to Λ and their mirror; in t
 // panels halving from 1/2 toward 0, the smallest about 1/Λ, and their mirror
-// toward 1; 24 points each); a column-pivoted QR of that matrix picks the
-// frequencies, in pivot order, while the pivot exceeds ε; a column-pivoted QR
-// of those columns' transpose picks as many times. Both, and the r × r
-// solves of the coefficients, are Eigen's.
+// toward 1; 24 points each); a column-pivoted QR of that matrix, stopped as
+// soon as the largest remaining column norm |R_ll| falls to ε, picks the
+// frequencies in pivot order (Gram–Schmidt, so O(rows·columns·r)); a
+// column-pivoted QR of those columns' transpose (Eigen's) picks as many
+// times, and the r × r solves of the coefficients are Eigen's too.
 //
 // K is formed with no positive exponent: e^{−w·t}/(1 + e^{−w}) for w ≥ 0,
 // e^{w·(1 − t)}/(1 + e^{w}) for w < 0, with t and 1 − t each held exactly.
@@ -43,7 +44,12 @@ struct UnitTime {
 // the denominator 1 + e^{−β·|e|}, which a caller at many times of one energy
 // forms once. At β = 1 they are those of K(t, w).
 [[nodiscard]] inline double kernel_numerator(double e, double tau, double rest) {
-    return e >= 0.0 ? std::exp(-(e * tau)) : std::exp(e * rest);
+    // Below −746, e^x is under half the smallest subnormal and rounds to +0:
+    // taken as such, not through the library's slow path for underflow,
+    // which most of K's values at large Λ would take.
+    constexpr double underflow = -746.0;
+    const double x = e >= 0.0 ? -(e * tau) : e * rest;
+    return x < underflow ? 0.0 : std::exp(x);
 }
 [[nodiscard]] inline double kernel_denominator(double e, double inverse_temperature) {
     return 1.0 + boltzmann_factor(e, inverse_temperature);

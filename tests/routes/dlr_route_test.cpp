@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "support/exact_bubble.h"
@@ -41,10 +42,14 @@ TEST_P(DlrRoute, MatchesTheExactSumWithinItsTolerance) {
         }
     }
     const lattice_bubble::DlrRoute route(model, Workers{});
-    std::vector<Complex> chi(static_cast<std::size_t>(model.bosons()));
+    const lattice_bubble::DlrRoute on_two_threads(model,
+                                                  Workers{2});  // the nodes split in two: the same bits
+    std::vector<Complex> chi(static_cast<std::size_t>(model.bosons())), chi_two(chi.size());
     std::vector<double> scratch(2 * static_cast<std::size_t>(route.basis().rank()));
     for (std::size_t i = 0; i < wave_vectors.size(); ++i) {
         route.evaluate(wave_vectors[i], chi, scratch);
+        on_two_threads.evaluate(wave_vectors[i], chi_two, scratch);
+        EXPECT_EQ(std::memcmp(chi.data(), chi_two.data(), chi.size() * sizeof(Complex)), 0);
         long double largest = 0.0L;
         for (const auto& value : exact[i]) {
             largest = std::max(largest, std::abs(value));

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <complex>
 #include <random>
@@ -21,23 +22,29 @@ long double kernel(UnitTime t, long double w) {
                   : std::exp(w * t.complement) / (1.0L + std::exp(w));
 }
 std::complex<long double> kernel_at(long double w, long double beta, long double nu) {
+    if (w == 0.0L) {  // K(t, 0) = 1/2
+        return nu == 0.0L ? beta / 2.0L : 0.0L;
+    }
     return beta * std::tanh(w / 2.0L) / std::complex<long double>(w, -beta * nu);
 }
 
 // F(t) = Σ_i a_i·K(t, w_i), weights summing to 1, poles spread over
-// [−Λ, Λ] on a logarithmic scale: from its values at the nodes, F at 200
+// [−Λ, Λ] on a logarithmic scale and one in turn at Λ, −Λ, 0 or in (−1, 1),
+// the ends of the grid the QR chose from: from its values at the nodes, F at 200
 // random times and its transform at 14 frequencies, within ε (and no closer
 // than 1e-13, the rounding of the fit).
 TEST(DlrBasis, ReproducesASumOfPolesAtAnyTimeAndFrequency) {
     std::mt19937_64 random(7);
     std::uniform_real_distribution<double> uniform(0.0, 1.0);
-    for (const double lambda : {1.0, 100.0, 1e4, 1e6}) {
+    int edge = 0;
+    for (const double lambda : {1.0, 100.0, 1e4, 1e6, 1e8}) {
         for (const double epsilon : {1e-6, 1e-10, 1e-14}) {
             const DlrBasis basis(lambda, epsilon);
             std::vector<double> w(5);  // each of weight 1/5
             for (double& pole : w) {
                 pole = (uniform(random) < 0.5 ? -1.0 : 1.0) * std::pow(lambda, uniform(random));
             }
+            w[0] = std::array{lambda, -lambda, 0.0, 2.0 * uniform(random) - 1.0}[edge++ % 4];
             const auto f = [&](UnitTime t) {
                 long double sum = 0.0L;
                 for (const double pole : w) {
@@ -80,20 +87,23 @@ TEST(DlrBasis, ReproducesASumOfPolesAtAnyTimeAndFrequency) {
 }
 
 // Each factor 100 of Λ adds about as many terms as the one before (measured
-// at ε = 1e-10: 33, 81, 126 and 175 at 1e2, 1e4, 1e6 and 1e8), where a rank
-// that grew like a power of Λ would multiply.
+// at ε = 1e-10: 33, 81, 126 and 175 at 1e2, 1e4, 1e6 and 1e8; at 1e-14: 41,
+// 107, 173, 241), where a rank that grew like a power of Λ would multiply, and
+// one that counted the QR's rounding as rank would jump at ε = 1e-14.
 TEST(DlrBasis, RankGrowsLikeTheLogarithmOfLambda) {
-    std::vector<int> ranks;
-    for (const double lambda : {1e2, 1e4, 1e6}) {
-        ranks.push_back(DlrBasis(lambda, 1e-10).rank());
-        EXPECT_LE(ranks.back(), DlrBasis::rank_bound(lambda, 1e-10));  // what the memory check counts
-    }
-    for (std::size_t i = 1; i + 1 < ranks.size(); ++i) {
-        const int step = ranks[i] - ranks[i - 1];
-        const int next = ranks[i + 1] - ranks[i];
-        EXPECT_GT(step, 20);
-        EXPECT_LT(std::abs(next - step), step / 4)
-            << "ranks " << ranks[i - 1] << ", " << ranks[i] << ", " << ranks[i + 1];
+    for (const double epsilon : {1e-10, 1e-14}) {
+        std::vector<int> ranks;
+        for (const double lambda : {1e2, 1e4, 1e6, 1e8}) {
+            ranks.push_back(DlrBasis(lambda, epsilon).rank());
+            EXPECT_LE(ranks.back(), DlrBasis::rank_bound(lambda, epsilon));  // what the memory check counts
+        }
+        for (std::size_t i = 1; i + 1 < ranks.size(); ++i) {
+            const int step = ranks[i] - ranks[i - 1];
+            const int next = ranks[i + 1] - ranks[i];
+            EXPECT_GT(step, 20);
+            EXPECT_LT(std::abs(next - step), step / 4) << "epsilon " << epsilon << ", ranks " << ranks[i - 1]
+                                                       << ", " << ranks[i] << ", " << ranks[i + 1];
+        }
     }
 }
 
