@@ -230,6 +230,27 @@ public:
 
     void Finalize() override {
         ConsoleReporter::Finalize();
+        // The tables from the narrowest up, then FFTW, whatever order the runs came in.
+        std::vector<std::size_t> order(columns_.size());
+        for (std::size_t c = 0; c < order.size(); ++c) {
+            order[c] = c;
+        }
+        std::stable_sort(order.begin(), order.end(), [this](std::size_t x, std::size_t y) {
+            return rank(columns_[x]) < rank(columns_[y]);
+        });
+        std::vector<std::string> columns;
+        for (const std::size_t c : order) {
+            columns.push_back(columns_[c]);
+        }
+        for (auto& [key, times] : rows_) {
+            times.resize(columns_.size(), 0.0);
+            std::vector<double> sorted;
+            for (const std::size_t c : order) {
+                sorted.push_back(times[c]);
+            }
+            times = sorted;
+        }
+        columns_ = columns;
         // 1-D before 2-D, by size, sign +1 before −1, whatever order the runs
         // came in (--benchmark_enable_random_interleaving shuffles them).
         std::stable_sort(rows_.begin(), rows_.end(),
@@ -311,6 +332,15 @@ private:
             }
         }
         return rows_.emplace_back(key, std::vector<double>(columns_.size() + 1, 0.0)).second;
+    }
+
+    static int rank(const std::string& engine) {
+        for (const FftLanes lanes : {FftLanes::scalar, FftLanes::sse2, FftLanes::avx, FftLanes::avx512}) {
+            if (engine == lanes_name(lanes)) {
+                return static_cast<int>(lanes);
+            }
+        }
+        return 100;  // fftw
     }
 
     std::size_t column_for(const std::string& engine) {
