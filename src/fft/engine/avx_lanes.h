@@ -48,6 +48,28 @@ struct AvxLanes {
     friend AvxLanes sub_add(AvxLanes a, AvxLanes b) { return {_mm256_addsub_pd(a.v, b.v)}; }
 };
 
+// Blocks 2t and 2t + 1 side by side: t1 = W[2t] | W[2t + 1] (neighbours in
+// the table), t2 = q2 | i·q2 with q2 = W[t], the cube formula on both, then
+// each lane spread over the register.
+template <>
+LATTICE_BUBBLE_FFT_INLINE PairTwiddles<AvxLanes> pair_twiddles<AvxLanes>(int t, const double* twiddle) {
+    const AvxLanes q1 = AvxLanes::load(twiddle + 4 * t);
+    const __m256d q2 = _mm256_broadcast_pd(reinterpret_cast<const __m128d*>(twiddle + 2 * t));
+    const Twiddle<AvxLanes> t2{
+        {_mm256_xor_pd(_mm256_permute_pd(q2, 0b1100), _mm256_set_pd(-0.0, -0.0, 0.0, 0.0))},
+        {_mm256_permute_pd(q2, 0b0011)}};
+    const BlockTwiddles<AvxLanes> both =
+        with_cube(Twiddle<AvxLanes>{dup_re(q1), dup_im(q1)}, t2, AvxLanes::splat(2.0));
+    const auto lane = [](const Twiddle<AvxLanes>& x, int which) LATTICE_BUBBLE_FFT_LAMBDA {
+        return which == 0 ? Twiddle<AvxLanes>{{_mm256_permute2f128_pd(x.re.v, x.re.v, 0x00)},
+                                              {_mm256_permute2f128_pd(x.im.v, x.im.v, 0x00)}}
+                          : Twiddle<AvxLanes>{{_mm256_permute2f128_pd(x.re.v, x.re.v, 0x11)},
+                                              {_mm256_permute2f128_pd(x.im.v, x.im.v, 0x11)}};
+    };
+    return {{lane(both.t1, 0), lane(both.t2, 0), lane(both.t3, 0)},
+            {lane(both.t1, 1), lane(both.t2, 1), lane(both.t3, 1)}};
+}
+
 // The twiddled blocks of the first stage (span 2 doubles, one butterfly per
 // block) in the doubles [begin, end), multiples of 16: the butterflies of
 // blocks 2t and 2t + 1 side by side, t1 = W[2t] and W[2t + 1] (neighbours in
@@ -135,9 +157,13 @@ void transform_gathering(int n, double* const* arrays, int count, const double* 
                 y.y2.v = _mm256_blend_pd(y.y2.v, z.y2.v, 0b0011);
                 y.y3.v = _mm256_blend_pd(y.y3.v, z.y3.v, 0b0011);
             }
+            // Outputs k and k + 1 of a block are neighbours: lane 0 of y_k and
+            // y_{k+1} to block b, lane 1 to block b + N/8, whole registers.
             double* out = copies[i] + 8 * b;
-            put_quad(y, [&](int k, AvxLanes v)
-                            LATTICE_BUBBLE_FFT_LAMBDA { store_strided(out + 2 * k, points, v); });
+            _mm256_storeu_pd(out, _mm256_permute2f128_pd(y.y0.v, y.y1.v, 0x20));
+            _mm256_storeu_pd(out + 4, _mm256_permute2f128_pd(y.y2.v, y.y3.v, 0x20));
+            _mm256_storeu_pd(out + points, _mm256_permute2f128_pd(y.y0.v, y.y1.v, 0x31));
+            _mm256_storeu_pd(out + points + 4, _mm256_permute2f128_pd(y.y2.v, y.y3.v, 0x31));
         }
         int bit = eighth_blocks;
         while ((rb & bit) != 0) {

@@ -41,6 +41,19 @@ constexpr bool by_gathering(int n) {
 template <class Dir, class Last, bool Conjugate, class Cx>
 void transform_gathering(int n, double* const* arrays, int count, const double* twiddle);
 
+// The twiddles of blocks 2t and 2t + 1 (t ≥ 1), as block_twiddles gives
+// them; the AVX lanes derive the two at once (avx_lanes.h).
+template <class Cx>
+struct PairTwiddles {
+    BlockTwiddles<Cx> even;
+    BlockTwiddles<Cx> odd;
+};
+
+template <class Cx>
+LATTICE_BUBBLE_FFT_INLINE PairTwiddles<Cx> pair_twiddles(int t, const double* twiddle) {
+    return {block_twiddles<Cx>(2 * t, twiddle), block_twiddles<Cx>(2 * t + 1, twiddle)};
+}
+
 template <class Cx>
 LATTICE_BUBBLE_FFT_INLINE Opening<Cx> butterfly_load(const double* a, int j, int l) {
     return open_butterfly(Cx::load(a + j), Cx::load(a + j + l), Cx::load(a + j + 2 * l),
@@ -81,8 +94,9 @@ void radix4_stage(int begin, int end, int l, double* const* arrays, int count, c
     // Blocks 2t and 2t + 1 at k = t·m2 (t kept by addition: a division per
     // block would cost more than a short block's butterflies).
     for (int k = begin, t = begin / m2; k < end; k += m2, ++t) {
-        const BlockTwiddles<Cx> even = block_twiddles<Cx>(2 * t, twiddle);
-        const BlockTwiddles<Cx> odd = block_twiddles<Cx>(2 * t + 1, twiddle);
+        const PairTwiddles<Cx> pair = pair_twiddles<Cx>(t, twiddle);
+        const BlockTwiddles<Cx>& even = pair.even;
+        const BlockTwiddles<Cx>& odd = pair.odd;
         for (int i = 0; i < count; ++i) {
             double* a = arrays[i];
             for (int j = k; j < l + k; j += doubles_of<Cx>) {
