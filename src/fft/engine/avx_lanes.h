@@ -48,18 +48,24 @@ struct AvxLanes {
     friend AvxLanes sub_add(AvxLanes a, AvxLanes b) { return {_mm256_addsub_pd(a.v, b.v)}; }
 };
 
-// Blocks 2t and 2t + 1 side by side: t1 = W[2t] | W[2t + 1] (neighbours in
-// the table), t2 = q2 | i·q2 with q2 = W[t], the cube formula on both, then
-// each lane spread over the register.
-template <>
-LATTICE_BUBBLE_FFT_INLINE PairTwiddles<AvxLanes> pair_twiddles<AvxLanes>(int t, const double* twiddle) {
+// The twiddles of blocks 2t and 2t + 1 (t ≥ 1) side by side, lane 0 and
+// lane 1: t1 = W[2t] | W[2t + 1] (neighbours in the table), t2 = q2 | i·q2
+// with q2 = W[t], and the cube formula on both.
+LATTICE_BUBBLE_FFT_INLINE BlockTwiddles<AvxLanes> neighbour_twiddles(int t, const double* twiddle) {
     const AvxLanes q1 = AvxLanes::load(twiddle + 4 * t);
     const __m256d q2 = _mm256_broadcast_pd(reinterpret_cast<const __m128d*>(twiddle + 2 * t));
+    // (q2.re, q2.re | −q2.im, −q2.im) and (q2.im, q2.im | q2.re, q2.re)
     const Twiddle<AvxLanes> t2{
         {_mm256_xor_pd(_mm256_permute_pd(q2, 0b1100), _mm256_set_pd(-0.0, -0.0, 0.0, 0.0))},
         {_mm256_permute_pd(q2, 0b0011)}};
-    const BlockTwiddles<AvxLanes> both =
-        with_cube(Twiddle<AvxLanes>{dup_re(q1), dup_im(q1)}, t2, AvxLanes::splat(2.0));
+    return with_cube(Twiddle<AvxLanes>{dup_re(q1), dup_im(q1)}, t2, AvxLanes::splat(2.0));
+}
+
+// The same with each block's twiddles in both lanes, for the stages whose
+// registers hold two values of one block.
+template <>
+LATTICE_BUBBLE_FFT_INLINE PairTwiddles<AvxLanes> pair_twiddles<AvxLanes>(int t, const double* twiddle) {
+    const BlockTwiddles<AvxLanes> both = neighbour_twiddles(t, twiddle);
     const auto lane = [](const Twiddle<AvxLanes>& x, int which) LATTICE_BUBBLE_FFT_LAMBDA {
         return which == 0 ? Twiddle<AvxLanes>{{_mm256_permute2f128_pd(x.re.v, x.re.v, 0x00)},
                                               {_mm256_permute2f128_pd(x.im.v, x.im.v, 0x00)}}
@@ -72,20 +78,11 @@ LATTICE_BUBBLE_FFT_INLINE PairTwiddles<AvxLanes> pair_twiddles<AvxLanes>(int t, 
 
 // The twiddled blocks of the first stage (span 2 doubles, one butterfly per
 // block) in the doubles [begin, end), multiples of 16: the butterflies of
-// blocks 2t and 2t + 1 side by side, t1 = W[2t] and W[2t + 1] (neighbours in
-// the table), t2 = q2 and i·q2 with q2 = W[t].
+// blocks 2t and 2t + 1 side by side, with their neighbour_twiddles.
 template <>
 void first_stage_twiddled_pairs<AvxLanes>(int begin, int end, double* a, const double* twiddle) {
-    const AvxLanes two = AvxLanes::splat(2.0);
     for (int j = begin < 16 ? 16 : begin; j < end; j += 16) {
-        const int t = j / 16;
-        const AvxLanes q1 = AvxLanes::load(twiddle + 4 * t);
-        const __m256d q2 = _mm256_broadcast_pd(reinterpret_cast<const __m128d*>(twiddle + 2 * t));
-        // (q2.re, q2.re | −q2.im, −q2.im) and (q2.im, q2.im | q2.re, q2.re)
-        const Twiddle<AvxLanes> t2{
-            {_mm256_xor_pd(_mm256_permute_pd(q2, 0b1100), _mm256_set_pd(-0.0, -0.0, 0.0, 0.0))},
-            {_mm256_permute_pd(q2, 0b0011)}};
-        const BlockTwiddles<AvxLanes> tw = with_cube(Twiddle<AvxLanes>{dup_re(q1), dup_im(q1)}, t2, two);
+        const BlockTwiddles<AvxLanes> tw = neighbour_twiddles(j / 16, twiddle);
         double* const pair[2] = {a + j, a + j + 8};
         AvxLanes x[4];
         for (int k = 0; k < 4; ++k) {
@@ -97,15 +94,10 @@ void first_stage_twiddled_pairs<AvxLanes>(int begin, int end, double* a, const d
 }
 
 // The twiddles of first-stage block b (b ≥ 2) in lane 0 and of block b′ in
-// lane 1, each derived on doubles as block_twiddles derives them.
+// lane 1, each as block_twiddles derives them.
 LATTICE_BUBBLE_FFT_INLINE BlockTwiddles<AvxLanes> lane_twiddles(int b, int b_prime, const double* twiddle) {
-    const auto of = [twiddle](int block) LATTICE_BUBBLE_FFT_LAMBDA {
-        const int s = block % 2 == 0 ? 1 : -1;
-        return with_cube(Twiddle<double>{twiddle[2 * block], twiddle[2 * block + 1]},
-                         Twiddle<double>{s * twiddle[block], twiddle[block + s]}, 2.0);
-    };
-    const BlockTwiddles<double> x = of(b);
-    const BlockTwiddles<double> y = of(b_prime);
+    const BlockTwiddles<double> x = block_twiddle_values(b, twiddle);
+    const BlockTwiddles<double> y = block_twiddle_values(b_prime, twiddle);
     const auto pair = [](Twiddle<double> u, Twiddle<double> v) LATTICE_BUBBLE_FFT_LAMBDA {
         return Twiddle<AvxLanes>{{_mm256_set_pd(v.re, v.re, u.re, u.re)},
                                  {_mm256_set_pd(v.im, v.im, u.im, u.im)}};

@@ -61,11 +61,15 @@ LATTICE_BUBBLE_FFT_INLINE Twiddle<Cx> spread(Twiddle<double> t) {
 // Block b ≥ 2: t1 = W[b], and t2 = t1², read from the table (in doubles) as
 // (s·twiddle[b], twiddle[b + s]), s = +1 for even b and −1 for odd b: entry
 // 2t is the square root of entry t, and entry 2t + 1 that root times e^{iπ/4}.
+LATTICE_BUBBLE_FFT_INLINE BlockTwiddles<double> block_twiddle_values(int b, const double* twiddle) {
+    const int s = b % 2 == 0 ? 1 : -1;
+    return with_cube(Twiddle<double>{twiddle[2 * b], twiddle[2 * b + 1]},
+                     Twiddle<double>{s * twiddle[b], twiddle[b + s]}, 2.0);
+}
+
 template <class Cx>
 LATTICE_BUBBLE_FFT_INLINE BlockTwiddles<Cx> block_twiddles(int b, const double* twiddle) {
-    const int s = b % 2 == 0 ? 1 : -1;
-    const BlockTwiddles<double> t = with_cube(Twiddle<double>{twiddle[2 * b], twiddle[2 * b + 1]},
-                                              Twiddle<double>{s * twiddle[b], twiddle[b + s]}, 2.0);
+    const BlockTwiddles<double> t = block_twiddle_values(b, twiddle);
     return {spread<Cx>(t.t1), spread<Cx>(t.t2), spread<Cx>(t.t3)};
 }
 
