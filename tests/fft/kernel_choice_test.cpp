@@ -139,7 +139,7 @@ TEST_P(FftKernelTable, BeyondTheGoldenSizesTheBitsAreThePlainTranscriptions) {
         }
     }
     for (const auto& [n1, columns] :
-         {std::pair{128, 128}, {256, 8}, {8, 256}, {1024, 1}, {1, 1024}, {2, 512}}) {
+         {std::pair{128, 128}, {256, 8}, {8, 256}, {1024, 1}, {1, 1024}, {2, 512}, {4, 2048}, {1, 4096}}) {
         for (const int sign : {1, -1}) {
             expect_plain(testing::case_key_2d(n1, columns, sign),
                          testing::run_2d(&complex_fft_2d, n1, columns, sign),
