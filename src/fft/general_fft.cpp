@@ -6,8 +6,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 #include <string>
+#include <type_traits>
 
 #include "common/failure.h"
 #include "fft/complex_fft.h"
@@ -42,8 +44,9 @@ constexpr int block_columns = 16;
 // - chirp: Bluestein's, for a prime factor above 13. index_work[0] holds
 // −points of the size the plan was built for (0: none; negative, so that it
 // is never the table length that complex_fft_2d keeps in the same place);
-// the power-of-two engine's own index_work (for a power of two, or the
-// chirp's convolution) follows it.
+// the layout itself follows it, then the power-of-two engine's own
+// index_work (for a power of two, the split's blocks or the chirp's
+// convolution).
 struct Layout {
     Kind kind = Kind::power_of_two;
     int passes = 0;
@@ -74,6 +77,14 @@ int factor(int points, int (&radix)[largest_pass_count]) {
     return rest == 1 ? passes : -1;
 }
 
+// A built plan keeps its layout in index_work, so that a call of the same
+// size reads it instead of factoring the size again (a third of a small
+// transform's time).
+static_assert(std::is_trivially_copyable_v<Layout>);
+constexpr std::size_t stored_layout_ints = (sizeof(Layout) + sizeof(int) - 1) / sizeof(int);
+
+int* engine_ints_of(int* index_work) { return index_work + 1 + stored_layout_ints; }
+
 // With may_split false (transforms run side by side), every size but a
 // chirp's takes passes of every radix, powers of two too.
 Layout layout_of(int points, bool may_split = true) {
@@ -81,7 +92,7 @@ Layout layout_of(int points, bool may_split = true) {
     if (is_power_of_two(points) && (may_split || points == 1)) {
         const FftWorkSizes engine = fft_work_sizes_1d(2 * points);
         layout.engine_ints = static_cast<std::size_t>(engine.index_work_ints);
-        layout.ints = 1 + layout.engine_ints;
+        layout.ints = 1 + stored_layout_ints + layout.engine_ints;
         layout.doubles = static_cast<std::size_t>(std::max(engine.twiddle_doubles, 1));
         return layout;
     }
@@ -96,7 +107,7 @@ Layout layout_of(int points, bool may_split = true) {
         layout.kind = layout.kind == Kind::split ? Kind::split : Kind::mixed;
         const FftWorkSizes engine = fft_work_sizes_1d(2 * layout.block);
         layout.engine_ints = layout.block > 0 ? static_cast<std::size_t>(engine.index_work_ints) : 0;
-        layout.ints = 1 + layout.engine_ints;
+        layout.ints = 1 + stored_layout_ints + layout.engine_ints;
         std::size_t twiddles = 0;
         std::size_t trig = 0;
         long l1 = 1;
@@ -110,7 +121,8 @@ Layout layout_of(int points, bool may_split = true) {
         layout.trig_at = twiddles;
         layout.scratch_at = twiddles + trig;
         layout.chirp_at = layout.scratch_at + 2 * static_cast<std::size_t>(points);  // split: the table of P
-        layout.doubles = layout.chirp_at + (layout.block > 0 ? static_cast<std::size_t>(engine.twiddle_doubles) : 0);
+        layout.doubles =
+            layout.chirp_at + (layout.block > 0 ? static_cast<std::size_t>(engine.twiddle_doubles) : 0);
         return layout;
     }
     layout.kind = Kind::chirp;
@@ -120,7 +132,7 @@ Layout layout_of(int points, bool may_split = true) {
     }
     const FftWorkSizes engine = fft_work_sizes_1d(static_cast<int>(2 * layout.convolution));
     layout.engine_ints = static_cast<std::size_t>(engine.index_work_ints);
-    layout.ints = 1 + layout.engine_ints;
+    layout.ints = 1 + stored_layout_ints + layout.engine_ints;
     layout.chirp_at = static_cast<std::size_t>(engine.twiddle_doubles);
     layout.kernel_at = layout.chirp_at + 2 * static_cast<std::size_t>(points);
     layout.buffer_at = layout.kernel_at + 2 * static_cast<std::size_t>(layout.convolution);
@@ -246,7 +258,7 @@ void check_points(const char* function, long points) {
 // The plan of `layout` at (index_work, work), built there when it was built
 // for another size.
 void prepare(int points, const Layout& layout, int* index_work, double* work) {
-    int* engine_ints = index_work + 1;
+    int* engine_ints = engine_ints_of(index_work);
     if (index_work[0] != -points) {
         if (layout.kind == Kind::power_of_two) {
             engine_ints[0] = 0;
@@ -259,12 +271,26 @@ void prepare(int points, const Layout& layout, int* index_work, double* work) {
             build_chirp(points, layout, engine_ints, work);
         }
         index_work[0] = -points;
+        std::memcpy(index_work + 1, &layout, sizeof layout);
     }
 }
 
-// A 1-D transform by a prepared plan.
-void run_1d(int points, int sign, double* a, const Layout& layout, int* index_work, double* work) {
-    int* engine_ints = index_work + 1;
+// The layout of the plan at index_work when it is built for `points`, else
+// the size's own.
+Layout layout_at(int points, const int* index_work, bool may_split = true) {
+    if (index_work[0] != -points) {
+        return layout_of(points, may_split);
+    }
+    Layout layout;
+    std::memcpy(static_cast<void*>(&layout), index_work + 1, sizeof layout);
+    return layout;
+}
+
+// A 1-D transform by a prepared plan; `passes`, when given, its passes
+// (mixed_plan), so that the rows of a 2-D transform gather them once.
+void run_1d(int points, int sign, double* a, const Layout& layout, int* index_work, double* work,
+            const MixedPlan* passes = nullptr) {
+    int* engine_ints = engine_ints_of(index_work);
     if (layout.kind == Kind::power_of_two) {
         complex_fft(2 * points, sign, a, engine_ints, work);
     } else if (layout.kind == Kind::chirp) {
@@ -272,8 +298,9 @@ void run_1d(int points, int sign, double* a, const Layout& layout, int* index_wo
     } else {
         const fft_engine::KernelTable& table = fft_engine::chosen_table();
         double* scratch = work + layout.scratch_at;
-        double* result = (sign >= 0 ? table.positive_mixed : table.negative_mixed)(mixed_plan(points, layout, work), a,
-                                                                                   scratch, 1);
+        const auto run = sign >= 0 ? table.positive_mixed : table.negative_mixed;
+        double* result = passes != nullptr ? run(*passes, a, scratch, 1)
+                                           : run(mixed_plan(points, layout, work), a, scratch, 1);
         if (layout.kind == Kind::split) {
             const int block = layout.block;
             const int blocks = points / block;
@@ -298,7 +325,7 @@ void run_1d(int points, int sign, double* a, const Layout& layout, int* index_wo
 }
 
 void transform_1d(int points, int sign, double* a, int* index_work, double* work) {
-    const Layout layout = layout_of(points);
+    const Layout layout = layout_at(points, index_work);
     prepare(points, layout, index_work, work);
     run_1d(points, sign, a, layout, index_work, work);
 }
@@ -318,7 +345,10 @@ struct Layout2d {
     std::size_t doubles = 0;
 };
 
-Layout2d layout_2d(int rows, int columns) {
+// With index_work, the layouts of the plans it holds when both are built for
+// this size (neither is read otherwise: the columns' plan lies where the
+// rows' layout puts it).
+Layout2d layout_2d(int rows, int columns, const int* index_work = nullptr) {
     if (is_power_of_two(rows) && is_power_of_two(columns)) {  // complex_fft_2d's own arrays
         const FftWorkSizes engine = fft_work_sizes_2d(rows, 2 * columns);
         Layout2d layout;
@@ -326,7 +356,20 @@ Layout2d layout_2d(int rows, int columns) {
         layout.doubles = static_cast<std::size_t>(std::max(engine.twiddle_doubles, 1));
         return layout;
     }
-    Layout2d layout{layout_of(columns), layout_of(rows, false)};
+    Layout2d layout;
+    bool stored = false;
+    if (index_work != nullptr && index_work[0] == -columns) {
+        layout.along_rows = layout_at(columns, index_work);
+        const int* columns_ints = index_work + layout.along_rows.ints;
+        stored = columns_ints[0] == -rows;
+        if (stored) {
+            layout.along_columns = layout_at(rows, columns_ints, false);
+        }
+    }
+    if (!stored) {
+        layout.along_rows = layout_of(columns);
+        layout.along_columns = layout_of(rows, false);
+    }
     layout.columns_ints_at = layout.along_rows.ints;
     layout.columns_doubles_at = layout.along_rows.doubles;
     layout.blocks_at = layout.columns_doubles_at + layout.along_columns.doubles;
@@ -362,7 +405,7 @@ void general_fft_2d(int rows, int columns, int sign, double** row_pointers, int*
         complex_fft_2d(rows, 2 * columns, sign, row_pointers, index_work, work);
         return;
     }
-    const Layout2d layout = layout_2d(rows, columns);
+    const Layout2d layout = layout_2d(rows, columns, index_work);
     int* columns_ints = index_work + layout.columns_ints_at;
     double* columns_work = work + layout.columns_doubles_at;
     if (index_work[0] != -columns || columns_ints[0] != -rows) {
@@ -370,19 +413,25 @@ void general_fft_2d(int rows, int columns, int sign, double** row_pointers, int*
         columns_ints[0] = 0;
     }
     prepare(columns, layout.along_rows, index_work, work);
+    const bool row_passes_made =
+        layout.along_rows.kind == Kind::mixed || layout.along_rows.kind == Kind::split;
+    const MixedPlan row_plan = row_passes_made ? mixed_plan(columns, layout.along_rows, work) : MixedPlan{};
+    const MixedPlan* const row_passes = row_passes_made ? &row_plan : nullptr;
     for (int r = 0; r < rows; ++r) {
-        run_1d(columns, sign, row_pointers[r], layout.along_rows, index_work, work);
+        run_1d(columns, sign, row_pointers[r], layout.along_rows, index_work, work, row_passes);
     }
     prepare(rows, layout.along_columns, columns_ints, columns_work);
     const fft_engine::KernelTable& table = fft_engine::chosen_table();
-    const MixedPlan plan =
-        layout.along_columns.kind == Kind::mixed ? mixed_plan(rows, layout.along_columns, columns_work) : MixedPlan{};
+    const MixedPlan plan = layout.along_columns.kind == Kind::mixed
+                               ? mixed_plan(rows, layout.along_columns, columns_work)
+                               : MixedPlan{};
     double* block = work + layout.blocks_at;
     double* scratch = block + 2 * static_cast<std::size_t>(rows) * block_columns;
     for (int first = 0; first < columns; first += block_columns) {
         const int width = std::min(block_columns, columns - first);
         for (int r = 0; r < rows; ++r) {
-            std::copy_n(row_pointers[r] + 2 * first, 2 * width, block + 2 * static_cast<std::size_t>(r) * width);
+            std::copy_n(row_pointers[r] + 2 * first, 2 * width,
+                        block + 2 * static_cast<std::size_t>(r) * width);
         }
         double* result = block;
         if (layout.along_columns.kind == Kind::mixed) {
@@ -399,7 +448,8 @@ void general_fft_2d(int rows, int columns, int sign, double** row_pointers, int*
             }
         }
         for (int r = 0; r < rows; ++r) {
-            std::copy_n(result + 2 * static_cast<std::size_t>(r) * width, 2 * width, row_pointers[r] + 2 * first);
+            std::copy_n(result + 2 * static_cast<std::size_t>(r) * width, 2 * width,
+                        row_pointers[r] + 2 * first);
         }
     }
 }
