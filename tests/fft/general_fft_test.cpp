@@ -127,6 +127,17 @@ TEST(GeneralFft, EveryTableAndAReusedPlanGiveTheSameBits) {
 }
 
 // A size the engine cannot take is refused before any memory is touched.
+// One pair of work arrays, long enough for the largest, serves sizes in turn:
+// each call builds the plan of its own size or reads back the one it built.
+TEST(GeneralFft, WorkArraysServeSizesInTurn) {
+    Work shared = work_of(general_fft_work_sizes(6144));
+    for (const int points : {100, 240, 100, 6144, 240, 12, 12}) {
+        const std::vector<double> x = testing::interleave(testing::random_values(points, 5));
+        Work fresh = work_of(general_fft_work_sizes(points));
+        EXPECT_EQ(transform(points, 1, x, shared), transform(points, 1, x, fresh)) << points << " points";
+    }
+}
+
 TEST(GeneralFft, RefusesSizesItCannotTakeBeforeTouchingMemory) {
     for (const int points : {0, -3, largest_general_points + 1}) {
         EXPECT_THROW(general_fft(points, 1, nullptr, nullptr, nullptr), Failure) << points;
