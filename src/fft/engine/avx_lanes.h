@@ -93,16 +93,19 @@ void first_stage_twiddled_pairs<AvxLanes>(int begin, int end, double* a, const d
     }
 }
 
-// The twiddles of first-stage block b (b ≥ 2) in lane 0 and of block b′ in
-// lane 1, each as block_twiddles derives them.
+// The twiddles of first-stage block b (b ≥ 2) in lane 0 and of block b′ of
+// the same parity in lane 1, as block_twiddles derives each: t1 = W[b] | W[b′],
+// t2 = (s·twiddle[b], twiddle[b + s]) | the same at b′, s = ±1 by the parity
+// (for odd blocks (−twiddle[b], twiddle[b − 1]): the pair at b − 1 swapped,
+// its new real part negated), and the cube formula on both lanes.
 LATTICE_BUBBLE_FFT_INLINE BlockTwiddles<AvxLanes> lane_twiddles(int b, int b_prime, const double* twiddle) {
-    const BlockTwiddles<double> x = block_twiddle_values(b, twiddle);
-    const BlockTwiddles<double> y = block_twiddle_values(b_prime, twiddle);
-    const auto pair = [](Twiddle<double> u, Twiddle<double> v) LATTICE_BUBBLE_FFT_LAMBDA {
-        return Twiddle<AvxLanes>{{_mm256_set_pd(v.re, v.re, u.re, u.re)},
-                                 {_mm256_set_pd(v.im, v.im, u.im, u.im)}};
-    };
-    return {pair(x.t1, y.t1), pair(x.t2, y.t2), pair(x.t3, y.t3)};
+    const AvxLanes q1{_mm256_loadu2_m128d(twiddle + 2 * b_prime, twiddle + 2 * b)};
+    const bool even = b % 2 == 0;
+    const int at = even ? b : b - 1;
+    const AvxLanes pair{_mm256_loadu2_m128d(twiddle + (at + b_prime - b), twiddle + at)};
+    const AvxLanes q2 = even ? pair : neg_re(swap(pair));
+    return with_cube(Twiddle<AvxLanes>{dup_re(q1), dup_im(q1)}, Twiddle<AvxLanes>{dup_re(q2), dup_im(q2)},
+                     AvxLanes::splat(2.0));
 }
 
 // The transform of N = n/2 points, 32 ≤ N ≤ gathering_doubles/2, in each of
@@ -134,8 +137,10 @@ void transform_gathering(int n, double* const* arrays, int count, const double* 
     };
     // b runs over 0 … N/8 − 1 and rb = rev(b) over log2(N/4) bits, kept by
     // carrying from the top bit down.
+    // Blocks 0 and 1 take the twiddles of blocks 2 and 3 in lane 0 (the parity
+    // of lane 1's block), whose outputs the blend below replaces.
     for (int b = 0, rb = 0; b < eighth_blocks; ++b) {
-        const BlockTwiddles<AvxLanes> tw = lane_twiddles(b < 2 ? 2 : b, b + eighth_blocks, twiddle);
+        const BlockTwiddles<AvxLanes> tw = lane_twiddles(b < 2 ? b + 2 : b, b + eighth_blocks, twiddle);
         for (int i = 0; i < count; ++i) {
             const double* x = arrays[i] + 2 * rb;
             const Opening<AvxLanes> e =
