@@ -247,10 +247,7 @@ void pass_along_columns_reversing(int n1, int n2, double** rows, const double* t
 // exponent's butterflies), every block's twiddles formed once for the band.
 template <class Dir, class Cx>
 void pass_along_rows_reversing(int n1, int n2, double** rows, const double* twiddle) {
-    int band = band_doubles / n2;
-    band = band < 1 ? 1 : (band > n1 ? n1 : band);
-    for (int first = 0; first < n1; first += band) {
-        const int count = n1 - first < band ? n1 - first : band;
+    for_each_band(n1, n2, [&](int first, int count) LATTICE_BUBBLE_FFT_LAMBDA {
         double* const* band_rows = rows + first;
         reverse_and_first_stage<Dir, false, Cx, 0>(n2, band_rows, count, twiddle);
         int l = 8;
@@ -259,7 +256,7 @@ void pass_along_rows_reversing(int n1, int n2, double** rows, const double* twid
             l <<= 2;
         }
         last_two_stages<Dir, PlainLast<Dir>, Cx>(n2, l, band_rows, count, twiddle);
-    }
+    });
 }
 
 // The pass along the rows of 8 or 16 points (Points), n1 a multiple of four,

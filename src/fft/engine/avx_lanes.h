@@ -182,12 +182,9 @@ void transform_gathering(int n, double* const* arrays, int count, const double* 
 // transform above.
 template <class Dir, class Cx>
 void pass_along_rows_gathering(int n1, int n2, double** rows, const double* twiddle) {
-    int band = band_doubles / n2;
-    band = band < 1 ? 1 : (band > n1 ? n1 : band);
-    for (int first = 0; first < n1; first += band) {
-        const int count = n1 - first < band ? n1 - first : band;
+    for_each_band(n1, n2, [&](int first, int count) LATTICE_BUBBLE_FFT_LAMBDA {
         transform_gathering<Dir, PlainLast<Dir>, false, Cx>(n2, rows + first, count, twiddle);
-    }
+    });
 }
 
 }  // namespace

@@ -161,6 +161,17 @@ void pass(const Access& x, int count, int lines, const double* twiddle, bool fus
 // band through all stages while it is in cache.
 inline constexpr int band_doubles = 2048;
 
+// visit(first, count) for the bands of rows of about band_doubles, one row at
+// the least, that the row-by-row kernels take.
+template <class Visit>
+LATTICE_BUBBLE_FFT_INLINE void for_each_band(int n1, int n2, const Visit& visit) {
+    int band = band_doubles / n2;
+    band = band < 1 ? 1 : (band > n1 ? n1 : band);
+    for (int first = 0; first < n1; first += band) {
+        visit(first, n1 - first < band ? n1 - first : band);
+    }
+}
+
 template <class Dir, class Cx, bool Fused>
 void pass_along_rows(int n1, int n2, double** rows, const double* twiddle) {
     if constexpr (Fused && four_wide<Cx>) {
