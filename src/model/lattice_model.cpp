@@ -7,14 +7,17 @@
 namespace lattice_bubble {
 namespace {
 
-// e(k) at k = (2π·x/Lx, 2π·y/Ly) of a study's grid, at x·Ly + y, each formed when read.
+// e(k) at k = (2π·(x + sx)/Lx, 2π·(y + sy)/Ly) of a study's mesh, at
+// x·Ly + y, each formed when read; x + 0 is x, so the unshifted grid's k are
+// x·(2π/Lx) bit for bit.
 auto grid_energies(const StudyModel& model) {
     const double step_x = momentum_step(model.lattice_x);
     const double step_y = momentum_step(model.lattice_y);
     const int lattice_y = model.lattice_y;
     const Band band = model.band;
+    const auto [sx, sy] = model.k_shift;
     return std::views::iota(0, model.sites()) | std::views::transform([=](int k) {
-               return band_energy(band, (k / lattice_y) * step_x, (k % lattice_y) * step_y);
+               return band_energy(band, ((k / lattice_y) + sx) * step_x, ((k % lattice_y) + sy) * step_y);
            });
 }
 

@@ -3,6 +3,7 @@
 // inverse temperature β, on the Matsubara axis. Energies are measured from the
 // chemical potential.
 
+#include <array>
 #include <cmath>
 #include <optional>
 #include <span>
@@ -91,10 +92,15 @@ struct StudyModel {
     int lattice_y = default_lattice_size;
     double beta = lattice_bubble::beta;
     Band band = default_band;
-    int frequencies = default_frequencies;
-    std::optional<RealAxis> real_axis;  // the table's frequencies, instead of iν_m
-    std::optional<double> coupling;     // U
-    double tolerance = 1e-10;           // ε of the dlr route's representation
+    int frequencies = default_frequencies;  // N of the Fourier routes' mesh
+    std::optional<RealAxis> real_axis;      // the table's frequencies, instead of iν_m
+    std::optional<double> coupling;         // U
+    double tolerance = 1e-10;               // ε: the accuracy a route that chooses its own mesh aims at
+    // The momentum mesh k = (2π·(x + sx)/Lx, 2π·(y + sy)/Ly), 0 ≤ s < 1; the
+    // wave vectors q stay on the unshifted grid, so k + q stays on the mesh.
+    std::array<double, 2> k_shift{0.0, 0.0};
+    std::optional<int> boson_count;  // M: the table's ν_m are m = 0 … M − 1 (none: N + 1 of them)
+    std::optional<int> time_count;  // T: the table's rows are χ(q, τ_j), τ_j = j·β/(T − 1), instead of iν_m
 
     StudyModel() = default;
     // An L × L lattice.
@@ -106,14 +112,28 @@ struct StudyModel {
           frequencies(frequencies_value) {}
 
     [[nodiscard]] int sites() const { return lattice_x * lattice_y; }
+    [[nodiscard]] bool shifted() const { return k_shift[0] != 0.0 || k_shift[1] != 0.0; }
+    // The Fourier routes' mesh: 2N imaginary times and N + 1 bosonic frequencies.
     [[nodiscard]] int times() const { return 2 * frequencies; }
-    [[nodiscard]] int bosons() const { return frequencies + 1; }
-    // The frequencies of the table's rows at each q: N + 1, or COUNT on the real axis.
-    [[nodiscard]] int values() const { return real_axis ? real_axis->count : bosons(); }
+    [[nodiscard]] int grid_bosons() const { return frequencies + 1; }
+    // The table's bosonic frequencies: M, else N + 1.
+    [[nodiscard]] int bosons() const { return boson_count.value_or(frequencies + 1); }
+    // The values of the table's rows at each q: COUNT on the real axis, T
+    // imaginary times, else the bosonic frequencies.
+    [[nodiscard]] int values() const {
+        return real_axis ? real_axis->count : time_count ? *time_count : bosons();
+    }
+    // τ_j = (β·j)/(T − 1), the last exactly β.
+    [[nodiscard]] double time(int j) const {
+        return j == *time_count - 1 ? beta : (beta * j) / (*time_count - 1);
+    }
 };
 
 // A wave vector by its grid indices (ix, iy): q = 2π·(ix/Lx, iy/Ly).
 using WaveVector = std::pair<int, int>;
+
+// A wave vector anywhere in the zone, in units of π: q = π·(qx, qy).
+using FreeWaveVector = std::array<double, 2>;
 
 // The grid points on the path Γ → X → M → Γ through the zone of an Lx × Ly
 // lattice, each once and in order: (0, 0) → (Mx, 0) → (Mx, My) along the
@@ -157,7 +177,7 @@ static_assert(momentum_step(default_lattice_size) == dk);
 // e(k) of the band at k = (kx, ky), in the order above (a·kx inside every cosine).
 [[nodiscard]] double band_energy(const Band& band, double kx, double ky);
 
-// e(k) at every k = (2π·x/Lx, 2π·y/Ly) of a study's grid, at x·Ly + y.
+// e(k) at every k = (2π·(x + sx)/Lx, 2π·(y + sy)/Ly) of a study's mesh, at x·Ly + y.
 [[nodiscard]] std::vector<double> band_on_grid(const StudyModel& model);
 
 // max e − min e of a grid's energies: the width ω_max of χ0's spectrum.

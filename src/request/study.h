@@ -11,12 +11,13 @@ namespace lattice_bubble {
 
 struct Study {
     StudyModel model;
-    std::vector<const Route*> routes;  // in the table's order
-    bool all_q = false;                // every wave vector, x major, y minor
-    std::vector<WaveVector> q;         // else these, in the order given, each once
-    bool path = false;                 // q holds the path Γ → X → M → Γ
-    bool plot = false;                 // draw χ at the first q, or along the path, after the table
-    bool arrays_returned = false;      // every value is kept for the caller (the module)
+    std::vector<const Route*> routes;      // in the table's order
+    bool all_q = false;                    // every wave vector, x major, y minor
+    std::vector<WaveVector> q;             // else these, in the order given, each once
+    bool path = false;                     // q holds the path Γ → X → M → Γ
+    std::vector<FreeWaveVector> q_points;  // wave vectors off the grid, instead of q (the direct route)
+    bool plot = false;                     // draw χ at the first q, or along the path, after the table
+    bool arrays_returned = false;          // every value is kept for the caller (the module)
     int threads = 1;
 
     // The wave vectors of the table, in its order: all of them, those given,

@@ -115,9 +115,9 @@ void add_chi_tail_correction(const StudyModel& model, SeriesGrid& chi, const Wor
     const double width = band_width_on_grid(model);
     const double widest = width * width;
     const double step_tau = model.beta / model.times();
-    std::vector<double> nu_squared(static_cast<std::size_t>(model.bosons()));
+    std::vector<double> nu_squared(static_cast<std::size_t>(model.grid_bosons()));
     std::vector<double> sine_squared(nu_squared.size());
-    for (int m = 0; m < model.bosons(); ++m) {
+    for (int m = 0; m < model.grid_bosons(); ++m) {
         const double nu = boson_frequency(m, model.beta).im;
         const double sine = std::sin((pi * m) / (2.0 * model.frequencies));
         nu_squared[static_cast<std::size_t>(m)] = nu * nu;

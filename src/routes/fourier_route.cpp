@@ -121,7 +121,7 @@ private:
 // owns its pages.
 SeriesGrid green_in_real_space(const StudyModel& model, bool tails_taken_off, const Workers& workers) {
     const GreenWk green(model, tails_taken_off);
-    SeriesGrid grid(model.lattice_x, model.lattice_y, model.bosons(), SeriesGrid::unwritten);
+    SeriesGrid grid(model.lattice_x, model.lattice_y, model.grid_bosons(), SeriesGrid::unwritten);
     to_real_space_from(grid, model.frequencies, workers, green);
     return grid;
 }
@@ -177,7 +177,7 @@ void tail_green_at_every_site(const StudyModel& model, SeriesGrid& grid, const W
 }  // namespace
 
 double fourier_route_bytes(const StudyModel& model, bool tail, int threads) {
-    const double grid = SeriesGrid::bytes(model.lattice_x, model.lattice_y, model.bosons());
+    const double grid = SeriesGrid::bytes(model.lattice_x, model.lattice_y, model.grid_bosons());
     const double site_scratch =
         (2.0 * model.times() + 1.0) * sizeof(Complex) + TimeWindow::bytes(model.frequencies);
     const double band_grids = tail ? SeriesGrid::bytes(model.lattice_x, model.lattice_y, 6 + 2 + 2) : 0.0;
@@ -191,7 +191,7 @@ SeriesGrid fourier_route(const StudyModel& model, const Workers& workers) {
         path.continue_antiperiodically();
         path.chi_to_frequency(grid.series(x, y), x == 0 && y == 0);
     });
-    to_momentum(grid, model.bosons(), workers);
+    to_momentum(grid, model.grid_bosons(), workers);
     return grid;
 }
 
@@ -200,7 +200,7 @@ SeriesGrid tail_route(const StudyModel& model, const Workers& workers) {
     tail_green_at_every_site(model, grid, workers, [&](int x, int y, SitePath& path) {
         path.chi_to_frequency(grid.series(x, y), false);
     });
-    to_momentum(grid, model.bosons(), workers);
+    to_momentum(grid, model.grid_bosons(), workers);
     add_chi_tail_correction(model, grid, workers);
     return grid;
 }
