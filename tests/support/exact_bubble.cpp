@@ -33,42 +33,57 @@ long double fermi_long(long double beta, long double e) {
 
 }  // namespace
 
-long double oracle_band(const StudyModel& model, int ix, int iy) {
-    const long double kx = 2.0L * pi * ix / model.lattice_x;
-    const long double ky = 2.0L * pi * iy / model.lattice_y;
+long double oracle_energy(const StudyModel& model, long double kx, long double ky) {
     const auto& band = model.band;
     return 2.0L * band.hopping_x * std::cos(kx) + 2.0L * band.hopping_y * std::cos(ky) +
            4.0L * band.hopping2 * std::cos(kx) * std::cos(ky) +
            2.0L * band.hopping3 * (std::cos(2.0L * kx) + std::cos(2.0L * ky)) + band.offset - band.mu;
 }
 
+long double oracle_band(const StudyModel& model, int ix, int iy) {
+    return oracle_energy(model,
+                         2.0L * pi * (ix + static_cast<long double>(model.k_shift[0])) / model.lattice_x,
+                         2.0L * pi * (iy + static_cast<long double>(model.k_shift[1])) / model.lattice_y);
+}
+
 namespace {
 
 // (1/(Lx·Ly))·Σ_k [f(e(k+q)) − f(e(k))]/[z − (e(k+q) − e(k))]; at z = 0 the
 // pairs with β·|e(k+q) − e(k)| < 1e-9 count with their limit β·f·(1 − f).
-// e and f: the band and its occupations on the grid.
+// e, f: the band and its occupations at k; e_q, f_q: at k + q, both at x·Ly + y.
 LongComplex lindhard_sum(const StudyModel& model, const std::vector<long double>& e,
-                         const std::vector<long double>& f, int qx, int qy, LongComplex z) {
-    const int lx = model.lattice_x;
-    const int ly = model.lattice_y;
+                         const std::vector<long double>& f, const std::vector<long double>& e_q,
+                         const std::vector<long double>& f_q, LongComplex z) {
     const long double beta = model.beta;
     LongComplex sum = 0.0L;
-    for (int x = 0; x < lx; ++x) {
-        for (int y = 0; y < ly; ++y) {
-            const auto k = static_cast<std::size_t>(x * ly + y);
-            const auto kq = static_cast<std::size_t>(((x + qx) % lx) * ly + (y + qy) % ly);
-            const long double e_k = e[k];
-            const long double e_kq = e[kq];
-            const long double d = e_kq - e_k;
-            if (z == 0.0L && beta * std::fabs(d) < 1e-9L) {
-                const long double mean = fermi_long(beta, (e_k + e_kq) / 2.0L);
-                sum += beta * mean * (1.0L - mean);
-            } else {
-                sum += (f[kq] - f[k]) / (z - d);
-            }
+    for (std::size_t k = 0; k < e.size(); ++k) {
+        const long double d = e_q[k] - e[k];
+        if (z == 0.0L && beta * std::fabs(d) < 1e-9L) {
+            const long double mean = fermi_long(beta, (e[k] + e_q[k]) / 2.0L);
+            sum += beta * mean * (1.0L - mean);
+        } else {
+            sum += (f_q[k] - f[k]) / (z - d);
         }
     }
-    return sum / static_cast<long double>(lx * ly);
+    return sum / static_cast<long double>(model.sites());
+}
+
+// log(1 + e^x) with no overflow.
+long double log_one_plus_exp(long double x) {
+    return std::max(x, 0.0L) + std::log1p(std::exp(-std::fabs(x)));
+}
+
+// (1/(Lx·Ly))·Σ_k f(e)·(1 − f(e_q))·e^{−τ·(e_q − e)}, each term
+// exp(−τ·(e_q − e) − log(1 + e^{βe}) − log(1 + e^{−βe_q})).
+long double time_sum(const StudyModel& model, const std::vector<long double>& e,
+                     const std::vector<long double>& e_q, long double tau) {
+    const long double beta = model.beta;
+    long double sum = 0.0L;
+    for (std::size_t k = 0; k < e.size(); ++k) {
+        sum += std::exp(-tau * (e_q[k] - e[k]) - log_one_plus_exp(beta * e[k]) -
+                        log_one_plus_exp(-beta * e_q[k]));
+    }
+    return sum / static_cast<long double>(model.sites());
 }
 
 std::vector<long double> occupations(const StudyModel& model, const std::vector<long double>& e) {
@@ -78,11 +93,23 @@ std::vector<long double> occupations(const StudyModel& model, const std::vector<
     return f;
 }
 
-}  // namespace
+// e at k + q for q = 2π·(qx/Lx, qy/Ly), k + q wrapped, at x·Ly + y.
+std::vector<long double> wrapped(const StudyModel& model, const std::vector<long double>& e, int qx, int qy) {
+    std::vector<long double> e_q;
+    for (int x = 0; x < model.lattice_x; ++x) {
+        for (int y = 0; y < model.lattice_y; ++y) {
+            e_q.push_back(e[static_cast<std::size_t>(((x + qx) % model.lattice_x) * model.lattice_y +
+                                                     (y + qy) % model.lattice_y)]);
+        }
+    }
+    return e_q;
+}
 
-std::vector<LongComplex> exact_bubble(const StudyModel& model, int qx, int qy) {
-    const std::vector<long double> e = oracle_grid(model);
+// The model's values, z_j or τ_j, for the band e at k and e_q at k + q.
+std::vector<LongComplex> bubble_values(const StudyModel& model, const std::vector<long double>& e,
+                                       const std::vector<long double>& e_q) {
     const std::vector<long double> f = occupations(model, e);
+    const std::vector<long double> f_q = occupations(model, e_q);
     std::vector<LongComplex> chi;
     for (int j = 0; j < model.values(); ++j) {
         if (const auto& axis = model.real_axis) {
@@ -90,18 +117,41 @@ std::vector<LongComplex> exact_bubble(const StudyModel& model, int qx, int qy) {
                 axis->count > 1
                     ? (static_cast<long double>(axis->omega_max) - axis->omega_min) / (axis->count - 1)
                     : 0.0L;
-            chi.push_back(
-                lindhard_sum(model, e, f, qx, qy, LongComplex(axis->omega_min + step * j, axis->broadening)));
+            chi.push_back(lindhard_sum(model, e, f, e_q, f_q,
+                                       LongComplex(axis->omega_min + step * j, axis->broadening)));
+        } else if (model.time_count) {
+            chi.push_back(time_sum(model, e, e_q, model.time(j)));
         } else {
-            chi.push_back(lindhard_sum(model, e, f, qx, qy, LongComplex(0.0L, 2.0L * pi * j / model.beta)));
+            chi.push_back(lindhard_sum(model, e, f, e_q, f_q, LongComplex(0.0L, 2.0L * pi * j / model.beta)));
         }
     }
     return chi;
 }
 
+}  // namespace
+
+std::vector<LongComplex> exact_bubble(const StudyModel& model, int qx, int qy) {
+    const std::vector<long double> e = oracle_grid(model);
+    return bubble_values(model, e, wrapped(model, e, qx, qy));
+}
+
+std::vector<LongComplex> exact_bubble_at(const StudyModel& model, FreeWaveVector q) {
+    std::vector<long double> e_q;
+    for (int x = 0; x < model.lattice_x; ++x) {
+        for (int y = 0; y < model.lattice_y; ++y) {
+            e_q.push_back(oracle_energy(
+                model,
+                2.0L * pi * (x + static_cast<long double>(model.k_shift[0])) / model.lattice_x + pi * q[0],
+                2.0L * pi * (y + static_cast<long double>(model.k_shift[1])) / model.lattice_y + pi * q[1]));
+        }
+    }
+    return bubble_values(model, oracle_grid(model), e_q);
+}
+
 long double exact_static(const StudyModel& model, int qx, int qy) {
     const std::vector<long double> e = oracle_grid(model);
-    return lindhard_sum(model, e, occupations(model, e), qx, qy, 0.0L).real();
+    const std::vector<long double> e_q = wrapped(model, e, qx, qy);
+    return lindhard_sum(model, e, occupations(model, e), e_q, occupations(model, e_q), 0.0L).real();
 }
 
 LongComplex exact_green_time(const StudyModel& model, int x, int y, long double tau) {

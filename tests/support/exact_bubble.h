@@ -15,15 +15,24 @@ namespace lattice_bubble::testing {
 using LongComplex = std::complex<long double>;
 
 // e(k) = 2·TX·cos kx + 2·TY·cos ky + 4·T2·cos kx·cos ky + 2·T3·(cos 2kx + cos 2ky)
-// + offset − mu at k = 2π·(ix/Lx, iy/Ly), in long double.
+// + offset − mu at k = (kx, ky), in long double.
+long double oracle_energy(const StudyModel& model, long double kx, long double ky);
+
+// The same at k = 2π·((ix + sx)/Lx, (iy + sy)/Ly), (sx, sy) the model's k_shift.
 long double oracle_band(const StudyModel& model, int ix, int iy);
 
 // χ0(q, z_j) at q = 2π·(qx/Lx, qy/Ly) and the model's frequencies, z = iν_m,
 // m = 0 … N, or on the real axis z = ω_j + iη with ω_j = OMIN + j·(OMAX − OMIN)/(COUNT − 1):
 // the Lindhard sum (1/(Lx·Ly))·Σ_k [f(e(k+q)) − f(e(k))]/[z − (e(k+q) − e(k))] in
 // long double, k + q wrapped. Where β·|e(k+q) − e(k)| < 1e-9 at z = 0 the term is
-// its limit β·f·(1 − f) at the mean energy.
+// its limit β·f·(1 − f) at the mean energy. With the model's time_count, instead
+// χ0(q, τ_j) = (1/(Lx·Ly))·Σ_k f(e(k))·(1 − f(e(k+q)))·e^{−τ_j·(e(k+q) − e(k))} at the
+// model's τ_j, each term the exponential of a sum of logarithms.
 std::vector<LongComplex> exact_bubble(const StudyModel& model, int qx, int qy);
+
+// The same at q = π·(qx, qy) anywhere in the zone, e(k+q) from the band at
+// (kx + π·qx, ky + π·qy).
+std::vector<LongComplex> exact_bubble_at(const StudyModel& model, FreeWaveVector q);
 
 // χ0(q, 0), the same sum at z = 0, on either axis.
 long double exact_static(const StudyModel& model, int qx, int qy);
