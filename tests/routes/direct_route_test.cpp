@@ -12,6 +12,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <numbers>
 #include <string>
 #include <utility>
@@ -45,6 +46,12 @@ StudyModel real_axis(StudyModel model, RealAxis axis) {
     return model;
 }
 
+StudyModel with(StudyModel model, std::optional<int> times, std::array<double, 2> shift = {0.0, 0.0}) {
+    model.time_count = times;
+    model.k_shift = shift;
+    return model;
+}
+
 TEST_P(DirectRoute, MatchesTheExactSumAtEveryFrequency) {
     const StudyModel& model = GetParam().model;
     const int lx = model.lattice_x;
@@ -71,6 +78,30 @@ TEST_P(DirectRoute, MatchesTheExactSumAtEveryFrequency) {
             ASSERT_LE(error, GetParam().accuracy * largest[m])
                 << "q = (" << wave_vectors[i].first << ", " << wave_vectors[i].second << "), m = " << m;
         }
+    }
+    // Off the grid within ten times the bound, e(k + q) at up to 3π rounded a few times more (measured:
+    // 5.3e-15; 4.7e-16 given the route's e(k + q)); (Lx/2, Ly/2) as close to the grid's; one thread's bits.
+    const std::vector<FreeWaveVector> points{
+        {0.37, -0.81}, {1.0, 0.3}, {2.0 * (lx / 2) / lx, 2.0 * (ly / 2) / ly}};
+    std::vector<Complex> at(points.size() * chi.size());
+    std::vector<Complex> one_thread(at.size());
+    direct.evaluate_points(points, at, Workers{4});
+    direct.evaluate_points(points, one_thread, Workers{1});
+    EXPECT_EQ(0, std::memcmp(at.data(), one_thread.data(), at.size() * sizeof(Complex)));
+    direct.evaluate(lx / 2, ly / 2, chi);
+    std::vector<std::vector<testing::LongComplex>> exact_at;
+    for (const FreeWaveVector& point : points) {
+        exact_at.push_back(testing::exact_bubble_at(model, point));
+    }
+    const std::vector<long double> largest_at = testing::largest_at_each_m(exact_at);
+    for (std::size_t j = 0; j < at.size(); ++j) {
+        const std::size_t i = j / chi.size();
+        const std::size_t m = j % chi.size();
+        EXPECT_LE(std::abs(testing::LongComplex(at[j].re, at[j].im) - exact_at[i][m]),
+                  10.0L * GetParam().accuracy * largest_at[m])
+            << "point " << i << ", m = " << m;
+        EXPECT_LE(i == 2 ? std::hypot(at[j].re - chi[m].re, at[j].im - chi[m].im) : 0.0,
+                  10.0L * GetParam().accuracy * largest[m]);
     }
 }
 
@@ -109,7 +140,16 @@ INSTANTIATE_TEST_SUITE_P(
         DirectCase{"RealAxisManyBlocks96",
                    real_axis(testing::mesh(96, 96, 20.0, Band{-1.0, 0.0, -0.8}, 1, 0.3),
                              RealAxis{-1.0, 9.0, 45, 0.02}),
-                   false, 1e-12L}),
+                   false, 1e-12L},
+        DirectCase{"Shifted12x10",
+                   with(testing::mesh(12, 10, 3.0, Band{-1.0, 0.0, -0.3}, 7, 0.2), {}, {0.5, 0.25}), true},
+        // Times with τ = 0 and β, β·|e| up to 4000: within 1e-15·β, the band's rounding moving a term by
+        // β·δe (measured: 2.5e-16, 4.8e-14, 2.1e-13; 1.6e-15, 1.8e-14 given the route's own e(k)).
+        DirectCase{"TimesBeta1", with(StudyModel{}, 33), true},
+        DirectCase{"TimesBeta100", with(StudyModel{12, 100.0, Band{-1.0, 0.0, -0.5}, 4}, 21), true, 1e-13L},
+        DirectCase{"TimesBeta1000Shifted",
+                   with(testing::mesh(10, 14, 1000.0, Band{-1.0, 0.0, 0.3}, 4, -0.2), 17, {0.5, 0.5}), true,
+                   1e-12L}),
     [](const ::testing::TestParamInfo<DirectCase>& param_info) { return param_info.param.name; });
 
 // χ0(q, −ω + iη) = conj χ0(q, ω + iη): the pairs (k, k + q) and (−k − q, −k)
@@ -165,6 +205,30 @@ TEST(DirectRealAxis, RealPartIsTheHilbertTransformOfTheImaginaryPart) {
     }
 }
 
+// ∫_0^β χ0(q, τ) dτ = χ0(q, iν_0), each term giving (f(a) − f(b))/(b − a): Simpson's rule on 4001 times
+// (its error below 1e-11 here), off the grid and at two grid points.
+TEST(DirectTimes, IntegralOverTauIsTheStaticValue) {
+    constexpr std::size_t times = 4001;
+    const std::vector<FreeWaveVector> points{{0.37, -0.81}, {1.0, 1.0}, {0.0, 0.0}};
+    for (const StudyModel& base : {StudyModel{}, StudyModel{16, 10.0, Band{-1.0, 0.0, -0.2}, 4}}) {
+        const DirectSum direct(with(base, times));
+        std::vector<Complex> chi(points.size() * times);
+        std::vector<double> statics(points.size());
+        direct.evaluate_points(points, chi, Workers{2});
+        direct.evaluate_static_points(points, statics, Workers{2});
+        for (std::size_t i = 0; i < statics.size(); ++i) {
+            long double sum = 0.0L;
+            for (std::size_t j = 0; j < times; ++j) {
+                sum += (j == 0 || j == times - 1 ? 1 : 2 + 2 * (j % 2)) *
+                       static_cast<long double>(chi[i * times + j].re);
+            }
+            EXPECT_NEAR(static_cast<double>(sum * base.beta / (3.0L * (times - 1))), statics[i],
+                        1e-9 * statics[i])
+                << "beta = " << base.beta << ", point " << i;
+        }
+    }
+}
+
 // Every table of kernels, each lane width, gives the scalar loops' bits on
 // both axes, on one thread and split over two (a single q's frequencies in
 // two ranges, the second starting off any lane boundary). The lattice has two
@@ -176,7 +240,7 @@ TEST(DirectKernels, EveryLaneWidthAndThreadCountGivesTheSameBits) {
     real.real_axis = RealAxis{-4.0, 4.0, 47, 0.05};
     const FftKernels chosen = fft_kernels_in_use();
     const std::vector<std::pair<int, int>> one_q{{3, 7}};
-    for (const StudyModel& model : {matsubara, real}) {
+    for (const StudyModel& model : {matsubara, real, with(matsubara, 7)}) {
         std::vector<std::vector<Complex>> by_lanes;
         for (const FftLanes lanes : {FftLanes::scalar, FftLanes::sse2, FftLanes::avx, FftLanes::avx512}) {
             choose_fft_kernels_for_testing(lanes, true);
