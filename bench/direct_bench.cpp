@@ -4,7 +4,9 @@
 // frequencies on Lx × Ly sites is Lx·Ly·n_z·n_q terms. Each table of
 // kernels the processor runs is timed in the same run, one after another, on
 // the real axis (256 × 256, 401 frequencies, 4 q) and on the Matsubara axis
-// (256 × 256, 1025 frequencies, 4 q), on one thread and on every processor.
+// (256 × 256, 1025 frequencies, 4 q), on one thread and on every processor;
+// and the sums at imaginary times (256 × 256, 129 times, 4 q), a term one
+// (k, τ) pair, which use no lanes.
 
 #include <benchmark/benchmark.h>
 
@@ -27,6 +29,7 @@ namespace {
 constexpr int bench_lattice = 256;
 constexpr int real_frequencies = 401;
 constexpr int matsubara_frequencies = 1024;
+constexpr int bench_times = 129;
 const std::vector<std::pair<int, int>> bench_wave_vectors{{0, 0}, {128, 128}, {64, 0}, {17, 93}};
 
 StudyModel bench_model(bool real) {
@@ -62,6 +65,23 @@ void direct_sum(benchmark::State& state, FftLanes lanes, bool real, int threads)
     choose_fft_kernels();
 }
 
+void time_sums(benchmark::State& state, int threads) {
+    StudyModel model = bench_model(false);
+    model.time_count = bench_times;
+    const DirectSum direct(model);
+    std::vector<Complex> chi(bench_wave_vectors.size() * static_cast<std::size_t>(model.values()));
+    const Workers workers{threads};
+    for (auto _ : state) {
+        direct.evaluate(bench_wave_vectors, chi, workers);
+        benchmark::DoNotOptimize(chi.data());
+        benchmark::ClobberMemory();
+    }
+    const double terms =
+        static_cast<double>(model.sites()) * model.values() * static_cast<double>(bench_wave_vectors.size());
+    state.counters["terms_per_second"] =
+        benchmark::Counter(terms * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+
 void register_all() {
     const int processors = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     for (const bool real : {true, false}) {
@@ -75,6 +95,12 @@ void register_all() {
                     ->UseRealTime();
             }
         }
+    }
+    for (const int threads : processors > 1 ? std::vector<int>{1, processors} : std::vector<int>{1}) {
+        const std::string name = "times/threads:" + std::to_string(threads);
+        benchmark::RegisterBenchmark(name.c_str(), time_sums, threads)
+            ->Unit(benchmark::kMillisecond)
+            ->UseRealTime();
     }
 }
 
