@@ -144,7 +144,7 @@ INSTANTIATE_TEST_SUITE_P(
         DirectCase{"Shifted12x10",
                    with(testing::mesh(12, 10, 3.0, Band{-1.0, 0.0, -0.3}, 7, 0.2), {}, {0.5, 0.25}), true},
         // Times with τ = 0 and β, β·|e| up to 4000: within 1e-15·β, the band's rounding moving a term by
-        // β·δe (measured: 2.5e-16, 4.8e-14, 2.1e-13; 1.6e-15, 1.8e-14 given the route's own e(k)).
+        // β·δe (measured: 2.5e-16, 4.8e-14, 2.1e-13; 1.6e-15, 2.8e-15 given the route's e(k)).
         DirectCase{"TimesBeta1", with(StudyModel{}, 33), true},
         DirectCase{"TimesBeta100", with(StudyModel{12, 100.0, Band{-1.0, 0.0, -0.5}, 4}, 21), true, 1e-13L},
         DirectCase{"TimesBeta1000Shifted",
