@@ -34,8 +34,8 @@ long double fermi_long(long double beta, long double e) {
 }  // namespace
 
 long double oracle_band(const StudyModel& model, int ix, int iy) {
-    const long double kx = 2.0L * pi * ix / model.lattice_x;
-    const long double ky = 2.0L * pi * iy / model.lattice_y;
+    const long double kx = 2.0L * pi * (ix + static_cast<long double>(model.k_shift[0])) / model.lattice_x;
+    const long double ky = 2.0L * pi * (iy + static_cast<long double>(model.k_shift[1])) / model.lattice_y;
     const auto& band = model.band;
     return 2.0L * band.hopping_x * std::cos(kx) + 2.0L * band.hopping_y * std::cos(ky) +
            4.0L * band.hopping2 * std::cos(kx) * std::cos(ky) +
@@ -84,7 +84,7 @@ std::vector<LongComplex> exact_bubble(const StudyModel& model, int qx, int qy) {
     const std::vector<long double> e = oracle_grid(model);
     const std::vector<long double> f = occupations(model, e);
     std::vector<LongComplex> chi;
-    for (int j = 0; j < model.values(); ++j) {
+    for (int j = 0; j < (model.real_axis ? model.real_axis->count : model.bosons()); ++j) {
         if (const auto& axis = model.real_axis) {
             const long double step =
                 axis->count > 1
@@ -95,6 +95,29 @@ std::vector<LongComplex> exact_bubble(const StudyModel& model, int qx, int qy) {
         } else {
             chi.push_back(lindhard_sum(model, e, f, qx, qy, LongComplex(0.0L, 2.0L * pi * j / model.beta)));
         }
+    }
+    return chi;
+}
+
+std::vector<long double> exact_bubble_in_time(const StudyModel& model, int qx, int qy) {
+    const int lx = model.lattice_x;
+    const int ly = model.lattice_y;
+    const std::vector<long double> e = oracle_grid(model);
+    const std::vector<long double> f = occupations(model, e);
+    std::vector<long double> chi;
+    for (int j = 0; j < *model.time_count; ++j) {
+        const long double tau = *model.time_count == 1
+                                    ? model.beta
+                                    : static_cast<long double>(model.beta) * j / (*model.time_count - 1);
+        long double sum = 0.0L;
+        for (int x = 0; x < lx; ++x) {
+            for (int y = 0; y < ly; ++y) {
+                const auto k = static_cast<std::size_t>(x * ly + y);
+                const auto kq = static_cast<std::size_t>(((x + qx) % lx) * ly + (y + qy) % ly);
+                sum += f[k] * (1.0L - f[kq]) * std::exp(-tau * (e[kq] - e[k]));
+            }
+        }
+        chi.push_back(sum / static_cast<long double>(lx * ly));
     }
     return chi;
 }
