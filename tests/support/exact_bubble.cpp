@@ -100,24 +100,21 @@ std::vector<LongComplex> exact_bubble(const StudyModel& model, int qx, int qy) {
 }
 
 std::vector<long double> exact_bubble_in_time(const StudyModel& model, int qx, int qy) {
-    const int lx = model.lattice_x;
-    const int ly = model.lattice_y;
     const std::vector<long double> e = oracle_grid(model);
     const std::vector<long double> f = occupations(model, e);
-    std::vector<long double> chi;
-    for (int j = 0; j < *model.time_count; ++j) {
-        const long double tau = *model.time_count == 1
-                                    ? model.beta
-                                    : static_cast<long double>(model.beta) * j / (*model.time_count - 1);
-        long double sum = 0.0L;
-        for (int x = 0; x < lx; ++x) {
-            for (int y = 0; y < ly; ++y) {
-                const auto k = static_cast<std::size_t>(x * ly + y);
-                const auto kq = static_cast<std::size_t>(((x + qx) % lx) * ly + (y + qy) % ly);
-                sum += f[k] * (1.0L - f[kq]) * std::exp(-tau * (e[kq] - e[k]));
+    const int last = *model.time_count - 1;
+    std::vector<long double> chi(static_cast<std::size_t>(last + 1), 0.0L);
+    for (int j = 0; j <= last; ++j) {
+        const long double tau = last == 0 ? model.beta : static_cast<long double>(model.beta) * j / last;
+        for (int x = 0; x < model.lattice_x; ++x) {
+            for (int y = 0; y < model.lattice_y; ++y) {
+                const auto k = static_cast<std::size_t>(x * model.lattice_y + y);
+                const auto kq = static_cast<std::size_t>(((x + qx) % model.lattice_x) * model.lattice_y +
+                                                         (y + qy) % model.lattice_y);
+                chi[static_cast<std::size_t>(j)] +=
+                    f[k] * (1.0L - f[kq]) * std::exp(-tau * (e[kq] - e[k])) / e.size();
             }
         }
-        chi.push_back(sum / static_cast<long double>(lx * ly));
     }
     return chi;
 }
