@@ -56,30 +56,39 @@ struct NodeBlock {
 
 double DlrRoute::lambda(const StudyModel& model) { return model.beta * band_width_on_grid(model); }
 
+double DlrRoute::representation_tolerance(const StudyModel& model) {
+    return std::max(std::max(model.tolerance, tolerance_floor) / tolerance_margin, finest_tolerance);
+}
+
 double DlrRoute::bytes(const StudyModel& model, int threads) {
     const double lambda_value = lambda(model);
-    const int rank = DlrBasis::rank_bound(lambda_value, model.tolerance);
+    const int rank = DlrBasis::rank_bound(lambda_value, representation_tolerance(model));
     const double grid = SeriesGrid::bytes(model.lattice_x, model.lattice_y, rank);
     const NodeSplit split = node_split(model.lattice_x, model.lattice_y, rank, threads);
+    // K(t_j, w_l) in doubles at the times, K̂(ν_m, w_l) in Complex at the frequencies.
+    const double kernel = static_cast<double>(model.values()) * rank *
+                          static_cast<double>(model.time_count ? sizeof(double) : sizeof(Complex));
     return grid + split.threads * node_block_bytes(model.lattice_x, model.lattice_y, split.nodes) +
            lattice_slices_bytes(model.lattice_x, model.lattice_y, threads, grid) +
-           model.sites() * 2.0 * sizeof(double) + DlrBasis::construction_bytes(lambda_value) +
-           static_cast<double>(model.bosons()) * rank * sizeof(Complex);
+           model.sites() * 2.0 * sizeof(double) + DlrBasis::construction_bytes(lambda_value) + kernel;
 }
 
 DlrRoute::DlrRoute(const StudyModel& model, const Workers& workers)
     : DlrRoute(model, workers, band_on_grid(model)) {}
 
 DlrRoute::DlrRoute(const StudyModel& model, const Workers& workers, const std::vector<double>& energy)
-    : bosons_(model.bosons()),
+    : values_(model.values()),
+      at_times_(model.time_count.has_value()),
       band_width_(lattice_bubble::band_width(energy)),
-      basis_(shared_dlr_basis(model.beta * band_width_, model.tolerance)),
+      basis_(shared_dlr_basis(model.beta * band_width_, representation_tolerance(model))),
       chi_time_(model.lattice_x, model.lattice_y, basis_->rank(), SeriesGrid::unwritten) {
     const double inverse_temperature = model.beta;
     const int lx = model.lattice_x;
     const int ly = model.lattice_y;
     const int rank = basis_->rank();
     const std::span<const UnitTime> times = basis_->times();
+    // G(−r, β − τ_k) on a shifted mesh; on the grid, whose band is even in k, G(r, β − τ_k) itself.
+    const bool mirror = model.shifted();
 
     // 1 + e^{−β·|e(k)|} at every k.
     std::vector<double> denominator(energy.size());
@@ -121,10 +130,12 @@ DlrRoute::DlrRoute(const StudyModel& model, const Workers& workers, const std::v
                 for (int x = 0; x < lx; ++x) {
                     for (int y = 0; y < ly; ++y) {
                         const auto from = own.green.series(x, y);
+                        const auto partner = mirror ? own.green.series((lx - x) % lx, (ly - y) % ly) : from;
                         const auto to = chi_time_.series(x, y);
                         for (int j = 0; j < count; ++j) {
                             to[static_cast<std::size_t>(first + j)] =
-                                from[static_cast<std::size_t>(j)] * from[static_cast<std::size_t>(count + j)];
+                                from[static_cast<std::size_t>(j)] *
+                                partner[static_cast<std::size_t>(count + j)];
                         }
                     }
                 }
@@ -135,13 +146,28 @@ DlrRoute::DlrRoute(const StudyModel& model, const Workers& workers, const std::v
     to_momentum(chi_time_, rank, workers);
 
     const std::span<const double> w = basis_->frequencies();
-    kernel_.resize(static_cast<std::size_t>(bosons_) * static_cast<std::size_t>(rank));
-    for (int m = 0; m < bosons_; ++m) {
+    const auto r = static_cast<std::size_t>(rank);
+    if (at_times_) {
+        // K(t_j, w_l) at t_j = τ_j/β = j/(T − 1) and 1 − t_j = (T − 1 − j)/(T − 1),
+        // each exact at the ends (T = 1: τ_0 = β alone).
+        const int last = *model.time_count - 1;
+        time_kernel_.resize(static_cast<std::size_t>(values_) * r);
+        for (int j = 0; j < values_; ++j) {
+            const UnitTime t =
+                last == 0 ? UnitTime{1.0, 0.0}
+                          : UnitTime{static_cast<double>(j) / last, static_cast<double>(last - j) / last};
+            for (std::size_t l = 0; l < r; ++l) {
+                time_kernel_[static_cast<std::size_t>(j) * r + l] = dlr_kernel(t, w[l]);
+            }
+        }
+        return;
+    }
+    kernel_.resize(static_cast<std::size_t>(values_) * r);
+    for (int m = 0; m < values_; ++m) {
         const double nu = boson_frequency(m, inverse_temperature).im;
-        for (int l = 0; l < rank; ++l) {
-            kernel_[static_cast<std::size_t>(m) * static_cast<std::size_t>(rank) +
-                    static_cast<std::size_t>(l)] =
-                dlr_kernel_at_frequency(w[static_cast<std::size_t>(l)], inverse_temperature, nu);
+        for (std::size_t l = 0; l < r; ++l) {
+            kernel_[static_cast<std::size_t>(m) * r + l] =
+                dlr_kernel_at_frequency(w[l], inverse_temperature, nu);
         }
     }
 }
@@ -155,12 +181,20 @@ void DlrRoute::evaluate(WaveVector q, std::span<Complex> chi, std::span<double> 
         values[k] = series[k].re;
     }
     basis_->coefficients(values, c);
-    for (std::size_t m = 0; m < static_cast<std::size_t>(bosons_); ++m) {
+    for (std::size_t j = 0; j < static_cast<std::size_t>(values_); ++j) {
+        if (at_times_) {
+            double sum = 0.0;
+            for (std::size_t l = 0; l < rank; ++l) {
+                sum += time_kernel_[j * rank + l] * c[l];
+            }
+            chi[j] = Complex{sum, 0.0};
+            continue;
+        }
         Complex sum{0.0, 0.0};
         for (std::size_t l = 0; l < rank; ++l) {
-            sum += kernel_[m * rank + l] * c[l];
+            sum += kernel_[j * rank + l] * c[l];
         }
-        chi[m] = sum;
+        chi[j] = sum;
     }
 }
 

@@ -250,7 +250,7 @@ INSTANTIATE_TEST_SUITE_P(EveryOption, StudyOptions, ::testing::Values(
     option_case("LowTemperatureByTheDlrRoute", {"--routes", "dlr,direct", "--beta", "200", "--tolerance", "1e-12",
                                                 "--lattice", "16", "--q", "8,8", "--q", "3,1", "--coupling", "0.5"},
                 [](StudyModel& m) { m.beta = 200, m.tolerance = 1e-12, m.lattice_x = m.lattice_y = 16, m.coupling = 0.5; },
-                "# dlr_tolerance = 1e-12 ", {{8, 8}, {3, 1}}, {"direct", "dlr"}),
+                "# dlr_tolerance = 1e-13 ", {{8, 8}, {3, 1}}, {"direct", "dlr"}),
     option_case("RealAxisOneFrequency", {"--broadening=1e-3", "--real-axis=0.5,2,1", "--routes", "direct", "--q", "2,1"},
                 [](StudyModel& m) { m.real_axis = RealAxis{0.5, 2, 1, 1e-3}; }, "# broadening = 0.001 ", {{2, 1}},
                 {"direct"})),
