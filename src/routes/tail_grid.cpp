@@ -10,6 +10,9 @@ namespace {
 constexpr double coefficient = 1.3e-3;  // A
 constexpr int largest_frequencies = 1 << 30;
 
+// r, the rounding floor relative to β/4.
+double rounding_floor(double x) { return 3e-15 + 4e-18 * x * x; }
+
 // The smallest 2^a·3^b·5^c ≥ n, for 1 ≤ n ≤ 2^30.
 int smooth_at_least(int n) {
     long long best = largest_frequencies;
@@ -30,17 +33,19 @@ int smooth_at_least(int n) {
 double tail_bound(int frequencies, double inverse_temperature, double energy) {
     const double x = inverse_temperature * energy;
     const double n2 = static_cast<double>(frequencies) * frequencies;
-    return 4.0 * coefficient * x * x * x / (n2 * n2);
+    return 4.0 * coefficient * x * x * x / (n2 * n2) + rounding_floor(x);
 }
 
 TailGrid tail_grid_for(double inverse_temperature, double energy, double tolerance) {
     const double x = inverse_temperature * energy;
-    const double least = std::pow(4.0 * coefficient / tolerance, 0.25) * std::pow(x, 0.75);
+    const double rounding = rounding_floor(x);
+    const double truncation = tolerance > rounding ? tolerance - rounding : rounding;
+    const double least = std::pow(4.0 * coefficient / truncation, 0.25) * std::pow(x, 0.75);
     int n =
         least < largest_frequencies ? std::max(1, static_cast<int>(std::ceil(least))) : largest_frequencies;
     n = smooth_at_least(n);
     // ⌈least⌉ can miss by a rounding of the powers: the next size holds.
-    while (n < largest_frequencies && tail_bound(n, inverse_temperature, energy) > tolerance) {
+    while (n < largest_frequencies && tail_bound(n, inverse_temperature, energy) > rounding + truncation) {
         n = smooth_at_least(n + 1);
     }
     return {n, tail_bound(n, inverse_temperature, energy), inverse_temperature / 4.0};
