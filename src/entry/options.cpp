@@ -75,8 +75,10 @@ private:
             request.lattice = {saturated_integer(x), saturated_integer(y)};
         } else if (f.name == "hopping") {
             request.hopping = {x, y};
-        } else if (f.name == "frequencies" || f.name == "threads") {
-            (f.name == "threads" ? request.threads : request.frequencies) = saturated_integer(x);
+        } else if (f.name == "k-shift") {
+            request.k_shift = {x, y};
+        } else if (f.integer != nullptr) {
+            request.*f.integer = saturated_integer(x);
         } else {
             request.*f.real = x;
         }
@@ -99,6 +101,16 @@ private:
             const double ix = number(parts[0], true);
             request.q.push_back(
                 {Kind::point, saturated_integer(ix), saturated_integer(number(parts[1], true))});
+        } else if (f.name == "q-point") {
+            given.q_points.emplace_back(text);
+            if (parts.size() < 2 || parts.size() > 3) {
+                throw Unreadable{"not two values QX,QY"};
+            }
+            std::vector<double> point;
+            for (const std::string_view part : parts) {
+                point.push_back(number(part, false));
+            }
+            request.q_points.push_back(std::move(point));
         } else {
             if (parts.size() != 3) {
                 throw Unreadable{"not three values OMIN,OMAX,COUNT"};

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "common/program.h"
-#include "entry/command_line.h"
 #include "default_run/map_stage.h"
 #include "default_run/work_arrays.h"
+#include "entry/command_line.h"
 #include "output/study_table.h"
 #include "platform/plot_pipe.h"
 #include "platform/process.h"
@@ -63,9 +63,9 @@ int run_study(const Study& study) {
 
     const StudyModel& model = study.model;
     const std::vector<WaveVector> wave_vectors = study.wave_vectors();
+    const std::size_t count = study.q_points.empty() ? wave_vectors.size() : study.q_points.size();
     for (const Route* route : study.routes) {
-        if (const std::string note = route->cost_note ? route->cost_note(model, wave_vectors.size()) : "";
-            !note.empty()) {
+        if (const std::string note = route->cost_note ? route->cost_note(model, count) : ""; !note.empty()) {
             write_message("note: " + note);
         }
     }
@@ -88,8 +88,36 @@ int run_study(const Study& study) {
 
 namespace {
 
+// The table of wave vectors off the grid: every value at once, then the rows.
+void compute_and_write_points(const Study& study, ProgressLine& progress) {
+    const StudyModel& model = study.model;
+    const Workers workers{study.threads, &progress, nullptr};
+    std::vector<std::unique_ptr<RouteValues>> computed;
+    for (const Route* route : study.routes) {
+        progress.set_task(std::string(route->name) + " route");
+        computed.push_back(route->compute_points(model, study.q_points, workers));
+    }
+    progress.clear();
+    std::string text = table_header(model, study.routes, program_version(), true);
+    for (const auto& route : computed) {
+        text += route->header_lines();
+    }
+    std::vector<std::span<const Complex>> values(computed.size());
+    for (std::size_t i = 0; i < study.q_points.size(); ++i) {
+        for (std::size_t r = 0; r < computed.size(); ++r) {
+            values[r] = computed[r]->values(i, {});
+        }
+        append_point_block(text, model, study.q_points[i], i == 0, values);
+    }
+    write_standard_output(text);
+}
+
 void compute_and_write(const Study& study, const std::vector<WaveVector>& wave_vectors,
                        ProgressLine& progress, std::string& lost) {
+    if (!study.q_points.empty()) {
+        compute_and_write_points(study, progress);
+        return;
+    }
     const StudyModel& model = study.model;
     const Workers workers{study.threads, &progress, nullptr};
     std::vector<std::unique_ptr<RouteValues>> computed;

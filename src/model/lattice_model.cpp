@@ -56,6 +56,18 @@ double band_width(std::span<const double> energy) { return width_of(energy); }
 
 double band_width_on_grid(const StudyModel& model) { return width_of(grid_energies(model)); }
 
+MeshFilling mesh_filling(const StudyModel& model) {
+    MeshFilling filling;
+    filling.width = band_width_on_grid(model);
+    double occupied = 0.0;
+    for (const double e : grid_energies(model)) {
+        occupied += fermi(e, model.beta);
+        filling.on_fermi_surface += std::fabs(e) <= fermi_surface_width * filling.width ? 1 : 0;
+    }
+    filling.density = occupied / model.sites();
+    return filling;
+}
+
 std::vector<WaveVector> zone_path(int lattice_x, int lattice_y) {
     const int mx = lattice_x / 2;
     const int my = lattice_y / 2;

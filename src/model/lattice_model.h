@@ -93,6 +93,8 @@ struct StudyModel {
     double beta = lattice_bubble::beta;
     Band band = default_band;
     int frequencies = default_frequencies;  // N of the Fourier routes' mesh
+    bool frequencies_given = false;         // N was asked for, not left to the default
+    std::optional<int> tail_frequencies;    // the tail route's own N, chosen for ε where N was not given
     std::optional<RealAxis> real_axis;      // the table's frequencies, instead of iν_m
     std::optional<double> coupling;         // U
     double tolerance = 1e-10;               // ε: the accuracy a route that chooses its own mesh aims at
@@ -186,6 +188,17 @@ static_assert(momentum_step(default_lattice_size) == dk);
 // band_width of a study's grid, each e(k) formed as band_on_grid forms it but
 // none kept, for the memory check before anything is computed.
 [[nodiscard]] double band_width_on_grid(const StudyModel& model);
+
+// How the band fills a study's mesh at its μ and β: the density per site
+// and spin, n = (1/(Lx·Ly))·Σ_k f(e(k)); the band's width W over the mesh;
+// and how many momenta lie on the Fermi surface, |e(k)| ≤ 1e-9·W.
+struct MeshFilling {
+    double density = 0.0;
+    double width = 0.0;
+    long long on_fermi_surface = 0;
+};
+inline constexpr double fermi_surface_width = 1e-9;  // of W
+[[nodiscard]] MeshFilling mesh_filling(const StudyModel& model);
 
 // Band energy e(k) of the default band, spanning [−4, 12]: 12 at k = (0, 0),
 // −4 at (π, π). Added and subtracted in two steps: at (0, 6·dk) that gives

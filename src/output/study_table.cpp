@@ -1,5 +1,6 @@
 #include "output/study_table.h"
 
+#include <algorithm>
 #include <limits>
 #include <tuple>
 
@@ -12,9 +13,39 @@ namespace {
 // The suffixes of the enhanced susceptibilities' columns, in their order.
 constexpr std::string_view channels[] = {"_spin", "_charge"};
 
-// The frequency of a table's row j: ν_j or ω_j.
+// The frequency or time of a table's row j: ν_j, ω_j or τ_j.
 double frequency(const StudyModel& model, int j) {
+    if (model.time_count) {
+        return model.time(j);
+    }
     return model.real_axis ? model.real_axis->omega(j) : boson_frequency(j, model.beta).im;
+}
+
+// The rows of a block, each "<point> j <frequency or time>" and the values
+// of each route, with a coupling the enhanced susceptibilities after each.
+void append_rows(std::string& text, const StudyModel& model, const std::string& point,
+                 std::span<const std::span<const Complex>> values) {
+    const auto append_complex = [&](Complex value) {
+        text += ' ';
+        append_shortest(text, value.re);
+        text += ' ';
+        append_shortest(text, value.im);
+    };
+    for (int j = 0; j < model.values(); ++j) {
+        text += point;
+        text += std::to_string(j);
+        text += ' ';
+        append_shortest(text, frequency(model, j));
+        for (const std::span<const Complex> route : values) {
+            const Complex chi0 = route[static_cast<std::size_t>(j)];
+            append_complex(chi0);
+            if (model.coupling) {
+                append_complex(rpa_spin(chi0, *model.coupling));
+                append_complex(rpa_charge(chi0, *model.coupling));
+            }
+        }
+        text += '\n';
+    }
 }
 
 void append_parameter(std::string& text, std::string_view name, double value, std::string_view note = {}) {
@@ -40,8 +71,9 @@ void append_pair(std::string& text, std::string_view name, double a, double b, s
 }  // namespace
 
 std::string table_header(const StudyModel& model, std::span<const Route* const> routes,
-                         std::string_view version) {
-    std::string text = model.real_axis ? "# ix iy j omega" : "# ix iy m nu";
+                         std::string_view version, bool off_grid) {
+    std::string text = off_grid ? "# qx qy" : "# ix iy";
+    text += model.real_axis ? " j omega" : model.time_count ? " j tau" : " m nu";
     std::string names;
     for (const Route* route : routes) {
         text.append(" re_").append(route->name).append(" im_").append(route->name);
@@ -54,8 +86,9 @@ std::string table_header(const StudyModel& model, std::span<const Route* const> 
     }
     text += "\n# lattice_bubble ";
     text += version;
-    text += model.real_axis ? ": bare particle-hole susceptibility chi(q, omega + i eta)"
-                            : ": bare particle-hole susceptibility chi(q, i nu_m)";
+    text += model.real_axis    ? ": bare particle-hole susceptibility chi(q, omega + i eta)"
+            : model.time_count ? ": bare particle-hole susceptibility chi(q, tau)"
+                               : ": bare particle-hole susceptibility chi(q, i nu_m)";
     text += " of free electrons on the L x L square lattice\n";
     const Band& band = model.band;
     append_pair(text, "lattice", model.lattice_x, model.lattice_y, " (L; q = 2*pi*(ix, iy)/L)",
@@ -85,10 +118,32 @@ std::string table_header(const StudyModel& model, std::span<const Route* const> 
                 " (OMIN,OMAX,COUNT; omega_j = OMIN + (OMAX - OMIN)*j/(COUNT - 1), j = 0 ... COUNT - 1)\n";
         append_parameter(text, "broadening", axis->broadening, " (eta; z = omega_j + i*eta)");
     } else {
-        append_parameter(text, "fermionic_frequencies", model.frequencies,
-                         " (N; omega_n = (2n + 1)*pi/beta, n = 0 ... N - 1)");
-        append_parameter(text, "times", model.times(), " (tau_l = l*beta/(2N))");
-        append_parameter(text, "bosonic_frequencies", model.bosons(), " (nu_m = 2*pi*m/beta, m = 0 ... N)");
+        // The Fourier routes' mesh where it was named or one of them runs on it.
+        const bool fourier = std::any_of(routes.begin(), routes.end(),
+                                         [](const Route* route) { return route->name == "fourier"; });
+        if (model.frequencies_given || fourier) {
+            append_parameter(text, "fermionic_frequencies", model.frequencies,
+                             " (N; omega_n = (2n + 1)*pi/beta, n = 0 ... N - 1)");
+            append_parameter(text, "times", model.times(), " (tau_l = l*beta/(2N))");
+        }
+        if (model.time_count) {
+            append_parameter(text, "imaginary_times", *model.time_count,
+                             " (T; the rows' tau_j = j*beta/(T - 1), j = 0 ... T - 1)");
+        } else if (model.frequencies_given && !model.boson_count) {
+            append_parameter(text, "bosonic_frequencies", model.bosons(),
+                             " (nu_m = 2*pi*m/beta, m = 0 ... N)");
+        } else {
+            append_parameter(text, "bosonic_frequencies", model.bosons(),
+                             " (M; nu_m = 2*pi*m/beta, m = 0 ... M - 1)");
+        }
+    }
+    if (model.shifted()) {
+        append_pair(text, "k_shift", model.k_shift[0], model.k_shift[1],
+                    " (S; the mesh k = 2*pi*(x + S, y + S)/L, q on the grid)",
+                    " (SX,SY; the mesh k = 2*pi*((x + SX)/LX, (y + SY)/LY), q on the grid)");
+    }
+    if (off_grid) {
+        text += "# q = pi*(qx, qy), off the grid\n";
     }
     if (model.coupling) {
         append_parameter(text, "coupling", *model.coupling,
@@ -103,28 +158,19 @@ void append_table_block(std::string& text, const StudyModel& model, WaveVector q
     if (!first) {
         text += "\n\n";
     }
-    const std::string point = std::to_string(q.first) + ' ' + std::to_string(q.second) + ' ';
-    const auto append_complex = [&](Complex value) {
-        text += ' ';
-        append_shortest(text, value.re);
-        text += ' ';
-        append_shortest(text, value.im);
-    };
-    for (int j = 0; j < model.values(); ++j) {
-        text += point;
-        text += std::to_string(j);
-        text += ' ';
-        append_shortest(text, frequency(model, j));
-        for (const std::span<const Complex> route : values) {
-            const Complex chi0 = route[static_cast<std::size_t>(j)];
-            append_complex(chi0);
-            if (model.coupling) {
-                append_complex(rpa_spin(chi0, *model.coupling));
-                append_complex(rpa_charge(chi0, *model.coupling));
-            }
-        }
-        text += '\n';
+    append_rows(text, model, std::to_string(q.first) + ' ' + std::to_string(q.second) + ' ', values);
+}
+
+void append_point_block(std::string& text, const StudyModel& model, FreeWaveVector q, bool first,
+                        std::span<const std::span<const Complex>> values) {
+    if (!first) {
+        text += "\n\n";
     }
+    std::string point;
+    append_shortest(point, q[0]);
+    point += ' ';
+    append_shortest(point, q[1]);
+    append_rows(text, model, point + ' ', values);
 }
 
 StaticLimits::StaticLimits(const StudyModel& model, std::span<const Route* const> routes)

@@ -5,7 +5,7 @@
 // computed, in the route table's order, each followed with a coupling by
 // "re_R_spin im_R_spin re_R_charge im_R_charge"), then comment lines with the
 // version and every parameter of the run, then per wave vector one row per
-// frequency, single spaces between fields, every real in the shortest decimal
+// frequency (or imaginary time), single spaces between fields, every real in the shortest decimal
 // form that reads back to the same double, and two empty lines between the
 // blocks of two wave vectors (gnuplot's `index` selects one). With a
 // coupling, comment lines after the last block give each route's U_c.
@@ -22,14 +22,19 @@
 namespace lattice_bubble {
 
 // The first line and the comment lines, each ending in '\n'.
+// `off_grid`: the table's wave vectors are off the grid, "qx qy" in units of π.
 [[nodiscard]] std::string table_header(const StudyModel& model, std::span<const Route* const> routes,
-                                       std::string_view version);
+                                       std::string_view version, bool off_grid = false);
 
 // Appends the block of q: a row per frequency with the values χ0 of each
 // route, in the order of the header, and with a coupling U the enhanced
 // susceptibilities rpa_spin(χ0, U) and rpa_charge(χ0, U) after each. `first`
 // leaves out the two empty lines that separate it from the block before.
 void append_table_block(std::string& text, const StudyModel& model, WaveVector q, bool first,
+                        std::span<const std::span<const Complex>> values);
+
+// The same for a wave vector q = π·(qx, qy) off the grid, its rows "qx qy j …".
+void append_point_block(std::string& text, const StudyModel& model, FreeWaveVector q, bool first,
                         std::span<const std::span<const Complex>> values);
 
 // The static limits of a table with a coupling U: per route the largest

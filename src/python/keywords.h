@@ -6,6 +6,7 @@
 
 #include <pybind11/pybind11.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstdlib>
@@ -75,9 +76,20 @@ inline double number_of(py::handle value, const std::string& keyword, bool integ
     return overflow != 0 ? overflow * DBL_MAX : number;
 }
 
-// The keyword of a field: its name, but route for routes and omega for real-axis.
+// The keyword of a field: its name with '_' for '-', but route for routes
+// and omega for real-axis; and the field of a keyword.
 inline std::string keyword_of(std::string_view field) {
-    return field == "routes" ? "route" : field == "real-axis" ? "omega" : std::string(field);
+    if (field == "routes" || field == "real-axis") {
+        return field == "routes" ? "route" : "omega";
+    }
+    std::string keyword(field);
+    std::replace(keyword.begin(), keyword.end(), '-', '_');
+    return keyword;
+}
+inline std::string field_of(std::string_view keyword) {
+    std::string name(keyword);
+    std::replace(name.begin(), name.end(), '_', '-');
+    return name;
 }
 
 // The keywords of one call, read into a request.
@@ -107,7 +119,7 @@ struct Keywords {
         if (value.is_none()) {
             return;
         }
-        given.fields[keyword] = repr_of(value);
+        given.fields[field_of(keyword)] = repr_of(value);
         const bool two = py::isinstance<py::sequence>(value) && !py::isinstance<py::str>(value);
         if (two && py::len(value) != 2) {
             throw Refused{"invalid value for " + std::string(keyword) + "=" + repr_of(value) +
@@ -157,6 +169,32 @@ struct Keywords {
             given.q.push_back(repr_of(pair));
             request.q.push_back({Kind::point, saturated_integer(number_of(pair[py::int_(0)], "q", true)),
                                  saturated_integer(number_of(pair[py::int_(1)], "q", true))});
+        }
+    }
+
+    // None, one (qx, qy) or a sequence of them, in units of π.
+    void free_wave_vectors(const py::object& wanted) {
+        if (wanted.is_none()) {
+            return;
+        }
+        const auto is_pair = [](py::handle value) {
+            return py::isinstance<py::sequence>(value) && !py::isinstance<py::str>(value);
+        };
+        if (!is_pair(wanted)) {
+            throw py::type_error("q_point must be a pair (qx, qy) or a sequence of them, not " +
+                                 py::str(wanted.get_type().attr("__name__")).cast<std::string>());
+        }
+        const bool one = py::len(wanted) > 0 && !is_pair(wanted[py::int_(0)]);
+        for (const py::handle point : one ? py::list(py::make_tuple(wanted)) : py::list(wanted)) {
+            if (!is_pair(point)) {
+                throw py::type_error("q_point must hold pairs (qx, qy) of numbers, not " + repr_of(point));
+            }
+            given.q_points.push_back(repr_of(point));
+            std::vector<double> values;
+            for (const py::handle value : point) {
+                values.push_back(number_of(value, "q_point", false));
+            }
+            request.q_points.push_back(std::move(values));
         }
     }
 

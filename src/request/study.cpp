@@ -24,8 +24,8 @@ std::size_t block_size(const Study& study) {
 
 double study_memory_bytes(const Study& study) {
     const StudyModel& model = study.model;
-    const double wave_vectors =
-        study.all_q ? static_cast<double>(model.sites()) : static_cast<double>(study.q.size() + 1);
+    const double wave_vectors = study.all_q ? static_cast<double>(model.sites())
+                                            : static_cast<double>(study.q.size() + study.q_points.size() + 1);
     // Table text goes out once it passes 1 MiB; a row is below 200 characters,
     // and 120 more for each route's interacting columns.
     const double block_text = 1024.0 * 1024.0 + 320.0 * model.values();
@@ -33,11 +33,14 @@ double study_memory_bytes(const Study& study) {
     if (study.plot && study.path && model.real_axis) {
         bytes += wave_vectors * model.values() * sizeof(double);  // the map
     }
+    if (!study.q_points.empty()) {  // every value at once
+        bytes += wave_vectors * model.values() * sizeof(Complex);
+    }
     if (study.arrays_returned) {  // χ0, and with a coupling both channels
         bytes += (model.coupling ? 3.0 : 1.0) * wave_vectors * model.values() * sizeof(Complex);
     }
     for (const Route* route : study.routes) {
-        bytes += route->bytes(model, study.threads, block_size(study));
+        bytes += route->bytes(model, study.threads, block_size(study), !study.q_points.empty());
     }
     return bytes;
 }

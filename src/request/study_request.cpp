@@ -3,18 +3,23 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <iomanip>
 #include <sstream>
 
 #include "platform/system_resources.h"
 #include "request/number_reading.h"
+#include "routes/tail_grid.h"
 
 namespace lattice_bubble {
 namespace {
 
-// The real axis's frequencies and their count: the range of each.
+// The real axis's frequencies and their count: the range of each; the
+// Matsubara frequencies of a mesh; the range of an off-grid wave vector (units of π).
 constexpr double largest_frequency = 1e6;
 constexpr double largest_count = 1e6;
+constexpr double largest_frequencies = 65536;
+constexpr double largest_q_point = 1e6;
 
 std::string route_names(const char* separator, bool (*chosen)(const Route&)) {
     std::string names;
@@ -56,11 +61,19 @@ std::vector<Field> make_fields() {
          "2ky) "
          "+ O - M; the usual hoppings t, t', t'' are -T, -T2, -T3",
          value(band.offset), &StudyRequest::offset},
-        {"frequencies", "N", K::integer, false, 1, 65536,
-         "positive fermionic Matsubara frequencies; the run has 2N imaginary times and N + 1 bosonic "
-         "frequencies "
-         "nu_m = 2 pi m/beta, m = 0 ... N",
-         value(model.frequencies)},
+        {"frequencies", "N", K::integer, false, 1, largest_frequencies,
+         "positive fermionic Matsubara frequencies of the fourier and tail routes' mesh: 2N imaginary times "
+         "and N + 1 bosonic frequencies nu_m = 2 pi m/beta, m = 0 ... N, as many as the table has unless "
+         "--bosons says otherwise",
+         "the tail route chooses N for --tolerance, the fourier route takes " + value(model.frequencies),
+         nullptr, &StudyRequest::frequencies},
+        {"bosons", "M", K::integer, false, 1, largest_frequencies + 1.0,
+         "bosonic Matsubara frequencies of the table, nu_m = 2 pi m/beta, m = 0 ... M - 1", "N + 1, 17",
+         nullptr, &StudyRequest::bosons},
+        {"times", "T", K::integer, false, 2, largest_count,
+         "instead of frequencies, chi(q, tau_j) at the imaginary times tau_j = j beta/(T - 1), j = 0 ... T "
+         "- 1, by the dlr and direct routes",
+         "none, frequencies", nullptr, &StudyRequest::times},
         {"real-axis", "OMIN,OMAX,COUNT", K::text, false, 0, 0,
          "the real frequencies omega_j = OMIN + (OMAX - OMIN) j/(COUNT - 1), j = 0 ... COUNT - 1, instead of "
          "the "
@@ -74,17 +87,28 @@ std::vector<Field> make_fields() {
          "(charge), chi0 per spin, in columns after each route's; the table ends with each route's U_c",
          "none, no interacting columns", &StudyRequest::coupling},
         {"tolerance", "EPS", K::real, false, 1e-14, 1e-2,
-         "the dlr route's tolerance: its representation holds every imaginary-time function of the band's "
-         "spectrum to EPS",
+         "the accuracy of the routes that choose their own mesh: the dlr route's representation holds "
+         "every imaginary-time function of the band's spectrum to EPS, and without --frequencies the tail "
+         "route chooses N for it",
          value(model.tolerance), &StudyRequest::tolerance},
+        {"k-shift", "S|SX,SY", K::real, true, 0, 1,
+         "the momentum mesh k = 2 pi ((x + SX)/LX, (y + SY)/LY) of the direct and dlr routes, off the "
+         "points where the Fermi surface may cross the grid; the wave vectors q stay on the grid",
+         "0, the grid"},
+        {"q-point", "QX,QY", K::text, false, 0, 0,
+         "a wave vector anywhere in the zone, q = pi (QX, QY), for the direct route, instead of --q; repeat "
+         "it for more",
+         "none"},
         {"q", "IX,IY", K::text, false, 0, 0,
          "a wave vector of the table by its grid indices; repeat it for more (each counts once, in the order "
          "given); all: every wave vector, ix major, iy minor; path: the grid points on Gamma -> X -> M -> "
          "Gamma",
          "LX/2,LY/2 rounded down, (pi, pi) on even sides"},
         {"routes", "LIST", K::text, false, 0, 0, "the routes of the table",
-         route_names(",", [](const Route& r) { return r.by_default; }) + "; with --real-axis " +
-             route_names(",", [](const Route& r) { return r.by_default && r.real_axis; })},
+         std::string(route_for_numbers().name) +
+             ", the route whose accuracy is controlled; with --real-axis or "
+             "--q-point " +
+             std::string(route_off_the_matsubara_grid().name)},
         {"plot", "", K::flag, false, 0, 0,
          "after the table, draw Re chi(q, i nu_m) against m for every route at the first q with the plotting "
          "program (on the real axis Im chi against omega, or with --q path its map along the path), and wait "
@@ -92,8 +116,16 @@ std::vector<Field> make_fields() {
          "Enter",
          ""},
         {"threads", "K", K::integer, false, 1, 1024, "threads; the table is the same for every K",
-         "OMP_NUM_THREADS (its first entry) when set, else every processor the process may use"},
+         "OMP_NUM_THREADS (its first entry) when set, else every processor the process may use", nullptr,
+         &StudyRequest::threads},
     };
+}
+
+// A figure of a message, to three digits: 3.43e-5, 0.0001, 10800.
+std::string figure(double value) {
+    char digits[32];
+    std::snprintf(digits, sizeof digits, "%.3g", value);
+    return digits;
 }
 
 // Text given by the user, safe inside a text with {field} names.
@@ -145,10 +177,14 @@ public:
             route_limits(study);
         }
         wave_vectors(study);
+        free_wave_vectors(study);
         study.plot = request_.plot;
         study.arrays_returned = request_.arrays_returned;
         if (problems().empty()) {
             memory(study);
+        }
+        if (problems().empty()) {
+            filling_warnings(study);
         }
         return finish();
     }
@@ -169,6 +205,9 @@ private:
                  std::string accepted, int item = -1) {
         problems().push_back(
             {std::move(field), std::move(given), item, std::move(reason), std::move(accepted)});
+    }
+    std::string shift_text(double sx, double sy) const {
+        return sx == sy ? bound_text(sx) : bound_text(sx) + "," + bound_text(sy);
     }
     void relation(std::string field, std::string reason) {
         problem(std::move(field), std::nullopt, std::move(reason), {});
@@ -217,6 +256,24 @@ private:
         number("offset", r.offset);
         if (number("frequencies", r.frequencies) && r.frequencies) {
             model.frequencies = static_cast<int>(*r.frequencies);
+            model.frequencies_given = true;
+        }
+        if (number("bosons", r.bosons) && r.bosons) {
+            model.boson_count = static_cast<int>(*r.bosons);
+            // Without a mesh named, the Fourier route's grows to hold them.
+            model.frequencies =
+                r.frequencies ? model.frequencies : std::max(model.frequencies, *model.boson_count - 1);
+        }
+        if (number("times", r.times) && r.times) {
+            model.time_count = static_cast<int>(*r.times);
+        }
+        if (pair("k-shift", r.k_shift) && r.k_shift) {
+            const auto [sx, sy] = *r.k_shift;
+            if (sx >= 1.0 || sy >= 1.0) {
+                problem("k-shift", shift_text(sx, sy), "out of range", accepted_text(field("k-shift")));
+            } else {
+                model.k_shift = *r.k_shift;
+            }
         }
         model.beta = r.beta.value_or(model.beta);
         Band& band = model.band;
@@ -263,11 +320,14 @@ private:
                 return;
             }
         }
+        // None named: the route whose accuracy is controlled where the values are asked for.
+        const Route& unnamed = request_.real_axis || !request_.q_points.empty()
+                                   ? route_off_the_matsubara_grid()
+                                   : route_for_numbers();
         for (const Route& route : lattice_bubble::routes()) {  // the table's order, each once
             const bool named = std::find(request_.routes.begin(), request_.routes.end(), route.name) !=
                                request_.routes.end();
-            const bool on_axis = route.real_axis || !request_.real_axis;
-            if (request_.routes.empty() ? route.by_default && on_axis : named) {
+            if (request_.routes.empty() ? &route == &unnamed : named) {
                 study.routes.push_back(&route);
             }
         }
@@ -318,13 +378,51 @@ private:
                      "option {broadening} needs {real-axis} OMIN,OMAX,COUNT: eta broadens the real "
                      "frequencies omega_j + i eta");
         }
-        const auto takes_tolerance = [](const Route* route) { return route->takes_tolerance; };
+        const bool mesh_named = r.frequencies.has_value();
+        const auto takes_tolerance = [&](const Route* route) {
+            return route->takes_tolerance || (route->chooses_mesh && !mesh_named);
+        };
         if (r.tolerance && std::none_of(study.routes.begin(), study.routes.end(), takes_tolerance)) {
             const std::string names =
                 route_names(" or ", [](const Route& route) { return route.takes_tolerance; });
             relation("tolerance",
-                     "option {tolerance} needs the " + names + " route ({routes} " + names +
-                         ", alone or with others): it is the tolerance of that route's representation");
+                     "option {tolerance} is not used by the routes asked for: it is the accuracy of "
+                     "the " +
+                         names + " route's representation, and of the " +
+                         route_names(" or ", [](const Route& route) { return route.chooses_mesh; }) +
+                         " route's mesh without {frequencies}");
+        }
+        if (r.times && r.real_axis) {
+            relation("times",
+                     "option {times} cannot be given with {real-axis}: chi(q, tau) is a function of "
+                     "imaginary time");
+        }
+        if (r.times && r.bosons) {
+            relation("bosons",
+                     "option {bosons} cannot be given with {times}: the rows are imaginary times, not "
+                     "frequencies");
+        }
+        if (r.times && r.coupling) {
+            relation("coupling",
+                     "option {coupling} cannot be given with {times}: the enhanced "
+                     "susceptibilities are formed at each frequency");
+        }
+        if (r.bosons && r.real_axis) {
+            relation("bosons", "option {bosons} cannot be given with {real-axis}: " + axis_reason);
+        }
+        if (!r.q_points.empty() && !r.q.empty()) {
+            relation("q-point",
+                     "option {q-point} cannot be given with {q}: the table's wave vectors are either "
+                     "on the grid or off it");
+        }
+        if (!r.q_points.empty() && r.coupling) {
+            relation("coupling",
+                     "option {coupling} cannot be given with {q-point}: U_c is read from the grid's "
+                     "wave vectors ({q} all)");
+        }
+        if (!r.q_points.empty() && r.plot) {
+            relation("plot",
+                     "option {plot} cannot be given with {q-point}: it draws wave vectors of the grid");
         }
         for (const Route* route : r.real_axis ? study.routes : std::vector<const Route*>{}) {
             if (!route->real_axis) {
@@ -338,12 +436,90 @@ private:
     }
 
     // Every route must take the model (once the model itself is sound).
-    void route_limits(const Study& study) {
+    void route_limits(Study& study) {
+        StudyModel& model = study.model;
         for (const Route* route : study.routes) {
-            if (const std::string why = route->refusal ? route->refusal(study.model) : ""; !why.empty()) {
+            const std::string name = "route '" + std::string(route->name) + "'";
+            if (const std::string why = route->refusal ? route->refusal(model) : ""; !why.empty()) {
                 relation("routes", "the " + std::string(route->name) + " route " + why);
+            } else if (model.shifted() && !route->any_mesh) {
+                relation("k-shift",
+                         name +
+                             " cannot take {k-shift}: it forms chi(r, tau) = G(r, tau) G(r, beta - tau), "
+                             "which holds only on a mesh symmetric under k -> -k (the " +
+                             route_names(" and ", [](const Route& o) { return o.any_mesh; }) +
+                             " routes take it)");
+            } else if (model.time_count && !route->any_mesh) {
+                relation("times", name + " cannot give {times}: it works on the Matsubara axis only (the " +
+                                      route_names(" and ", [](const Route& o) { return o.any_mesh; }) +
+                                      " routes give chi(q, tau))");
+            } else if (!request_.q_points.empty() && route->compute_points == nullptr) {
+                relation(
+                    "q-point",
+                    name +
+                        " cannot take {q-point}: it computes the wave vectors of the grid "
+                        "only (the " +
+                        route_names(" and ", [](const Route& o) { return o.compute_points != nullptr; }) +
+                        " route takes any)");
+            } else if (route->chooses_mesh || route->name == "fourier") {
+                fourier_mesh(*route, model);
             }
         }
+    }
+
+    // A Fourier route's mesh must hold the bosonic frequencies asked for; the
+    // tail route without a mesh named chooses its N for ε.
+    void fourier_mesh(const Route& route, StudyModel& model) {
+        if (model.real_axis || model.time_count) {
+            return;
+        }
+        const std::string name = std::string(route.name);
+        if (model.frequencies_given && model.bosons() > model.grid_bosons()) {
+            relation("bosons", "option {bosons} " + std::to_string(model.bosons()) +
+                                   " asks for more than the N + 1 = " + std::to_string(model.grid_bosons()) +
+                                   " bosonic frequencies of the " + name + " route's mesh ({frequencies} " +
+                                   std::to_string(model.frequencies) + ")");
+            return;
+        }
+        if (!route.chooses_mesh) {
+            return;
+        }
+        // The rule's error bound b(N) is relative to β/4, the largest |χ0| of any band.
+        const double energy = tail_energy(model);
+        const double scale = model.beta / 4.0;
+        const TailGrid grid = tail_grid_for(model.beta, energy, model.tolerance);
+        if (model.frequencies_given) {
+            if (const double bound = tail_bound(model.frequencies, model.beta, energy);
+                bound > model.tolerance) {
+                result_.warnings.push_back(
+                    "warning: the " + name + " route's mesh of N = " + std::to_string(model.frequencies) +
+                    " frequencies is coarser than the accuracy " + bound_text(model.tolerance) +
+                    " asks: its values are right to " + figure(bound * scale) + " (" + figure(bound) +
+                    " of beta/4); N = " + std::to_string(grid.frequencies) +
+                    " would meet it, and without --frequencies the route chooses it itself");
+            }
+            return;
+        }
+        const double needed = std::max<double>(grid.frequencies, model.bosons() - 1);
+        const std::string figures =
+            " at beta*E = " + figure(model.beta * energy) + " (E = max |e(k)|, the farthest state from mu)";
+        if (grid.bound > model.tolerance) {
+            result_.warnings.push_back("warning: the " + name + " route cannot be right to " +
+                                       bound_text(model.tolerance) + " of beta/4" + figures +
+                                       ": its rounding floor is " + figure(grid.bound / 2.0) +
+                                       " of it, and its values are right to " + figure(grid.bound * scale) +
+                                       " (# tail_bound; the dlr route reaches the tolerance)");
+        }
+        if (needed > largest_frequencies) {
+            relation("routes", "the " + name + " route needs N = " + figure(needed) +
+                                   " frequencies to be right to {tolerance} " + bound_text(model.tolerance) +
+                                   " of beta/4" + figures + ", more than the " +
+                                   bound_text(largest_frequencies) +
+                                   " its mesh takes (the dlr route reaches it at any beta; or a larger "
+                                   "{tolerance})");
+            return;
+        }
+        model.tail_frequencies = static_cast<int>(needed);
     }
 
     // The wave vectors given, now that the lattice is known: each once, in
@@ -383,6 +559,65 @@ private:
         }
     }
 
+    // Off-grid wave vectors: QX,QY (a third, QZ, only 0 on this two-dimensional lattice).
+    void free_wave_vectors(Study& study) {
+        const Field& f = field("q-point");
+        for (std::size_t i = 0; i < request_.q_points.size(); ++i) {
+            const std::vector<double>& point = request_.q_points[i];
+            std::string given;
+            for (const double v : point) {
+                given.append(given.empty() ? "" : ",").append(bound_text(v));
+            }
+            const int item = static_cast<int>(i);
+            if (point.size() < 2 || point.size() > 3) {
+                problem("q-point", given, "not two values QX,QY", accepted_text(f), item);
+            } else if (std::any_of(point.begin(), point.end(), [](double v) { return !std::isfinite(v); })) {
+                problem("q-point", given, "infinity and NaN are not accepted", accepted_text(f), item);
+            } else if (std::any_of(point.begin(), point.end(),
+                                   [](double v) { return std::fabs(v) > largest_q_point; })) {
+                problem("q-point", given, "out of range", accepted_text(f), item);
+            } else if (point.size() == 3 && point[2] != 0.0) {
+                problem("q-point", given, "the lattice is two-dimensional: QZ must be 0", accepted_text(f),
+                        item);
+            } else {
+                study.q_points.push_back({point[0], point[1]});
+            }
+        }
+    }
+
+    // What the band and the mesh would silently make of the values: an
+    // empty or full band, and momenta on the Fermi surface at low temperature.
+    void filling_warnings(const Study& study) {
+        const StudyModel& model = study.model;
+        const MeshFilling filling = mesh_filling(model);
+        constexpr double least_filling = 1e-6;
+        constexpr double cold = 100.0;  // β·W above which a momentum on the Fermi surface dominates χ0(q, 0)
+        if (filling.density < least_filling || filling.density > 1.0 - least_filling) {
+            const bool empty = filling.density < least_filling;
+            result_.warnings.push_back(
+                "warning: the band is " + std::string(empty ? "empty" : "full") +
+                " at mu = " + bound_text(model.band.mu) + ": " + bound_text(filling.density) +
+                " electrons per site and spin (" + (empty ? "below 1e-6" : "within 1e-6 of 1") +
+                "), so chi0 is nearly 0 and U_c enormous; are --offset (" + bound_text(model.band.offset) +
+                ") and --mu meant? (the band e(k) - offset + mu spans its width " +
+                bound_text(filling.width) + " around " + bound_text(model.band.offset - model.band.mu) + ")");
+        }
+        if (filling.on_fermi_surface > 0 && model.beta * filling.width > cold) {
+            const bool shiftable = std::all_of(study.routes.begin(), study.routes.end(),
+                                               [](const Route* route) { return route->any_mesh; });
+            result_.warnings.push_back(
+                "warning: " + std::to_string(filling.on_fermi_surface) + " momenta of the " +
+                std::to_string(model.lattice_x) + " x " + std::to_string(model.lattice_y) +
+                " mesh lie on the Fermi surface (|e(k)| <= 1e-9 W); at beta*W = " +
+                bound_text(model.beta * filling.width) + " each pair of them adds up to beta/(4*LX*LY) = " +
+                bound_text(model.beta / (4.0 * model.sites())) +
+                " to chi0(q, 0), which grows like beta: right for this finite lattice, not for a large "
+                "one; " +
+                (shiftable ? "--k-shift 0.5,0.25 moves the mesh off it"
+                           : "--k-shift 0.5,0.25 with the direct or dlr route moves the mesh off it"));
+        }
+    }
+
     void memory(const Study& study) {
         const std::optional<double> available = available_memory_bytes();
         const double needed = study_memory_bytes(study);
@@ -401,7 +636,9 @@ private:
             {"memory", std::nullopt, -1,
              "the study needs " + describe_bytes(needed) + " of memory, but only " +
                  describe_bytes(*available) + " is available",
-             "a smaller {lattice} or {frequencies} needs less" + (alone.empty() ? "" : alone + " alone fits"),
+             std::string(study.model.tail_frequencies ? "a smaller {lattice} or a larger {tolerance}"
+                                                      : "a smaller {lattice} or {frequencies}") +
+                 " needs less" + (alone.empty() ? "" : alone + " alone fits"),
              true});
     }
 
@@ -433,6 +670,13 @@ std::string accepted_text(const Field& f) {
     if (f.name == "q") {
         return "IX,IY with integers from 0 to LX - 1 and from 0 to LY - 1, all or path";
     }
+    if (f.name == "k-shift") {
+        return "a decimal number from 0 to below 1, or two such separated by a comma";
+    }
+    if (f.name == "q-point") {
+        return "two decimal numbers QX,QY from -" + bound_text(largest_q_point) + " to " +
+               bound_text(largest_q_point) + " (a third, QZ, only 0)";
+    }
     if (f.name == "routes") {
         return "a comma-separated list of " + route_names(", ", [](const Route&) { return true; });
     }
@@ -442,8 +686,9 @@ std::string accepted_text(const Field& f) {
 }
 
 std::string GivenTexts::of(const Problem& problem) const {
-    if (problem.item >= 0 && static_cast<std::size_t>(problem.item) < q.size()) {
-        return q[static_cast<std::size_t>(problem.item)];
+    const std::vector<std::string>& entries = problem.field == "q-point" ? q_points : q;
+    if (problem.item >= 0 && static_cast<std::size_t>(problem.item) < entries.size()) {
+        return entries[static_cast<std::size_t>(problem.item)];
     }
     const auto given = fields.find(problem.field);
     return given != fields.end() ? given->second : problem.given.value_or("");

@@ -41,11 +41,13 @@ struct StudyRequest {
     std::optional<double> beta, mu;
     std::optional<std::array<double, 2>> hopping;  // TX, TY
     std::optional<double> hopping2, hopping3, offset;
-    std::optional<long long> frequencies;
+    std::optional<long long> frequencies, bosons, times;
     std::optional<RealAxisRequest> real_axis;
     std::optional<double> broadening, coupling, tolerance;
-    std::vector<WaveVectorEntry> q;   // none: (π, π)
-    std::vector<std::string> routes;  // names as given; none: the routes of the axis
+    std::optional<std::array<double, 2>> k_shift;  // SX, SY
+    std::vector<WaveVectorEntry> q;                // none: (π, π)
+    std::vector<std::vector<double>> q_points;     // QX,QY[,QZ] in units of π, as given
+    std::vector<std::string> routes;               // names as given; none: the routes of the axis
     bool plot = false;
     std::optional<long long> threads;  // none: from the environment
     bool arrays_returned = false;      // the caller keeps every value (the module), not a table
@@ -104,6 +106,7 @@ template <typename NameOf>
 struct GivenTexts {
     std::map<std::string, std::string, std::less<>> fields;
     std::vector<std::string> q;
+    std::vector<std::string> q_points;
 
     // The value of the problem: its entry, its field's, else as the check read it.
     [[nodiscard]] std::string of(const Problem& problem) const;
@@ -131,8 +134,9 @@ struct Field {
     bool pair;               // numbers: one value for both, or two
     double lowest, highest;  // numbers: the range of each value
     std::string_view help;
-    std::string default_text;                             // the default, as --help says it
-    std::optional<double> StudyRequest::*real = nullptr;  // where a real scalar's value goes
+    std::string default_text;                                   // the default, as --help says it
+    std::optional<double> StudyRequest::*real = nullptr;        // where a real scalar's value goes
+    std::optional<long long> StudyRequest::*integer = nullptr;  // where an integer scalar's value goes
 };
 
 [[nodiscard]] std::span<const Field> fields();

@@ -12,6 +12,7 @@
 #include "routes/direct_route.h"
 #include "routes/dlr_route.h"
 #include "routes/fourier_route.h"
+#include "routes/tail_grid.h"
 
 namespace lattice_bubble {
 namespace {
@@ -19,17 +20,19 @@ namespace {
 // A route that computes every wave vector at once, on one grid.
 class GridValues final : public RouteValues {
 public:
-    explicit GridValues(SeriesGrid grid) : grid_(std::move(grid)) {}
+    GridValues(SeriesGrid grid, std::string header) : grid_(std::move(grid)), header_(std::move(header)) {}
     void prepare(std::span<const WaveVector>, const Workers&) override {}
     [[nodiscard]] std::span<const Complex> values(std::size_t, WaveVector q) const override {
         return grid_.series(q.first, q.second);
     }
+    [[nodiscard]] std::string header_lines() const override { return header_; }
     [[nodiscard]] std::unique_ptr<SeriesGrid> take_grid() override {
         return std::make_unique<SeriesGrid>(std::move(grid_));
     }
 
 private:
     SeriesGrid grid_;
+    std::string header_;
 };
 
 // The direct sums of a block of wave vectors at a time, over every thread.
@@ -65,52 +68,107 @@ private:
     std::vector<double> static_;
 };
 
+// The direct sums at wave vectors off the grid, all at once.
+class DirectPointValues final : public RouteValues {
+public:
+    DirectPointValues(const StudyModel& model, std::span<const FreeWaveVector> points, const Workers& workers)
+        : count_(static_cast<std::size_t>(model.values())), values_(points.size() * count_) {
+        const DirectSum sum(model);
+        workers.start_stage("sums over k", static_cast<long long>(points.size()));
+        sum.evaluate_points(points, values_, workers);
+    }
+    void prepare(std::span<const WaveVector>, const Workers&) override {}
+    [[nodiscard]] std::span<const Complex> values(std::size_t i, WaveVector) const override {
+        return std::span<const Complex>(values_).subspan(i * count_, count_);
+    }
+
+private:
+    std::size_t count_;
+    std::vector<Complex> values_;
+};
+
 // The dlr route's values of a block, from its χ(q, τ_k): a solve and a sum per q.
 class DlrValues final : public RouteValues {
 public:
     DlrValues(const StudyModel& model, const Workers& workers)
-        : route_(model, workers), bosons_(static_cast<std::size_t>(model.bosons())) {}
+        : route_(model, workers),
+          count_(static_cast<std::size_t>(model.values())),
+          tolerance_(model.tolerance) {}
     void prepare(std::span<const WaveVector> block, const Workers& workers) override {
-        values_.resize(block.size() * bosons_);
+        values_.resize(block.size() * count_);
         // A block too small to be worth a thread's start runs on this one.
         const double work = static_cast<double>(block.size()) * route_.basis().rank() *
-                            (route_.basis().rank() + static_cast<double>(bosons_));
+                            (route_.basis().rank() + static_cast<double>(count_));
         std::vector<std::vector<double>> scratch(
             static_cast<std::size_t>(work < 1e6 ? 1 : workers.threads),
             std::vector<double>(2 * static_cast<std::size_t>(route_.basis().rank())));
-        parallel_ranges(
-            static_cast<long long>(block.size()), scratch,
-            [&](std::vector<double>& own, long long begin, long long end) {
-                for (long long i = begin; i < end; ++i) {
-                    workers.poll();
-                    route_.evaluate(
-                        block[static_cast<std::size_t>(i)],
-                        std::span(values_).subspan(static_cast<std::size_t>(i) * bosons_, bosons_), own);
-                }
-            });
+        parallel_ranges(static_cast<long long>(block.size()), scratch,
+                        [&](std::vector<double>& own, long long begin, long long end) {
+                            for (long long i = begin; i < end; ++i) {
+                                workers.poll();
+                                route_.evaluate(
+                                    block[static_cast<std::size_t>(i)],
+                                    std::span(values_).subspan(static_cast<std::size_t>(i) * count_, count_),
+                                    own);
+                            }
+                        });
     }
     [[nodiscard]] std::span<const Complex> values(std::size_t i, WaveVector) const override {
-        return std::span<const Complex>(values_).subspan(i * bosons_, bosons_);
+        return std::span<const Complex>(values_).subspan(i * count_, count_);
     }
     [[nodiscard]] std::string header_lines() const override {
         const DlrBasis& basis = route_.basis();
         return "# dlr_lambda = " + shortest(basis.lambda()) +
                " (beta*omega_max, at least 1; omega_max = " + shortest(route_.band_width()) +
-               ", the band's width over the grid)\n# dlr_tolerance = " + shortest(basis.epsilon()) +
-               " (epsilon of the representation)\n# dlr_rank = " + std::to_string(basis.rank()) +
+               ", the band's width over the grid)\n# dlr_tolerance = " + shortest(tolerance_) +
+               " (epsilon; the representation is built at " + shortest(basis.epsilon()) +
+               ", so that every q meets it)\n# dlr_rank = " + std::to_string(basis.rank()) +
                " (its imaginary-time nodes and real frequencies)\n";
     }
 
 private:
     DlrRoute route_;
-    std::size_t bosons_;
+    std::size_t count_;
+    double tolerance_;
     std::vector<Complex> values_;
 };
+
+// The model a Fourier route computes: the tail route on the mesh it chose
+// for ε where none was given.
+template <bool Tail>
+StudyModel mesh_of(const StudyModel& model) {
+    StudyModel own = model;
+    if (Tail && model.tail_frequencies) {
+        own.frequencies = *model.tail_frequencies;
+    }
+    return own;
+}
+
+// What the head of the table says of a Fourier route's accuracy, where the
+// user did not choose its mesh (a table whose mesh was named keeps its bytes).
+template <bool Tail>
+std::string grid_header(const StudyModel& model) {
+    if (model.frequencies_given) {
+        return {};
+    }
+    if (!Tail) {
+        return "# fourier_accuracy = not controlled (N = " + std::to_string(model.frequencies) +
+               "; the route as defined has no tail and converges like 1/N: the tail, direct and dlr routes "
+               "are the accurate ones)\n";
+    }
+    const int n = *model.tail_frequencies;
+    return "# tail_frequencies = " + std::to_string(n) + " (N, chosen for tolerance " +
+           shortest(model.tolerance) + " of beta/4)\n# tail_bound = " +
+           shortest(tail_bound(n, model.beta, tail_energy(model)) * (model.beta / 4.0)) +
+           " (every value's error at most this: the rule's b(N) times beta/4)\n";
+}
 
 template <bool Tail>
 std::unique_ptr<RouteValues> compute_grid(const StudyModel& model, std::span<const WaveVector>,
                                           const Workers& workers) {
-    return std::make_unique<GridValues>(Tail ? tail_route(model, workers) : fourier_route(model, workers));
+    const StudyModel mesh = mesh_of<Tail>(model);
+    return std::make_unique<GridValues>(Tail ? tail_route(mesh, workers) : fourier_route(mesh, workers),
+                                        grid_header<Tail>(model));
 }
 
 // The direct sums cost Lx·Ly terms per wave vector and frequency, about
@@ -157,40 +215,82 @@ std::string dlr_refusal(const StudyModel& model) {
 }
 
 template <bool Tail>
-double grid_bytes(const StudyModel& model, int threads, std::size_t) {
-    return fourier_route_bytes(model, Tail, threads);
+double grid_bytes(const StudyModel& model, int threads, std::size_t, bool) {
+    return fourier_route_bytes(mesh_of<Tail>(model), Tail, threads);
 }
 
 const std::array<Route, 4> table = {{
-    {"fourier", "the default run's Fourier route (FFTs through real space and imaginary time) on the mesh",
-     false, true, false, grid_bytes<false>, compute_grid<false>, nullptr, nullptr},
-    {"tail", "the Fourier route with the tails of G and chi handled analytically", false, true, false,
-     grid_bytes<true>, compute_grid<true>, nullptr, nullptr},
-    {"direct", "the Lindhard sum over the Brillouin zone, exact to rounding; the one route on the real axis",
-     true, true, false,
-     [](const StudyModel& model, int threads, std::size_t block) {
-         return DirectSum::bytes(model, threads) +
-                static_cast<double>(block) * (model.values() * static_cast<double>(sizeof(Complex)) + 8.0);
-     },
-     [](const StudyModel& model, std::span<const WaveVector> wave_vectors,
-        const Workers& workers) -> std::unique_ptr<RouteValues> {
+    {.name = "fourier",
+     .help = "the default run's Fourier route (FFTs through real space and imaginary time) on the mesh; its "
+             "accuracy is not controlled",
+     .real_axis = false,
+     .by_default = false,
+     .takes_tolerance = false,
+     .chooses_mesh = false,
+     .any_mesh = false,
+     .bytes = grid_bytes<false>,
+     .compute = compute_grid<false>,
+     .compute_points = nullptr,
+     .cost_note = nullptr,
+     .refusal = nullptr},
+    {.name = "tail",
+     .help = "the Fourier route with the tails of G and chi handled analytically; without --frequencies it "
+             "chooses N for --tolerance",
+     .real_axis = false,
+     .by_default = false,
+     .takes_tolerance = false,
+     .chooses_mesh = true,
+     .any_mesh = false,
+     .bytes = grid_bytes<true>,
+     .compute = compute_grid<true>,
+     .compute_points = nullptr,
+     .cost_note = nullptr,
+     .refusal = nullptr},
+    {.name = "direct",
+     .help = "the Lindhard sum over the Brillouin zone, exact to rounding; the route on the real axis and "
+             "off the grid",
+     .real_axis = true,
+     .by_default = false,
+     .takes_tolerance = false,
+     .chooses_mesh = false,
+     .any_mesh = true,
+     .bytes =
+         [](const StudyModel& model, int threads, std::size_t block, bool off_grid) {
+             return DirectSum::bytes(model, threads, off_grid) +
+                    static_cast<double>(block) *
+                        (model.values() * static_cast<double>(sizeof(Complex)) + 8.0);
+         },
+     .compute = [](const StudyModel& model, std::span<const WaveVector> wave_vectors,
+                   const Workers& workers) -> std::unique_ptr<RouteValues> {
          return std::make_unique<DirectValues>(model, wave_vectors.size(), workers);
      },
-     direct_cost, nullptr},
-    {"dlr",
-     "every q through a compressed representation of imaginary time (--tolerance), at a cost that grows like "
-     "log beta: for low temperatures; only when named",
-     false, false, true,
-     [](const StudyModel& model, int threads, std::size_t block) {
-         return DlrRoute::bytes(model, threads) +
-                static_cast<double>(block) * model.bosons() * sizeof(Complex);
+     .compute_points = [](const StudyModel& model, std::span<const FreeWaveVector> points,
+                          const Workers& workers) -> std::unique_ptr<RouteValues> {
+         return std::make_unique<DirectPointValues>(model, points, workers);
      },
-     [](const StudyModel& model, std::span<const WaveVector>,
-        const Workers& workers) -> std::unique_ptr<RouteValues> {
+     .cost_note = direct_cost,
+     .refusal = nullptr},
+    {.name = "dlr",
+     .help = "every q through a compressed representation of imaginary time (--tolerance), at a cost that "
+             "grows like log beta: the route on the Matsubara axis",
+     .real_axis = false,
+     .by_default = true,
+     .takes_tolerance = true,
+     .chooses_mesh = false,
+     .any_mesh = true,
+     .bytes =
+         [](const StudyModel& model, int threads, std::size_t block, bool) {
+             return DlrRoute::bytes(model, threads) +
+                    static_cast<double>(block) * model.values() * sizeof(Complex);
+         },
+     .compute = [](const StudyModel& model, std::span<const WaveVector>,
+                   const Workers& workers) -> std::unique_ptr<RouteValues> {
          workers.start_stage("representation", 1);
          return std::make_unique<DlrValues>(model, workers);
      },
-     nullptr, dlr_refusal},
+     .compute_points = nullptr,
+     .cost_note = nullptr,
+     .refusal = dlr_refusal},
 }};
 
 }  // namespace
@@ -203,6 +303,8 @@ const Route* find_route(std::string_view name) {
     return found == table.end() ? nullptr : &*found;
 }
 
-const Route& route_for_numbers() { return table[1]; }
+const Route& route_for_numbers() { return table[3]; }
+
+const Route& route_off_the_matsubara_grid() { return table[2]; }
 
 }  // namespace lattice_bubble

@@ -40,15 +40,24 @@ public:
 struct Route {
     std::string_view name;  // in --routes and in the table's columns re_<name> im_<name>
     std::string_view help;  // what it is, for --help
-    bool real_axis;         // whether it computes on the real axis too
-    bool by_default;        // whether a study without --routes computes it
-    bool takes_tolerance;   // whether --tolerance is its (the representation's ε)
+    bool real_axis;         // whether it computes on the real axis too (the default there)
+    bool by_default;        // whether a study on the Matsubara axis without --routes computes it
+    bool takes_tolerance;   // whether --tolerance is its representation's ε
+    bool chooses_mesh;      // whether, without --frequencies, it chooses its N for --tolerance
+    bool any_mesh;          // whether it takes a shifted momentum mesh and gives χ(q, τ)
     // The bytes it holds at its peak on `threads` threads, with blocks of
-    // `block` wave vectors, for the memory check before anything starts.
-    double (*bytes)(const StudyModel& model, int threads, std::size_t block);
+    // `block` wave vectors (or at wave vectors off the grid), for the memory
+    // check before anything starts.
+    double (*bytes)(const StudyModel& model, int threads, std::size_t block, bool off_grid);
     // Starts it for the wave vectors of the table, which come later in blocks.
     std::unique_ptr<RouteValues> (*compute)(const StudyModel& model, std::span<const WaveVector> wave_vectors,
                                             const Workers& workers);
+    // Its values at wave vectors off the grid, all at once (the i-th
+    // value's q is points[i]; prepare() is not called); null where it
+    // computes the grid's wave vectors only.
+    std::unique_ptr<RouteValues> (*compute_points)(const StudyModel& model,
+                                                   std::span<const FreeWaveVector> points,
+                                                   const Workers& workers);
     // What a user should know of its cost before it starts, or nothing.
     std::string (*cost_note)(const StudyModel& model, std::size_t wave_vectors);
     // Why it cannot take the model, for the refusal before anything starts, or nothing.
@@ -61,8 +70,10 @@ struct Route {
 // The route of that name, or null.
 [[nodiscard]] const Route* find_route(std::string_view name);
 
-// The route for numbers on the Matsubara axis where a caller names none:
-// the tail route.
+// The route for numbers where a caller names none: the one whose accuracy
+// is controlled, the dlr route on the Matsubara axis and the direct route on
+// the real axis and off the grid.
 [[nodiscard]] const Route& route_for_numbers();
+[[nodiscard]] const Route& route_off_the_matsubara_grid();
 
 }  // namespace lattice_bubble

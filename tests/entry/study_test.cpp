@@ -186,17 +186,31 @@ TEST_P(StudyOptions, TakeEffectAsTheOracleSays) {
 }
 
 using Change = void (*)(StudyModel&);
+// A case without --routes runs the three routes of the mesh, unless it names
+// the routes it expects of the default.
 OptionCase option_case(std::string name, std::vector<std::string> args, Change change, std::string comment,
-                       std::vector<std::pair<int, int>> q,
-                       std::vector<std::string> routes = {"fourier", "tail", "direct"}) {
+                       std::vector<std::pair<int, int>> q, std::vector<std::string> routes = {}) {
     StudyModel model;
     change(model);
+    if (routes.empty()) {
+        routes = {"fourier", "tail", "direct"};
+        if (std::find(args.begin(), args.end(), "--routes") == args.end()) {
+            args.insert(args.end(), {"--routes", "fourier,tail,direct"});
+        }
+    }
     return {std::move(name), std::move(args), model, std::move(comment), std::move(q), std::move(routes)};
 }
 
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(EveryOption, StudyOptions, ::testing::Values(
-    option_case("Defaults", {"--q", "4,4"}, [](StudyModel&) {}, "# lattice = 8 ", {{4, 4}}),
+    option_case("Defaults", {"--q", "4,4"}, [](StudyModel&) {}, "# routes = dlr", {{4, 4}}, {"dlr"}),
+    option_case("DefaultOnTheRealAxis", {"--real-axis", "-1,1,5", "--broadening", "0.5"},
+                [](StudyModel& m) { m.real_axis = RealAxis{-1, 1, 5, 0.5}; }, "# routes = direct", {{4, 4}}, {"direct"}),
+    option_case("Bosons", {"--bosons", "40", "--q", "1,2", "--beta", "3"}, [](StudyModel& m) { m.beta = 3, m.boson_count = 40; },
+                "# bosonic_frequencies = 40 ", {{1, 2}}, {"dlr"}),
+    option_case("BosonsOfTheMesh", {"--bosons", "5", "--frequencies", "8", "--routes", "fourier,tail"},
+                [](StudyModel& m) { m.frequencies = 8, m.boson_count = 5; }, "# bosonic_frequencies = 5 ", {{4, 4}},
+                {"fourier", "tail"}),
     option_case("Lattice", {"--lattice", "16"}, [](StudyModel& m) { m.lattice_x = m.lattice_y = 16; }, "# lattice = 16 ", {{8, 8}}),
     option_case("LatticeWithEqualsEveryQ", {"--lattice=4", "--q", "all"}, [](StudyModel& m) { m.lattice_x = m.lattice_y = 4; },
                 "# lattice = 4 ", {}),
@@ -250,7 +264,7 @@ INSTANTIATE_TEST_SUITE_P(EveryOption, StudyOptions, ::testing::Values(
     option_case("LowTemperatureByTheDlrRoute", {"--routes", "dlr,direct", "--beta", "200", "--tolerance", "1e-12",
                                                 "--lattice", "16", "--q", "8,8", "--q", "3,1", "--coupling", "0.5"},
                 [](StudyModel& m) { m.beta = 200, m.tolerance = 1e-12, m.lattice_x = m.lattice_y = 16, m.coupling = 0.5; },
-                "# dlr_tolerance = 1e-13 ", {{8, 8}, {3, 1}}, {"direct", "dlr"}),
+                "# dlr_tolerance = 1e-12 ", {{8, 8}, {3, 1}}, {"direct", "dlr"}),
     option_case("RealAxisOneFrequency", {"--broadening=1e-3", "--real-axis=0.5,2,1", "--routes", "direct", "--q", "2,1"},
                 [](StudyModel& m) { m.real_axis = RealAxis{0.5, 2, 1, 1e-3}; }, "# broadening = 0.001 ", {{2, 1}},
                 {"direct"})),

@@ -60,17 +60,50 @@ def test_path_with_a_coupling_and_the_real_axis_are_the_programs_columns():
     assert lb.band(lattice=(3, 5)).shape == (3, 5)
 
 
+def test_times_the_instability_and_the_path_are_the_programs():
+    cold = dict(lattice=16, beta=40.0, hopping=-1.0, hopping2=0.3, mu=-0.9, offset=0.0)
+    cold_options = ["--lattice", "16", "--beta", "40", "--hopping", "-1", "--hopping2", "0.3", "--mu", "-0.9",
+                    "--offset", "0"]
+    tau = lb.imaginary_time(9, q=[(8, 8), (3, 5)], k_shift=0.5, **cold)
+    expected = table(*cold_options, "--times", "9", "--q", "8,8", "--q", "3,5", "--k-shift", "0.5")
+    assert tau.shape == (2, 9)
+    same_bits(tau.real.ravel(), expected["re_dlr"])
+    same_bits(expected["tau"][:9], np.linspace(0.0, 40.0, 9))
+    chi = lb.bubble(bosons=3, q=[(8, 8)], **cold)
+    assert chi.shape == (1, 3)
+    found = lb.instability(**cold)
+    line = [text for text in subprocess.run([PROGRAM, *cold_options, "--q", "all", "--coupling", "0"],
+                                            capture_output=True, text=True, check=True).stdout.splitlines()
+            if text.startswith("# U_c_dlr = ")][0]
+    assert sorted(found) == ["chi0", "q", "route", "u_c"] and found["route"] == "dlr"
+    assert found["u_c"] == float(line.split()[3]) and f"at ix,iy = {found['q'][0]},{found['q'][1]}" in line
+    q, distance = lb.path(lattice=(16, 4))
+    assert q.shape == (16, 2) and tuple(q[9]) == (8, 1) and tuple(q[12]) == (6, 1)
+    assert distance[8] == pytest.approx(np.pi) and distance[10] == pytest.approx(2 * np.pi)
+    assert distance[12] - distance[11] == pytest.approx(np.hypot(np.pi / 8, np.pi / 2))
+    off = lb.bubble(q_point=[(0.5, 0.25)], lattice=12)
+    assert off.shape == (1, 17)
+    same_bits(off.real.ravel(), table("--lattice", "12", "--q-point", "0.5,0.25")["re_direct"])
+
+
+def test_warnings_are_python_warnings():
+    with pytest.warns(RuntimeWarning, match=r"the band is empty at mu = 0"):
+        lb.bubble(q=[(4, 4)], hopping=-1.0, mu=0.0, beta=20.0)
+    with pytest.warns(RuntimeWarning, match=r"lie on the Fermi surface .* --k-shift 0.5,0.25"):
+        lb.bubble(q=[(4, 4)], hopping=-1.0, mu=0.0, offset=0.0, beta=100.0)
+
+
 def test_bad_values_and_types_raise_with_the_programs_reasons():
     with pytest.raises(ValueError, match=r"^invalid value for lattice=0: out of range \(accepted: an integer from 1"):
         lb.bubble(lattice=0)
     with pytest.raises(ValueError, match=r"invalid value for beta=nan: infinity and NaN are not accepted"):
         lb.bubble(beta=float("nan"))
-    with pytest.raises(ValueError, match=r"^option tolerance needs the dlr route"):
+    with pytest.raises(ValueError, match=r"^option tolerance is not used by the routes asked for"):
         lb.bubble(route="direct", tolerance=1e-8)
     with pytest.raises(TypeError, match=r"^lattice must be an int or a pair of them, not str"):
         lb.bubble(lattice="8")
     with pytest.raises(MemoryError, match=r"^the study needs .* of memory, but only .* is available"):
-        lb.bubble(lattice=4096, frequencies=65536)
+        lb.bubble(route="tail", lattice=4096, frequencies=65536)
     with pytest.raises(ValueError, match=r"^invalid value for q='path': the 1 x 1 lattice has no path"):
         lb.bubble(lattice=1, q="path")
     with pytest.raises(ValueError, match=r"^invalid value for beta=inf: infinity and NaN are not accepted"):
