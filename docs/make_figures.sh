@@ -60,7 +60,7 @@ pick() {  # pick FILE NAME...: the named columns of every row
               for (j = 1; j <= n; ++j) if (!(wanted[j] in at)) { print "no column " wanted[j] > "/dev/stderr"; exit 1 } }
     !/^#/ && NF { line = $(at[wanted[1]]); for (j = 2; j <= n; ++j) line = line " " $(at[wanted[j]]); print line }' "$file"
 }
-"$program" --frequencies 16 > "$work/n16.dat"
+"$program" --frequencies 16 --routes fourier,direct > "$work/n16.dat"
 "$program" --frequencies 256 --routes fourier > "$work/n256.dat"
 pick "$work/n16.dat" m re_fourier > "$work/n16_fourier.dat"
 pick "$work/n16.dat" m re_direct > "$work/n16_direct.dat"
@@ -69,7 +69,7 @@ pick "$work/n256.dat" m re_fourier > "$work/n256_fourier.dat"
 # Largest |route - direct| over every q and m <= 16: "N fourier tail" per line.
 largest_errors() {
   for n in 16 32 64 128 256 512; do
-    "$program" "$@" --q all --frequencies "$n" > "$work/table.dat"
+    "$program" "$@" --q all --frequencies "$n" --routes fourier,tail,direct > "$work/table.dat"
     pick "$work/table.dat" m re_fourier re_tail re_direct | awk -v n="$n" '
       $1 <= 16 {
         e = $2 - $4; if (e < 0) e = -e; if (e > fourier) fourier = e
