@@ -634,8 +634,12 @@ private:
         }
         problems().push_back(
             {"memory", std::nullopt, -1,
-             "the study needs " + describe_bytes(needed) + " of memory, but only " +
-                 describe_bytes(*available) + " is available",
+             "the study needs " + describe_bytes(needed) + " of memory" +
+                 (study.model.tail_frequencies
+                      ? " (the tail route's mesh of N = " + std::to_string(*study.model.tail_frequencies) +
+                            " frequencies, chosen for {tolerance} " + bound_text(study.model.tolerance) + ")"
+                      : std::string()) +
+                 ", but only " + describe_bytes(*available) + " is available",
              std::string(study.model.tail_frequencies ? "a smaller {lattice} or a larger {tolerance}"
                                                       : "a smaller {lattice} or {frequencies}") +
                  " needs less" + (alone.empty() ? "" : alone + " alone fits"),

@@ -11,7 +11,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <complex>
 #include <cstring>
+#include <numbers>
 #include <string>
 
 #include "support/exact_bubble.h"
@@ -100,6 +102,37 @@ TEST(DlrRouteInTime, MatchesTheExactSumAndIntegratesToTheStaticBubble) {
             }
             EXPECT_NEAR(integral * model.beta / 800.0L / testing::exact_static(model, q.first, q.second),
                         1.0L, 1e-3L);
+        }
+    }
+}
+
+// χ(q, τ) and χ(q, iν) are one function: Simpson's rule over 801 times of
+// ∫₀^β e^{iν_m·τ}·χ(q, τ)·dτ gives the route's χ(q, iν_m), on either mesh.
+TEST(DlrRouteInTime, TransformsIntoItsValuesAtTheFrequencies) {
+    for (const double shift : {0.0, 0.6}) {
+        StudyModel model =
+            shifted(testing::mesh(12, 10, 4.0, Band{-1.0, 0.0, -0.8}, 4, 0.3), shift / 2, shift);
+        const lattice_bubble::DlrRoute at_frequencies(model, Workers{});
+        model.time_count = 801;
+        const lattice_bubble::DlrRoute in_time(model, Workers{});
+        std::vector<Complex> chi_tau(801), chi_nu(5);
+        std::vector<double> scratch(2 * static_cast<std::size_t>(in_time.basis().rank()));
+        in_time.evaluate({6, 5}, chi_tau, scratch);
+        at_frequencies.evaluate({6, 5}, chi_nu, scratch);
+        for (int m = 0; m < 5; ++m) {
+            std::complex<long double> integral = 0.0L;
+            for (int j = 0; j <= 800; ++j) {
+                const long double tau = model.beta * j / 800.0L;
+                const long double weight = j == 0 || j == 800 ? 1.0L : j % 2 == 1 ? 4.0L : 2.0L;
+                integral +=
+                    weight * std::polar(static_cast<long double>(chi_tau[static_cast<std::size_t>(j)].re),
+                                        2.0L * std::numbers::pi_v<long double> * m * tau / model.beta);
+            }
+            integral *= model.beta / 800.0L / 3.0L;
+            EXPECT_LE(std::abs(integral - std::complex<long double>(chi_nu[static_cast<std::size_t>(m)].re,
+                                                                    chi_nu[static_cast<std::size_t>(m)].im)),
+                      1e-8L)  // Simpson's error at this step: 1e-9
+                << "m = " << m << ", shift " << shift;
         }
     }
 }
