@@ -223,6 +223,9 @@ Command read_command_line(int argc, const char* const* argv, const Environment& 
         const std::string phrase = "'" + reader.given.of(problem) + "' for --" + problem.field;
         return Command{CommandKind::refused, {}, refusal_text(problem, option_name, phrase), {}};
     }
+    for (std::string& warning : checked.warnings) {
+        warning = with_field_names(warning, option_name);
+    }
     return Command{CommandKind::study, std::move(*checked.study), {}, std::move(checked.warnings)};
 }
 

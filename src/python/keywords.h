@@ -203,7 +203,7 @@ struct Keywords {
         CheckedRequest checked =
             check_request(request, Environment{std::getenv("OMP_NUM_THREADS"), usable_processors()});
         for (const std::string& warning : checked.warnings) {
-            if (PyErr_WarnEx(PyExc_RuntimeWarning, warning.c_str(), 1) != 0) {
+            if (PyErr_WarnEx(PyExc_RuntimeWarning, with_field_names(warning, keyword_of).c_str(), 1) != 0) {
                 throw py::error_already_set();
             }
         }

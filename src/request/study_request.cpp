@@ -356,7 +356,7 @@ private:
             return;
         }
         const int usable = environment_.usable_processors;
-        result_.warnings.push_back("warning: OMP_NUM_THREADS='" + std::string(value) +
+        result_.warnings.push_back("warning: OMP_NUM_THREADS='" + escaped(value) +
                                    "' is not a thread count (" + accepted_text(f) +
                                    ", or a list that begins with one); using the " + std::to_string(usable) +
                                    (usable == 1 ? " processor" : " processors") + " this process may use");
@@ -496,7 +496,7 @@ private:
                     " frequencies is coarser than the accuracy " + bound_text(model.tolerance) +
                     " asks: its values are right to " + figure(bound * scale) + " (" + figure(bound) +
                     " of beta/4); N = " + std::to_string(grid.frequencies) +
-                    " would meet it, and without --frequencies the route chooses it itself");
+                    " would meet it, and without {frequencies} the route chooses it itself");
             }
             return;
         }
@@ -596,11 +596,12 @@ private:
             const bool empty = filling.density < least_filling;
             result_.warnings.push_back(
                 "warning: the band is " + std::string(empty ? "empty" : "full") +
-                " at mu = " + bound_text(model.band.mu) + ": " + bound_text(filling.density) +
+                " at mu = " + bound_text(model.band.mu) + ": " + figure(filling.density) +
                 " electrons per site and spin (" + (empty ? "below 1e-6" : "within 1e-6 of 1") +
-                "), so chi0 is nearly 0 and U_c enormous; are --offset (" + bound_text(model.band.offset) +
-                ") and --mu meant? (the band e(k) - offset + mu spans its width " +
-                bound_text(filling.width) + " around " + bound_text(model.band.offset - model.band.mu) + ")");
+                "), so chi0 is nearly 0 and U_c enormous; are {offset} " + bound_text(model.band.offset) +
+                " and {mu} " + bound_text(model.band.mu) + " meant? (the band, " + bound_text(filling.width) +
+                " wide, lies " + (empty ? "above" : "below") +
+                " mu; the default offset is the default run's, 5)");
         }
         if (filling.on_fermi_surface > 0 && model.beta * filling.width > cold) {
             const bool shiftable = std::all_of(study.routes.begin(), study.routes.end(),
@@ -613,8 +614,8 @@ private:
                 bound_text(model.beta / (4.0 * model.sites())) +
                 " to chi0(q, 0), which grows like beta: right for this finite lattice, not for a large "
                 "one; " +
-                (shiftable ? "--k-shift 0.5,0.25 moves the mesh off it"
-                           : "--k-shift 0.5,0.25 with the direct or dlr route moves the mesh off it"));
+                (shiftable ? "{k-shift} 0.5,0.25 moves the mesh off it"
+                           : "{k-shift} 0.5,0.25 with the direct or dlr route moves the mesh off it"));
         }
     }
 

@@ -74,7 +74,7 @@ struct Environment {
 struct CheckedRequest {
     std::optional<Study> study;         // when there is no problem
     std::vector<Problem> problems;      // every problem, in the order of the fields
-    std::vector<std::string> warnings;  // lines for the user, the study goes on
+    std::vector<std::string> warnings;  // lines for the user, the study goes on; fields named as {field}
 };
 
 [[nodiscard]] CheckedRequest check_request(const StudyRequest& request, const Environment& environment);

@@ -34,6 +34,7 @@ OPTIONS = ["--lattice", "6,10", "--beta", "3", "--mu", "-0.4", "--hopping", "-1,
            "--offset", "0", "--frequencies", "12"]
 
 
+@pytest.mark.filterwarnings("ignore:.*coarser than the accuracy:RuntimeWarning")
 @pytest.mark.parametrize("route", ["fourier", "tail", "direct", "dlr"])
 def test_every_q_is_the_programs_table_bit_for_bit(route):
     chi = lb.bubble(route=route, threads=2, **MESH)
@@ -43,6 +44,7 @@ def test_every_q_is_the_programs_table_bit_for_bit(route):
     same_bits(chi.imag.ravel(), expected["im_" + route])
 
 
+@pytest.mark.filterwarnings("ignore:.*on the Fermi surface:RuntimeWarning")
 def test_path_with_a_coupling_and_the_real_axis_are_the_programs_columns():
     chi = lb.bubble(route="tail", lattice=16, beta=20.0, coupling=1.5, q="path")
     expected = table("--lattice", "16", "--beta", "20", "--coupling", "1.5", "--q", "path", "--routes", "tail")
@@ -89,7 +91,7 @@ def test_times_the_instability_and_the_path_are_the_programs():
 def test_warnings_are_python_warnings():
     with pytest.warns(RuntimeWarning, match=r"the band is empty at mu = 0"):
         lb.bubble(q=[(4, 4)], hopping=-1.0, mu=0.0, beta=20.0)
-    with pytest.warns(RuntimeWarning, match=r"lie on the Fermi surface .* --k-shift 0.5,0.25"):
+    with pytest.warns(RuntimeWarning, match=r"lie on the Fermi surface .* k_shift 0.5,0.25"):
         lb.bubble(q=[(4, 4)], hopping=-1.0, mu=0.0, offset=0.0, beta=100.0)
 
 
