@@ -5,6 +5,7 @@
 // "flag error") are defined by it and live in its layer.
 
 #include <stdexcept>
+#include <string>
 
 namespace lattice_bubble {
 
@@ -24,6 +25,29 @@ public:
 class OutputLost : public Failure {
 public:
     using Failure::Failure;
+};
+
+// A model, or the mesh or filling asked of it, that cannot be computed.
+class ModelError : public Failure {
+public:
+    using Failure::Failure;
+};
+
+// A model file that cannot be read: the message names the file and, where
+// there is one, the line ("graphene_hr.dat: line 7: ..."); line() is 0 when
+// the file as a whole is refused (it cannot be opened).
+class ModelFileError : public ModelError {
+public:
+    ModelFileError(const std::string& file, int line, const std::string& reason)
+        : ModelError(file + (line > 0 ? ": line " + std::to_string(line) : std::string()) + ": " + reason),
+          file_(file),
+          line_(line) {}
+    [[nodiscard]] const std::string& file() const { return file_; }
+    [[nodiscard]] int line() const { return line_; }
+
+private:
+    std::string file_;
+    int line_;
 };
 
 }  // namespace lattice_bubble
