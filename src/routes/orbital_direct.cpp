@@ -162,16 +162,17 @@ void OrbitalDirectSum::form_density_weights(Scratch& scratch) const {
         const double* a_re = scratch.a.data() + 2 * nn * s;
         const double* a_im = a_re + nn;
         double* rows = scratch.rows.data() + 2 * nn * s;
-        double* mix = scratch.mix.data() + 4 * nn * s;  // w1 re, w1 im, w2 re, w2 im
+        double* mix = scratch.mix.data() + 2 * nn * s;  // w1, then w2
         for (std::size_t x = 0; x < n; ++x) {
             for (std::size_t y = 0; y < n; ++y) {
                 const std::size_t c = x * n + y;
                 rows[c] = x <= y ? b_re[c] : b_im[y * n + x];
                 // w1 = A_yx = V_ys·V*_xs (held at x·n + y); w2 = i·w1 (x < y) or −i·w1 (x > y).
-                mix[c] = a_re[c];
-                mix[nn + c] = a_im[c];
-                mix[2 * nn + c] = x < y ? -a_im[c] : a_im[c];
-                mix[3 * nn + c] = x < y ? a_re[c] : -a_re[c];
+                // Row (x, y) of P: x = y, |V_xs|²; x < y, U_xy with
+                // A_xy = a + ib: a·row(x, y) − b·row(y, x); x > y, W_yx: b·row(y, x) + a·row(x, y).
+                const std::size_t first = std::min(x, y) * n + std::max(x, y);
+                mix[c] = x <= y ? a_re[first] : a_im[first];
+                mix[nn + c] = x <= y ? -a_im[first] : a_re[first];
             }
         }
     }
@@ -192,17 +193,19 @@ void OrbitalDirectSum::sum_over_k(std::array<int, 3> q, int begin, int end,
     const OrbitalRows total{sums, sums + at_size(components) * row, static_cast<std::ptrdiff_t>(row)};
     const OrbitalRows low{sums + 2 * at_size(components) * row, sums + 3 * at_size(components) * row,
                           static_cast<std::ptrdiff_t>(row)};
-    const auto tile = static_cast<std::size_t>(tile_);
-    scratch.g.resize(2 * at_size(rows) * tile);
-    scratch.p.resize(2 * at_size(components) * tile);
+    // Tiles of equal width, a multiple of 8 where there are several.
+    const int tiles = (count + tile_ - 1) / tile_;
+    const int tile = tiles == 1 ? tile_ : ((count + tiles - 1) / tiles + 7) / 8 * 8;
+    scratch.g.resize(2 * at_size(rows) * at_size(tile));
+    scratch.p.resize(2 * at_size(components) * at_size(tile));
     scratch.pairs.resize(nn);
-    const OrbitalRows g{scratch.g.data(), scratch.g.data() + at_size(rows) * tile, tile_};
-    const OrbitalRows p{scratch.p.data(), scratch.p.data() + at_size(components) * tile, tile_};
+    const OrbitalRows g{scratch.g.data(), scratch.g.data() + at_size(rows) * at_size(tile), tile};
+    const OrbitalRows p{scratch.p.data(), scratch.p.data() + at_size(components) * at_size(tile), tile};
     scratch.a.resize(2 * nn * at_size(n));
     scratch.b.resize(2 * nn * at_size(n));
     if (!all) {
         scratch.rows.resize(2 * nn * at_size(n));
-        scratch.mix.resize(4 * nn * at_size(n));
+        scratch.mix.resize(2 * nn * at_size(n));
     }
     const OrbitalKernels& kernels = orbital_kernels();
     const double* frequency = axis_.data() + begin;
@@ -247,21 +250,20 @@ void OrbitalDirectSum::sum_over_k(std::array<int, 3> q, int begin, int end,
                                                                 static_cast<std::ptrdiff_t>(2 * nn)}
                                                : OrbitalWeights{scratch.rows.data(), nullptr, rows,
                                                                 static_cast<std::ptrdiff_t>(2 * nn)};
-                for (int t0 = 0; t0 < count; t0 += tile_) {
-                    const int width = std::min(tile_, count - t0);
-                    std::fill(scratch.p.begin(), scratch.p.end(), 0.0);
+                for (int t0 = 0; t0 < count; t0 += tile) {
+                    const int width = std::min(tile, count - t0);
                     for (std::size_t s = 0; s < at_size(n); ++s) {
-                        std::fill(scratch.g.begin(), scratch.g.end(), 0.0);
                         kernels.band(scratch.pairs.data() + s * at_size(n), n, frequency + t0,
                                      real_axis_ ? broadening_ : -1.0, width, w_b, g);
                         if (all) {
                             const double* a = scratch.a.data() + 2 * nn * s;
-                            kernels.outer(OrbitalWeights{a, a + nn, static_cast<int>(nn)}, g, rows, width, p);
+                            kernels.outer(OrbitalWeights{a, a + nn, static_cast<int>(nn)}, g, rows, width,
+                                          s == 0, p);
                         } else {
-                            const double* w = scratch.mix.data() + 4 * nn * s;
-                            kernels.mix(OrbitalMix{mix_first_.data(), mix_second_.data(), w, w + nn,
-                                                   w + 2 * nn, w + 3 * nn, components},
-                                        g, width, p);
+                            const double* w = scratch.mix.data() + 2 * nn * s;
+                            kernels.mix(
+                                OrbitalMix{mix_first_.data(), mix_second_.data(), w, w + nn, components}, g,
+                                width, s == 0, p);
                         }
                     }
                     const OrbitalRows at{total.re + t0, total.im + t0, total.stride};
@@ -271,21 +273,28 @@ void OrbitalDirectSum::sum_over_k(std::array<int, 3> q, int begin, int end,
             }
         }
     }
-    // Internal component i·rows + r: density (a, b); all (a·n + d, b·n + c).
+    // All: internal row i·rows + r is (a·n + d, b·n + c). Density: row (a, b)
+    // is χ_aabb for a = b, else U or W of the pair, χ_ab = U + iW, χ_ba = U − iW.
     const double sites = static_cast<double>(l1) * l2 * l3;
+    const auto value = [&](int c, std::size_t j) {
+        const std::size_t at = at_size(c) * row + j;
+        return std::complex<double>{(total.re[at] + low.re[at]) / sites, (total.im[at] + low.im[at]) / sites};
+    };
     for (int c = 0; c < components; ++c) {
-        int to = c;
-        if (all) {
-            const int a = c / (n * n * n);
-            const int d = c / (n * n) % n;
-            const int b = c / n % n;
-            const int cc = c % n;
-            to = ((a * n + b) * n + cc) * n + d;
-        }
+        const int a = all ? c / (n * n * n) : c / n;
+        const int b = all ? c / n % n : c % n;
         for (std::size_t j = 0; j < row; ++j) {
-            const std::size_t at = at_size(c) * row + j;
-            out[j * at_size(components) + at_size(to)] = {(total.re[at] + low.re[at]) / sites,
-                                                          (total.im[at] + low.im[at]) / sites};
+            std::complex<double>* to = out.data() + j * at_size(components);
+            if (all) {
+                to[((a * n + b) * n + c % n) * n + c / (n * n) % n] = value(c, j);
+            } else if (a == b) {
+                to[c] = value(c, j);
+            } else if (a < b) {
+                const std::complex<double> u = value(c, j);
+                const std::complex<double> w = value(b * n + a, j);
+                to[c] = {u.real() - w.imag(), u.imag() + w.real()};
+                to[b * n + a] = {u.real() + w.imag(), u.imag() - w.real()};
+            }
         }
     }
 }

@@ -19,9 +19,12 @@
 // and P is added to each component's sum over k compensated (Neumaier), k in
 // the order of its flat index (i1·L2 + i2)·L3 + i3. The density components
 // χ_aabb need G_ab alone, and B_ba = B_ab*: G's n² rows take the real weights
-// Re B_ab (a ≤ b) and Im B_ba (a > b), and G_ab = row(a, b) ± i·row(b, a)
-// (a < b, a > b), so that each pair of bands costs n² real products a
-// frequency instead of n² complex ones. Every value is one
+// Re B_ab (a ≤ b) and Im B_ba (a > b), so that G_ab = row(a, b) + i·row(b, a)
+// and G_ba = row(a, b) − i·row(b, a) for a < b; with A_ba = α + iβ, P's
+// rows are U = α·row(a, b) − β·row(b, a) at (a, b) and W = β·row(a, b) +
+// α·row(b, a) at (b, a), and χ_aabb = U + iW, χ_bbaa = U − iW are formed from
+// their sums at the end: n² real products a pair of bands and frequency
+// where the general components take n² complex ones. Every value is one
 // sum in this order, by one thread: the bits depend neither on the threads
 // nor on the lanes.
 

@@ -6,11 +6,13 @@
 //                 Matsubara, z = iν_j:   v = −Δf/(d·d + ν_j·ν_j),  F_t,j = v·d + i·v·ν_j,
 //                                        F_t,j = static_value where ν_j = 0;
 //                 real axis, z = ω_j + iη: x = ω_j − d,  v = Δf/(x·x + η·η),  F_t,j = v·x + i·v·(−η);
-//               then for each row r: G_r,j ← G_r,j + w_t,r·F_t,j, t in order
-//               (the rows are held in registers over up to `chunk` pairs);
-//   outer:      for each i, then each r: P_{i·R + r},j ← P_{i·R + r},j + w_i·G_r,j;
+//               then for each row r: G_r,j ← G_r,j + w_t,r·F_t,j, t in order,
+//               from G_r,j = 0 (the rows are held in registers over up to
+//               `chunk` pairs);
+//   outer:      for each i, then each r: P_{i·R + r},j ← P_{i·R + r},j + w_i·G_r,j
+//               (complex w_i);
 //   mix:        for each c: P_c,j ← P_c,j + w1_c·G_{r1(c)},j, then, where
-//               r2(c) ≥ 0, P_c,j ← P_c,j + w2_c·G_{r2(c)},j;
+//               r2(c) ≥ 0, P_c,j ← P_c,j + w2_c·G_{r2(c)},j (real w1, w2);
 //   accumulate: for each row c: sums_c,j += P_c,j, real and imaginary parts
 //               each compensated (Neumaier, common/compensated_sum.h).
 // A weight w is real, or complex with the product written out:
@@ -41,15 +43,13 @@ struct OrbitalWeights {
     std::ptrdiff_t stride = 0;
 };
 
-// The mix's terms of component c: rows first[c] and second[c] (−1: none)
-// with weights (w1_re, w1_im)[c] and (w2_re, w2_im)[c].
+// The mix's terms of row c: rows first[c] and second[c] (−1: none) of G
+// with the real weights w1[c] and w2[c].
 struct OrbitalMix {
     const int* first;
     const int* second;
-    const double* w1_re;
-    const double* w1_im;
-    const double* w2_re;
-    const double* w2_im;
+    const double* w1;
+    const double* w2;
     int count;
 };
 
@@ -65,8 +65,10 @@ struct OrbitalKernels {
     // eta < 0: the Matsubara axis (z = iν_j), else z = ω_j + iη.
     void (*band)(const BandPair* pairs, int pair_count, const double* z, double eta, int count,
                  const OrbitalWeights& w, const OrbitalRows& g);
-    void (*outer)(const OrbitalWeights& w, const OrbitalRows& g, int rows, int count, const OrbitalRows& p);
-    void (*mix)(const OrbitalMix& m, const OrbitalRows& g, int count, const OrbitalRows& p);
+    // With `start`, P's rows start from zero instead of their values.
+    void (*outer)(const OrbitalWeights& w, const OrbitalRows& g, int rows, int count, bool start,
+                  const OrbitalRows& p);
+    void (*mix)(const OrbitalMix& m, const OrbitalRows& g, int count, bool start, const OrbitalRows& p);
     void (*accumulate)(const OrbitalRows& p, int rows, int count, const OrbitalRows& sums,
                        const OrbitalRows& low);
 };
@@ -80,31 +82,18 @@ namespace {
 template <int Lanes>
 struct OrbitalLoops {
     using L = direct_kernel_detail::Loops<Lanes>;
-
-    // row ← row + w·(x + iy), w real or complex.
-    template <typename T>
-    static void add_weighted(const OrbitalWeights& w, int r, double* re, double* im, T x, T y) {
-        const T a = L::template splat<T>(w.re[r]);
-        T row_re = L::template load<T>(re);
-        T row_im = L::template load<T>(im);
-        if (w.im == nullptr) {
-            row_re = row_re + a * x;
-            row_im = row_im + a * y;
-        } else {
-            const T b = L::template splat<T>(w.im[r]);
-            row_re = row_re + (a * x - b * y);
-            row_im = row_im + (a * y + b * x);
-        }
-        L::store(re, row_re);
-        L::store(im, row_im);
-    }
-
     // Pairs at most per pass of the band kernel.
     static constexpr int chunk = 8;
 
+    // The row's values, or zeros when it starts.
+    template <typename T>
+    static T start_or_load(bool start, const double* at) {
+        return start ? L::template splat<T>(0.0) : L::template load<T>(at);
+    }
+
     template <typename T>
     static void band_at(const BandPair* pairs, int pair_count, const double* z, double eta,
-                        const OrbitalWeights& w, const OrbitalRows& g, int j) {
+                        const OrbitalWeights& w, const OrbitalRows& g, bool start, int j) {
         T x[chunk];
         T y[chunk];
         const T zero = L::template splat<T>(0.0);
@@ -127,14 +116,17 @@ struct OrbitalLoops {
         for (int r = 0; r < w.count; ++r) {
             double* re = g.re + r * g.stride + j;
             double* im = g.im + r * g.stride + j;
-            T row_re = L::template load<T>(re);
-            T row_im = L::template load<T>(im);
-            for (int t = 0; t < pair_count; ++t) {
-                const T a = L::template splat<T>(w.re[t * w.stride + r]);
-                if (w.im == nullptr) {
+            T row_re = start_or_load<T>(start, re);
+            T row_im = start_or_load<T>(start, im);
+            if (w.im == nullptr) {
+                for (int t = 0; t < pair_count; ++t) {
+                    const T a = L::template splat<T>(w.re[t * w.stride + r]);
                     row_re = row_re + a * x[t];
                     row_im = row_im + a * y[t];
-                } else {
+                }
+            } else {
+                for (int t = 0; t < pair_count; ++t) {
+                    const T a = L::template splat<T>(w.re[t * w.stride + r]);
                     const T b = L::template splat<T>(w.im[t * w.stride + r]);
                     row_re = row_re + (a * x[t] - b * y[t]);
                     row_im = row_im + (a * y[t] + b * x[t]);
@@ -151,42 +143,54 @@ struct OrbitalLoops {
             const int here = pair_count - t < chunk ? pair_count - t : chunk;
             const OrbitalWeights from{w.re + t * w.stride, w.im == nullptr ? nullptr : w.im + t * w.stride,
                                       w.count, w.stride};
-            L::over(count, [&]<typename T>(int j) { band_at<T>(pairs + t, here, z, eta, from, g, j); });
+            L::over(count,
+                    [&]<typename T>(int j) { band_at<T>(pairs + t, here, z, eta, from, g, t == 0, j); });
         }
     }
 
-    static void mix(const OrbitalMix& m, const OrbitalRows& g, int count, const OrbitalRows& p) {
-        for (int c = 0; c < m.count; ++c) {
-            const std::ptrdiff_t at = c * p.stride;
-            const OrbitalWeights w1{m.w1_re, m.w1_im, c + 1};
-            const OrbitalWeights w2{m.w2_re, m.w2_im, c + 1};
-            for (int term = 0; term < 2; ++term) {
-                const int r = term == 0 ? m.first[c] : m.second[c];
-                if (r < 0) {
-                    continue;
-                }
-                const double* g_re = g.re + r * g.stride;
-                const double* g_im = g.im + r * g.stride;
-                L::over(count, [&]<typename T>(int j) {
-                    add_weighted(term == 0 ? w1 : w2, c, p.re + at + j, p.im + at + j,
-                                 L::template load<T>(g_re + j), L::template load<T>(g_im + j));
-                });
-            }
-        }
-    }
-
-    static void outer(const OrbitalWeights& w, const OrbitalRows& g, int rows, int count,
+    static void outer(const OrbitalWeights& w, const OrbitalRows& g, int rows, int count, bool start,
                       const OrbitalRows& p) {
         for (int i = 0; i < w.count; ++i) {
+            const double a = w.re[i];
+            const double b = w.im[i];
             for (int r = 0; r < rows; ++r) {
                 const std::ptrdiff_t at = (static_cast<std::ptrdiff_t>(i) * rows + r) * p.stride;
                 const double* g_re = g.re + r * g.stride;
                 const double* g_im = g.im + r * g.stride;
                 L::over(count, [&]<typename T>(int j) {
-                    add_weighted(w, i, p.re + at + j, p.im + at + j, L::template load<T>(g_re + j),
-                                 L::template load<T>(g_im + j));
+                    const T x = L::template load<T>(g_re + j);
+                    const T y = L::template load<T>(g_im + j);
+                    L::store(p.re + at + j, start_or_load<T>(start, p.re + at + j) + (a * x - b * y));
+                    L::store(p.im + at + j, start_or_load<T>(start, p.im + at + j) + (a * y + b * x));
                 });
             }
+        }
+    }
+
+    static void mix(const OrbitalMix& m, const OrbitalRows& g, int count, bool start, const OrbitalRows& p) {
+        for (int c = 0; c < m.count; ++c) {
+            const std::ptrdiff_t at = c * p.stride;
+            const double* g1_re = g.re + m.first[c] * g.stride;
+            const double* g1_im = g.im + m.first[c] * g.stride;
+            const double w1 = m.w1[c];
+            if (m.second[c] < 0) {
+                L::over(count, [&]<typename T>(int j) {
+                    L::store(p.re + at + j,
+                             start_or_load<T>(start, p.re + at + j) + w1 * L::template load<T>(g1_re + j));
+                    L::store(p.im + at + j,
+                             start_or_load<T>(start, p.im + at + j) + w1 * L::template load<T>(g1_im + j));
+                });
+                continue;
+            }
+            const double* g2_re = g.re + m.second[c] * g.stride;
+            const double* g2_im = g.im + m.second[c] * g.stride;
+            const double w2 = m.w2[c];
+            L::over(count, [&]<typename T>(int j) {
+                const T re = start_or_load<T>(start, p.re + at + j) + w1 * L::template load<T>(g1_re + j);
+                const T im = start_or_load<T>(start, p.im + at + j) + w1 * L::template load<T>(g1_im + j);
+                L::store(p.re + at + j, re + w2 * L::template load<T>(g2_re + j));
+                L::store(p.im + at + j, im + w2 * L::template load<T>(g2_im + j));
+            });
         }
     }
 
