@@ -1,5 +1,5 @@
-# The units compiled for AVX and AVX-512F (the FFT engine's and the direct
-# route's) must stay theirs: no other object of the program may contain a VEX-
+# The units compiled for AVX and AVX-512F (the FFT engine's, the direct
+# route's and the orbital direct sum's) must stay theirs: no other object of the program may contain a VEX-
 # or EVEX-encoded instruction (the mnemonics that begin with v), and those
 # units may define no function that the linker could hand to another unit,
 # only their tables of kernels.
@@ -27,6 +27,6 @@ foreach(object IN LISTS objects)
     endif()
   endif()
 endforeach()
-if(NOT wide_units EQUAL 4)
-  message(SEND_ERROR "expected the four units compiled for AVX and AVX-512F among the objects, found ${wide_units}")
+if(NOT wide_units EQUAL 6)
+  message(SEND_ERROR "expected the six units compiled for AVX and AVX-512F among the objects, found ${wide_units}")
 endif()
