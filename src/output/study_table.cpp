@@ -118,10 +118,10 @@ std::string table_header(const StudyModel& model, std::span<const Route* const> 
                 " (OMIN,OMAX,COUNT; omega_j = OMIN + (OMAX - OMIN)*j/(COUNT - 1), j = 0 ... COUNT - 1)\n";
         append_parameter(text, "broadening", axis->broadening, " (eta; z = omega_j + i*eta)");
     } else {
-        // The Fourier routes' mesh where it was named or one of them runs on it.
-        const bool fourier = std::any_of(routes.begin(), routes.end(),
-                                         [](const Route* route) { return route->name == "fourier"; });
-        if (model.frequencies_given || fourier) {
+        // The Fourier routes' mesh where it was named or a route computes on it as it stands.
+        const bool on_fixed_mesh =
+            std::any_of(routes.begin(), routes.end(), [](const Route* route) { return route->fixed_mesh; });
+        if (model.frequencies_given || on_fixed_mesh) {
             append_parameter(text, "fermionic_frequencies", model.frequencies,
                              " (N; omega_n = (2n + 1)*pi/beta, n = 0 ... N - 1)");
             append_parameter(text, "times", model.times(), " (tau_l = l*beta/(2N))");

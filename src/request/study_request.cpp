@@ -461,7 +461,7 @@ private:
                         "only (the " +
                         route_names(" and ", [](const Route& o) { return o.compute_points != nullptr; }) +
                         " route takes any)");
-            } else if (route->chooses_mesh || route->name == "fourier") {
+            } else if (route->chooses_mesh || route->fixed_mesh) {
                 fourier_mesh(*route, model);
             }
         }

@@ -44,6 +44,7 @@ struct Route {
     bool by_default;        // whether a study on the Matsubara axis without --routes computes it
     bool takes_tolerance;   // whether --tolerance is its representation's ε
     bool chooses_mesh;      // whether, without --frequencies, it chooses its N for --tolerance
+    bool fixed_mesh;        // whether it computes on the model's N as it stands (16 unless named)
     bool any_mesh;          // whether it takes a shifted momentum mesh and gives χ(q, τ)
     // The bytes it holds at its peak on `threads` threads, with blocks of
     // `block` wave vectors (or at wave vectors off the grid), for the memory
