@@ -2,8 +2,9 @@
 // second: a term is one (k, q, frequency, band pair), so a sum over N_k
 // momenta at n_q wave vectors of n_z frequencies with n orbitals is
 // N_k·n²·n_z·n_q terms. On the Matsubara axis (64 × 64, 257 frequencies,
-// 2 q), one thread, the widest lanes: the one-band route, then the density
-// components for n = 1 … 5 and every component for n = 1 … 3. The bands and
+// 2 q), one thread, on every table of lanes from AVX up that the processor
+// runs: the one-band route, then the density components for n = 1 … 5 and
+// every component for n = 1 … 3. The bands and
 // vectors are made up (their values do not change the work).
 
 #include <benchmark/benchmark.h>
@@ -17,6 +18,7 @@
 
 #include "common/complex.h"
 #include "common/workers.h"
+#include "fft/kernel_choice.h"
 #include "model/lattice_model.h"
 #include "routes/direct_route.h"
 #include "routes/orbital_direct.h"
@@ -34,7 +36,19 @@ StudyModel bench_model() {
     return StudyModel(bench_lattice, bench_beta, band, bench_frequencies);
 }
 
-void one_band(benchmark::State& state) {
+// Chooses the table of lanes, or skips a run the processor cannot make.
+bool chosen(benchmark::State& state, FftLanes lanes) {
+    if (choose_fft_kernels_for_testing(lanes, true).lanes != lanes) {
+        state.SkipWithError("the processor does not run these lanes");
+        return false;
+    }
+    return true;
+}
+
+void one_band(benchmark::State& state, FftLanes lanes) {
+    if (!chosen(state, lanes)) {
+        return;
+    }
     const StudyModel model = bench_model();
     const DirectSum direct(model);
     const std::vector<std::pair<int, int>> qs{{32, 32}, {7, 19}};
@@ -48,7 +62,10 @@ void one_band(benchmark::State& state) {
         benchmark::Counter(terms * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
-void orbitals(benchmark::State& state, int n, Components components) {
+void orbitals(benchmark::State& state, FftLanes lanes, int n, Components components) {
+    if (!chosen(state, lanes)) {
+        return;
+    }
     const StudyModel model = bench_model();
     const std::vector<double> band = band_on_grid(model);
     std::vector<double> energy;
@@ -81,18 +98,23 @@ void orbitals(benchmark::State& state, int n, Components components) {
 }
 
 void register_all() {
-    benchmark::RegisterBenchmark("one_band", one_band)->Unit(benchmark::kMillisecond)->UseRealTime();
-    for (int n = 1; n <= 5; ++n) {
-        benchmark::RegisterBenchmark(("density/orbitals:" + std::to_string(n)).c_str(), orbitals, n,
-                                     Components::density)
+    for (const FftLanes lanes : {FftLanes::avx, FftLanes::avx512}) {
+        const std::string on = std::string("/lanes:") + lanes_name(lanes);
+        benchmark::RegisterBenchmark(("one_band" + on).c_str(), one_band, lanes)
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime();
-    }
-    for (int n = 1; n <= 3; ++n) {
-        benchmark::RegisterBenchmark(("all/orbitals:" + std::to_string(n)).c_str(), orbitals, n,
-                                     Components::all)
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime();
+        for (int n = 1; n <= 5; ++n) {
+            benchmark::RegisterBenchmark(("density/orbitals:" + std::to_string(n) + on).c_str(), orbitals,
+                                         lanes, n, Components::density)
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime();
+        }
+        for (int n = 1; n <= 3; ++n) {
+            benchmark::RegisterBenchmark(("all/orbitals:" + std::to_string(n) + on).c_str(), orbitals, lanes,
+                                         n, Components::all)
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime();
+        }
     }
 }
 
